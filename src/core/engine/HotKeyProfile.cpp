@@ -1,0 +1,58 @@
+#include "engine/HotKeyProfile.h"
+
+#include <array>
+#include <utility>
+
+#include "platform/ProfileStore.h"
+
+namespace quenby {
+namespace {
+
+// HOTKEYF_* flag and its MOD_* counterpart.
+constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 4> kModifierPairs{{
+    {HOTKEYF_SHIFT, MOD_SHIFT},
+    {HOTKEYF_CONTROL, MOD_CONTROL},
+    {HOTKEYF_ALT, MOD_ALT},
+    {HOTKEYF_EXT, MOD_WIN},
+}};
+
+}  // namespace
+
+std::uint16_t CHotKeyProfile::TranslateModifiers(std::uint16_t flags) {
+    std::uint16_t translated = 0;
+    for (const auto& [control, system] : kModifierPairs) {
+        // The table is symmetric (Shift 1<->4, Alt 4<->1), so one lookup serves both ways.
+        if ((flags & control) != 0) {
+            translated = static_cast<std::uint16_t>(translated | system);
+        }
+    }
+    return translated;
+}
+
+std::string CHotKeyProfile::KeyValueName(std::string_view name) {
+    return std::string(name) + " Key";
+}
+
+std::string CHotKeyProfile::ModValueName(std::string_view name) {
+    return std::string(name) + " Mod";
+}
+
+HotKey CHotKeyProfile::LoadHotKey(std::string_view name) const {
+    HotKey hotKey;
+    hotKey.m_wVirtualKey =
+        static_cast<std::uint16_t>(m_store.GetInt(kProfileSection, KeyValueName(name), 0));
+    hotKey.m_wSystemFlags =
+        static_cast<std::uint16_t>(m_store.GetInt(kProfileSection, ModValueName(name), 0));
+    hotKey.m_wControlFlags = TranslateModifiers(hotKey.m_wSystemFlags);
+    return hotKey;
+}
+
+bool CHotKeyProfile::StoreHotKey(std::string_view name, std::uint16_t virtualKey,
+                                 std::uint16_t controlFlags) {
+    if (!m_store.WriteInt(kProfileSection, KeyValueName(name), virtualKey)) {
+        return false;
+    }
+    return m_store.WriteInt(kProfileSection, ModValueName(name), TranslateModifiers(controlFlags));
+}
+
+}  // namespace quenby

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "engine/WideText.h"
+
+namespace quenby {
+namespace {
+
+struct WtoiCase {
+    std::u16string text;
+    std::int32_t expected;
+};
+
+TEST(WtoiSaturating, ConvertsLikeTheCLibrary) {
+    const WtoiCase cases[] = {
+        {u"20", 20},
+        {u"", 0},
+        {u"abc", 0},
+        {u"  \t42xyz", 42},
+        {u"+7", 7},
+        {u"-15", -15},
+        {u"- 1", 0},
+        {u"2147483647", INT_MAX},
+        {u"2147483648", INT_MAX},
+        {u"4294967295", INT_MAX},
+        {u"99999999999999999999999", INT_MAX},
+        {u"-2147483648", INT_MIN},
+        {u"-2147483649", INT_MIN},
+        {u"-99999999999999999999", INT_MIN},
+        {u"0012", 12},
+        {u"\x0661\x0662", 0},  // digits of other scripts are not decimal digits here
+    };
+    for (const WtoiCase& c : cases) {
+        EXPECT_EQ(WtoiSaturating(c.text), c.expected) << Utf8FromUtf16(c.text);
+    }
+}
+
+TEST(Utf8Conversion, RoundTripsEveryScalarValueKind) {
+    const std::u16string texts[] = {u"plain", u"\u00e9t\u00e9", u"\u4e2d\u6587",
+                                    u"\U0001F600 smile", u""};
+    for (const std::u16string& text : texts) {
+        EXPECT_EQ(Utf16FromUtf8(Utf8FromUtf16(text)), text);
+    }
+}
+
+TEST(Utf8Conversion, ReplacesWhatIsNotValid) {
+    EXPECT_EQ(Utf16FromUtf8("a\xff"
+                            "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(Utf16FromUtf8("\xc0\x80"), u"\uFFFD");      // overlong NUL
+    EXPECT_EQ(Utf16FromUtf8("\xed\xa0\x80"), u"\uFFFD");  // encoded surrogate
+    EXPECT_EQ(Utf16FromUtf8("\xe4\xb8"), u"\uFFFD");      // cut sequence
+    EXPECT_EQ(Utf16FromUtf8("\xe4\xb8x"), u"\uFFFDx");    // the next byte is kept
+    EXPECT_EQ(Utf8FromUtf16(std::u16string(1, char16_t{0xD800})), "\xef\xbf\xbd");
+}
+
+}  // namespace
+}  // namespace quenby
