@@ -20,7 +20,9 @@ std::u16string ErrnoText(int error) {
 }
 
 std::u16string Quoted(const std::filesystem::path& path) {
-    return u"\"" + Utf16FromUtf8(path.native()) + u"\"";
+    std::u16string quoted(1, u'"');
+    quoted.append(Utf16FromUtf8(path.native())).push_back(u'"');
+    return quoted;
 }
 
 Status ReadFailure(const std::filesystem::path& path, const std::u16string& why) {
@@ -159,7 +161,9 @@ Status CPosixFileStore::ReplaceFileAtomically(const std::filesystem::path& path,
     std::filesystem::path temporary;
     int fdValue = -1;
     for (int attempt = 0; attempt < 100 && fdValue < 0; ++attempt) {
-        temporary = folder / ("." + base + "." + RandomSuffix() + ".tmp");
+        std::string name = ".";
+        name.append(base).append(".").append(RandomSuffix()).append(".tmp");
+        temporary = folder / name;
         fdValue = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fdValue < 0 && errno != EEXIST) {
             return WriteFailure(path, ErrnoText(errno));
