@@ -1,5 +1,9 @@
 #include "storage/DataFilePath.h"
 
+#include <type_traits>
+
+#include "engine/WideText.h"
+
 namespace quenby {
 namespace {
 
@@ -55,6 +59,14 @@ NativeString FindFileName(const std::filesystem::path& path) {
 bool ExtensionWarnsOfEncryption(const std::filesystem::path& path) {
     static const NativeString kWord = Widen("encrypted");
     return FindExtension(path).find(kWord) != NativeString::npos;
+}
+
+std::u16string DisplayText(const NativeString& native) {
+    if constexpr (std::is_same_v<NativeChar, char>) {
+        return Utf16FromUtf8(native);
+    } else {
+        return std::u16string(native.begin(), native.end());
+    }
 }
 
 }  // namespace quenby

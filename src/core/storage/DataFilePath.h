@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace quenby {
 
@@ -20,5 +21,8 @@ std::filesystem::path::string_type FindFileName(const std::filesystem::path& pat
 // Reading warns about the protected form when the extension contains "encrypted" (with case).
 // This looks at the extension only, apart from the form test: "x.encrypted" warns and reads plain.
 bool ExtensionWarnsOfEncryption(const std::filesystem::path& path);
+
+// A native file name or path as text for the user; bytes that are not UTF-8 show as U+FFFD.
+std::u16string DisplayText(const std::filesystem::path::string_type& native);
 
 }  // namespace quenby

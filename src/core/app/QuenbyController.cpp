@@ -1,0 +1,511 @@
+#include "app/QuenbyController.h"
+
+#include <algorithm>
+
+#include "app/Commands.h"
+#include "app/DataExchange.h"
+#include "app/MessageEditorPresenter.h"
+#include "app/SettingsPresenter.h"
+#include "app/Texts.h"
+#include "engine/HotKeyProfile.h"
+#include "engine/WideText.h"
+#include "platform/DataProtector.h"
+#include "platform/FileStore.h"
+#include "platform/GlobalShortcut.h"
+#include "platform/ShellActions.h"
+#include "platform/Timers.h"
+#include "storage/DataFile.h"
+#include "storage/DataFilePath.h"
+#include "storage/TextImport.h"
+
+namespace quenby {
+namespace {
+
+using NativeString = std::filesystem::path::string_type;
+using NativeChar = NativeString::value_type;
+
+bool IsWhiteSpace(NativeChar c) {
+    return c == NativeChar(' ') || (c >= NativeChar('\t') && c <= NativeChar('\r'));
+}
+
+// The command line is one path: trimmed, with every double quote removed wherever it stands.
+NativeString PathFromCommandLine(const NativeString& commandLine) {
+    std::size_t begin = 0;
+    std::size_t end = commandLine.size();
+    while (begin < end && IsWhiteSpace(commandLine[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsWhiteSpace(commandLine[end - 1])) {
+        --end;
+    }
+    NativeString path = commandLine.substr(begin, end - begin);
+    std::erase(path, NativeChar('"'));
+    return path;
+}
+
+std::string Utf8Path(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+HotKeyCapture CaptureFromProfile(const HotKey& hotKey) {
+    HotKeyCapture capture;
+    capture.m_wVirtualKey = hotKey.m_wVirtualKey;
+    capture.m_bShift = (hotKey.m_wControlFlags & HOTKEYF_SHIFT) != 0;
+    capture.m_bControl = (hotKey.m_wControlFlags & HOTKEYF_CONTROL) != 0;
+    capture.m_bAlt = (hotKey.m_wControlFlags & HOTKEYF_ALT) != 0;
+    capture.m_bSuper = (hotKey.m_wControlFlags & HOTKEYF_EXT) != 0;
+    return capture;
+}
+
+// The control's flags for storing. Only a real Super key becomes the Windows-key modifier; the
+// extended-key mark of keys such as Home says nothing about modifiers.
+std::uint16_t ControlFlagsFromCapture(const HotKeyCapture& capture) {
+    std::uint16_t flags = 0;
+    flags |= capture.m_bShift ? HOTKEYF_SHIFT : 0;
+    flags |= capture.m_bControl ? HOTKEYF_CONTROL : 0;
+    flags |= capture.m_bAlt ? HOTKEYF_ALT : 0;
+    flags |= capture.m_bSuper ? HOTKEYF_EXT : 0;
+    return flags;
+}
+
+}  // namespace
+
+CQuenbyController::CQuenbyController(const MainWindowServices& services)
+    : m_s(services),
+      m_settings(services.m_profile),
+      m_notices(services.m_profile),
+      m_run(CTypingRun::Services{m_listMessages, services.m_timers, services.m_pointer,
+                                 services.m_typist, m_settings, services.m_runActive, *this}) {
+    m_s.m_runActive.store(false);
+}
+
+void CQuenbyController::OnInitDialog(const NativeString& commandLine) {
+    m_run.m_iCount = m_settings.GetCount();
+    m_run.m_bRandomOrder = m_settings.GetRandomOrder();
+    m_s.m_view.SetCountText(FormatSigned(m_run.m_iCount));
+    m_s.m_view.SetRandomOrderCheck(m_run.m_bRandomOrder);
+    SetupMessageList();
+    // From here on a change of the count box is the user's and is stored.
+    m_bInitialized = true;
+    SetupStartStopHotKey();
+    if (m_settings.GetRememberLastPositionAndSize() != 0) {
+        if (const auto placement = m_settings.GetPlacement(profile::Location)) {
+            m_s.m_view.ApplyPlacement(*placement);
+        }
+    }
+    const NativeString path = PathFromCommandLine(commandLine);
+    if (!path.empty()) {
+        ReadDataFile(path);
+    }
+    UpdateWindowTitle();
+}
+
+void CQuenbyController::SetupMessageList() {
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        m_s.m_view.SetColumnWidth(column, m_settings.GetColumnWidth(column));
+    }
+}
+
+bool CQuenbyController::UpdateData() {
+    const std::optional<std::int32_t> count = ParseFieldInt(m_s.m_view.GetCountText());
+    if (!count) {
+        m_s.m_view.ShowMessage(text::kEnterInteger, EMessageIcon::Warning, EMessageButtons::Ok);
+        return false;
+    }
+    m_run.m_iCount = *count;
+    m_run.m_bRandomOrder = m_s.m_view.GetRandomOrderCheck();
+    return true;
+}
+
+// ---- Closing ----
+
+void CQuenbyController::OnClose() {
+    if (m_run.IsTypingMessage()) {
+        // End the message at its next character, then close once it is out.
+        m_bClosePending = true;
+        m_s.m_runActive.store(false);
+        return;
+    }
+    if (!AskSaveChanges()) {
+        return;
+    }
+    DestroyMainWindow();
+}
+
+void CQuenbyController::DestroyMainWindow() {
+    m_run.StopTypingRun();
+    m_s.m_timers.KillTimer(TIMER_SCREENSHOT_KEYS);
+    m_s.m_timers.KillTimer(TIMER_SCREENSHOT_NOTICE);
+    // The random-order box is stored when the window goes; the count was stored as it changed.
+    m_settings.SetRandomOrder(m_s.m_view.GetRandomOrderCheck());
+    if (!m_s.m_view.IsMinimized() && m_settings.GetRememberLastPositionAndSize() != 0) {
+        m_settings.SetPlacement(profile::Location, m_s.m_view.GetPlacement());
+    }
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        m_settings.SetColumnWidth(column, m_s.m_view.GetColumnWidth(column));
+    }
+    m_s.m_shortcut.UnregisterHotKey();
+    m_s.m_view.DestroyWindow();
+}
+
+bool CQuenbyController::AskSaveChanges() {
+    // A failed write to the current file leaves changes only in the window: ask as if unsaved.
+    const bool unsaved = (m_bModified && m_strDataFilePath.empty()) || m_bLastWriteFailed;
+    if (!unsaved) {
+        return true;
+    }
+    switch (m_s.m_view.ShowMessage(text::kAskSaveChanges, EMessageIcon::Question,
+                                   EMessageButtons::YesNoCancel)) {
+        case EMessageResult::Yes:
+            // The window closes only when the list really reached the disk.
+            return SaveDataFileAs() && !m_bLastWriteFailed;
+        case EMessageResult::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---- The typing run ----
+
+void CQuenbyController::OnHotKey() {
+    if (m_run.IsTypingMessage()) {
+        ++m_iPendingToggles;  // takes effect once the message is out, as if queued behind it
+        return;
+    }
+    UpdateData();
+    m_run.ToggleTypingRun();
+}
+
+void CQuenbyController::OnTimer(int id) {
+    switch (id) {
+        case TIMER_NEXT_MESSAGE:
+            m_run.OnNextMessageTimer();
+            break;
+        case TIMER_SCREENSHOT_KEYS:
+            m_s.m_timers.KillTimer(TIMER_SCREENSHOT_KEYS);
+            m_s.m_view.CopyWindowImageToClipboard();
+            m_s.m_timers.SetTimer(TIMER_SCREENSHOT_NOTICE, 200);
+            break;
+        case TIMER_SCREENSHOT_NOTICE:
+            m_s.m_timers.KillTimer(TIMER_SCREENSHOT_NOTICE);
+            m_s.m_view.ShowMessage(text::kScreenshotSent, EMessageIcon::Information,
+                                   EMessageButtons::Ok);
+            break;
+        default:
+            break;
+    }
+}
+
+void CQuenbyController::OnCountChanged() {
+    if (!m_bInitialized) {
+        return;
+    }
+    UpdateData();
+    m_settings.SetCount(m_run.m_iCount);
+}
+
+void CQuenbyController::UpdateRunIcons() { m_s.m_view.SetRunIcon(m_s.m_runActive.load()); }
+
+void CQuenbyController::OnMessageDone() {
+    if (m_bClosePending) {
+        m_bClosePending = false;
+        m_iPendingToggles = 0;
+        m_run.StopTypingRun();
+        OnClose();
+        return;
+    }
+    while (m_iPendingToggles > 0 && !m_run.IsTypingMessage()) {
+        --m_iPendingToggles;
+        OnHotKey();
+    }
+}
+
+void CQuenbyController::OnTypingFailed(const Status& why) {
+    m_iPendingToggles = 0;
+    ShowError(text::kTypingFailed, why.reason(), {});
+    if (m_bClosePending) {
+        m_bClosePending = false;
+        OnClose();
+    }
+}
+
+void CQuenbyController::OnScreenshotToClipboard() {
+    m_s.m_timers.SetTimer(TIMER_SCREENSHOT_KEYS, 300);
+}
+
+// ---- List editing ----
+
+void CQuenbyController::OnAddNew() {
+    CMessageEditorPresenter editor(m_settings);
+    editor.SetEditMode(false);
+    if (!m_s.m_view.RunMessageEditor(editor)) {
+        return;
+    }
+    m_bModified = true;
+    m_listMessages.AddMessageItem(static_cast<std::int32_t>(m_listMessages.GetItemCount()),
+                                  editor.m_item);
+    m_s.m_view.RefreshList();
+    WriteDataFile();
+}
+
+void CQuenbyController::OnEditSelected() {
+    const std::optional<std::size_t> row = m_s.m_view.GetSelectedRow();
+    if (!row || *row >= m_listMessages.GetItemCount()) {
+        m_s.m_view.ShowMessage(text::kSelectToEdit, EMessageIcon::Information,
+                               EMessageButtons::Ok);
+        return;
+    }
+    CMessageEditorPresenter editor(m_settings);
+    editor.SetEditMode(true);
+    editor.m_item = m_listMessages.GetMessageItem(*row);
+    if (!m_s.m_view.RunMessageEditor(editor)) {
+        return;
+    }
+    // The row may have gone while the editor was open (a load or Delete All from the tray).
+    if (*row < m_listMessages.GetItemCount()) {
+        m_listMessages.DeleteItem(*row);
+    }
+    m_listMessages.AddMessageItem(static_cast<std::int32_t>(*row), editor.m_item);
+    m_s.m_view.RefreshList();
+    m_s.m_view.ClearSelection();
+    WriteDataFile();
+    m_bModified = true;
+}
+
+void CQuenbyController::OnDeleteSelected() {
+    const std::optional<std::size_t> row = m_s.m_view.GetSelectedRow();
+    if (!row || *row >= m_listMessages.GetItemCount()) {
+        m_s.m_view.ShowMessage(text::kSelectToDelete, EMessageIcon::Information,
+                               EMessageButtons::Ok);
+        return;
+    }
+    m_listMessages.DeleteItem(*row);
+    m_listMessages.RenumberRows();
+    m_s.m_view.RefreshList();
+    m_s.m_view.ClearSelection();
+    WriteDataFile();
+    m_bModified = true;
+}
+
+void CQuenbyController::OnDeleteAllRecords() {
+    m_listMessages.DeleteAllItems();
+    m_s.m_view.RefreshList();
+    WriteDataFile();
+}
+
+// ---- Files ----
+
+void CQuenbyController::ShowNotice(std::u16string_view text, std::string_view identifier) {
+    if (m_notices.IsSuppressed(identifier)) {
+        return;
+    }
+    if (m_s.m_view.ShowSuppressibleNotice(text)) {
+        m_notices.Suppress(identifier);
+    }
+}
+
+void CQuenbyController::ShowError(std::u16string_view headline, const std::u16string& reason,
+                                  std::u16string_view advice) {
+    std::u16string message(headline);
+    message += u"\n\n";
+    message += reason;
+    if (!advice.empty()) {
+        message += u"\n\n";
+        message += advice;
+    }
+    m_s.m_view.ShowMessage(message, EMessageIcon::Error, EMessageButtons::Ok);
+}
+
+bool CQuenbyController::WriteDataFile() {
+    if (m_strDataFilePath.empty()) {
+        return true;
+    }
+    const Status status =
+        CDataFile(m_s.m_files, m_s.m_protector).WriteDataFile(m_strDataFilePath, m_listMessages);
+    m_bLastWriteFailed = !status.ok();
+    if (!status.ok()) {
+        ShowError(text::kStoreFailed, status.reason(), text::kStoreFailedContact);
+    }
+    return status.ok();
+}
+
+bool CQuenbyController::ReadDataFile(const std::filesystem::path& path) {
+    if (ExtensionWarnsOfEncryption(path)) {
+        ShowNotice(text::kEncryptedFileWarning, text::kEncryptedFileWarningId);
+    }
+    Expected<CMessageList> list = CDataFile(m_s.m_files, m_s.m_protector).ReadDataFile(path);
+    if (!list.ok()) {
+        // The file does not become current, so no later change is written over it.
+        ShowError(text::kLoadFailed, list.reason(), text::kLoadFailedKept);
+        return false;
+    }
+    m_listMessages.Swap(list.value());
+    m_strDataFilePath = path;
+    m_bLastWriteFailed = false;
+    m_s.m_view.RefreshList();
+    return true;
+}
+
+void CQuenbyController::UpdateWindowTitle() {
+    NativeString name = FindFileName(m_strDataFilePath);
+    const NativeString extension = FindExtension(m_strDataFilePath);
+    if (!extension.empty()) {
+        for (std::size_t at = name.find(extension); at != NativeString::npos;
+             at = name.find(extension, at)) {
+            name.erase(at, extension.size());
+        }
+    }
+    std::u16string caption = name.empty() ? std::u16string(text::kUntitled) : DisplayText(name);
+    caption += u" - ";
+    caption += kAppTitle;
+    m_s.m_view.SetCaption(caption);
+}
+
+bool CQuenbyController::SaveDataFileAs() {
+    ShowNotice(text::kPlainFileWarning, text::kPlainFileWarningId);
+    std::optional<std::filesystem::path> chosen = m_s.m_view.ChooseFile(EFileDialog::SaveDataFile);
+    if (!chosen) {
+        return false;
+    }
+    // The dialog's default extension, for a name typed without one.
+    if (FindExtension(*chosen).empty()) {
+        *chosen += ".quenbydata";
+    }
+    m_strDataFilePath = *chosen;
+    m_settings.SetLastFilePath(Utf8Path(*chosen));
+    WriteDataFile();
+    UpdateWindowTitle();
+    return true;
+}
+
+void CQuenbyController::OnLoadDataFile() {
+    const std::optional<std::filesystem::path> chosen =
+        m_s.m_view.ChooseFile(EFileDialog::LoadDataFile);
+    if (!chosen) {
+        return;
+    }
+    m_settings.SetLastFilePath(Utf8Path(*chosen));
+    ReadDataFile(*chosen);
+    UpdateWindowTitle();
+}
+
+void CQuenbyController::OnShowCurrentDataFile() {
+    if (m_strDataFilePath.empty()) {
+        m_s.m_view.ShowMessage(text::kNoDataFile, EMessageIcon::Information, EMessageButtons::Ok);
+        return;
+    }
+    if (!m_s.m_shell.ShowFileInFolder(m_strDataFilePath)) {
+        m_s.m_view.ShowMessage(text::kShowFileFailed, EMessageIcon::Information,
+                               EMessageButtons::Ok);
+    }
+}
+
+void CQuenbyController::AppendFromTextFile(bool unicode) {
+    const std::optional<std::filesystem::path> chosen =
+        m_s.m_view.ChooseFile(EFileDialog::AppendTextFile);
+    if (!chosen) {
+        return;
+    }
+    const NewMessageDefaults defaults = m_settings.GetNewMessageDefaults(EDefaultsFor::TextImport);
+    const Expected<std::vector<std::uint8_t>> bytes = m_s.m_files.ReadWholeFile(*chosen);
+    if (!bytes.ok()) {
+        ShowError(text::kImportFailed, bytes.reason(), {});
+        return;
+    }
+    const std::vector<std::u16string> lines =
+        unicode ? ReadUnicodeTextLines(bytes.value()) : ReadSimpleTextLines(bytes.value());
+    for (const std::u16string& line : lines) {
+        m_listMessages.AddMessageItem(
+            static_cast<std::int32_t>(m_listMessages.GetItemCount()),
+            MessageItem{line, defaults.m_iSeconds, defaults.m_iMilliSeconds,
+                        defaults.m_bEnterBefore, defaults.m_bEnterAfter, 20, 60});
+    }
+    m_s.m_view.RefreshList();
+    WriteDataFile();
+}
+
+void CQuenbyController::OnAppendFromSimpleTextFile() { AppendFromTextFile(false); }
+
+void CQuenbyController::OnAppendFromUnicodeTextFile() { AppendFromTextFile(true); }
+
+// ---- The shortcut ----
+
+void CQuenbyController::SetupStartStopHotKey() {
+    const HotKey hotKey = CHotKeyProfile(m_s.m_profile).LoadHotKey(kStartStopHotKeyName);
+    m_s.m_view.SetHotKeyControl(CaptureFromProfile(hotKey));
+    m_s.m_shortcut.UnregisterHotKey();
+    if (hotKey.m_wVirtualKey != 0 &&
+        !m_s.m_shortcut.RegisterHotKey(hotKey.m_wVirtualKey, hotKey.m_wSystemFlags)) {
+        m_s.m_view.ShowMessage(text::kHotKeySetupFailed, EMessageIcon::Error,
+                               EMessageButtons::Ok);
+    }
+}
+
+void CQuenbyController::OnAssignHotKey() {
+    const HotKeyCapture capture = m_s.m_view.GetHotKeyControl();
+    if (!CHotKeyProfile(m_s.m_profile)
+             .StoreHotKey(kStartStopHotKeyName, capture.m_wVirtualKey,
+                          ControlFlagsFromCapture(capture))) {
+        m_s.m_view.ShowMessage(text::kHotKeyStoreFailed, EMessageIcon::Error,
+                               EMessageButtons::Ok);
+    }
+    SetupStartStopHotKey();
+}
+
+void CQuenbyController::OnClearHotKey() {
+    m_s.m_view.SetHotKeyControl(HotKeyCapture{});
+    OnAssignHotKey();
+}
+
+// ---- Menus ----
+
+void CQuenbyController::OnSettings() {
+    CSettingsPresenter settings(m_settings, m_s.m_textSetters, m_s.m_pointer);
+    m_s.m_view.RunSettingsDialog(settings);
+}
+
+void CQuenbyController::OnEncryptionInfo() {
+    std::u16string message(text::kEncryptionInfo);
+    if (m_s.m_protector != nullptr) {
+        message += u"\n\n";
+        message += text::kKeyStorePrefix;
+        message += m_s.m_protector->DescribeKeyStore();
+        message += u".";
+    }
+    m_s.m_view.ShowMessage(message, EMessageIcon::Information, EMessageButtons::Ok);
+}
+
+void CQuenbyController::OnHelpInfo() { m_s.m_shell.OpenWebAddress(text::kHomePage); }
+
+bool CQuenbyController::OnCommand(int command) {
+    switch (command) {
+        case IDC_ADD_NEW: OnAddNew(); break;
+        case IDC_EDIT_SELECTED: OnEditSelected(); break;
+        case IDC_DELETE_SELECTED:
+        case ID_DELETE_SELECTED_RECORD: OnDeleteSelected(); break;
+        case ID_DELETE_ALL_RECORDS: OnDeleteAllRecords(); break;
+        case IDC_ASSIGN_HOTKEY: OnAssignHotKey(); break;
+        case IDC_CLEAR_HOTKEY: OnClearHotKey(); break;
+        case IDC_HIDE_TO_TRAY: m_s.m_view.HideToTray(); break;
+        case ID_CONFIGURE: m_s.m_view.RestoreWindow(); break;
+        case ID_EXIT: OnClose(); break;
+        case ID_SCREENSHOT_TO_CLIPBOARD: OnScreenshotToClipboard(); break;
+        case ID_SAVE: SaveDataFileAs(); break;
+        case ID_LOAD: OnLoadDataFile(); break;
+        case ID_SHOW_CURRENT_DATA_FILE: OnShowCurrentDataFile(); break;
+        case ID_APPEND_SIMPLE_TEXT: OnAppendFromSimpleTextFile(); break;
+        case ID_APPEND_UNICODE_TEXT: OnAppendFromUnicodeTextFile(); break;
+        case ID_SETTINGS: OnSettings(); break;
+        case ID_ENCRYPTION_INFO: OnEncryptionInfo(); break;
+        case ID_VISIT_SITE: m_s.m_shell.OpenWebAddress(text::kHomePage); break;
+        case ID_SHARE_FACEBOOK: m_s.m_shell.OpenWebAddress(text::kShareFacebook); break;
+        case ID_SHARE_TWITTER: m_s.m_shell.OpenWebAddress(text::kShareTwitter); break;
+        case ID_ANOTHER_SOFTWARE: m_s.m_shell.OpenWebAddress(text::kAnotherSoftware); break;
+        default: return false;
+    }
+    return true;
+}
+
+}  // namespace quenby

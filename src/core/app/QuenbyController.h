@@ -1,0 +1,118 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "app/MainView.h"
+#include "app/SuppressibleNotices.h"
+#include "engine/MessageList.h"
+#include "engine/TypingRun.h"
+
+namespace quenby {
+
+class IDataProtector;
+class IFileStore;
+class IGlobalShortcut;
+class IMessageTypist;
+class IPointer;
+class IProfileStore;
+class IShellActions;
+class ITextSetterFactory;
+class ITimers;
+
+// Everything the main window's behaviour uses, handed in by the shell.
+struct MainWindowServices {
+    IMainView& m_view;
+    IProfileStore& m_profile;
+    IFileStore& m_files;
+    IDataProtector* m_protector;  // null: partly encrypted files cannot be used
+    ITimers& m_timers;
+    IPointer& m_pointer;
+    IGlobalShortcut& m_shortcut;
+    IShellActions& m_shell;
+    IMessageTypist& m_typist;
+    ITextSetterFactory& m_textSetters;
+    std::atomic<bool>& m_runActive;
+};
+
+// The main window's behaviour: it owns the message list, the typing run and the current data file,
+// and answers every button, menu command, timer and shortcut press. A shell draws the window,
+// forwards its events here, and does what the view interface asks.
+class CQuenbyController final : private ITypingRunHost {
+public:
+    explicit CQuenbyController(const MainWindowServices& services);
+
+    // The window has been created; `commandLine` is everything after the program's name.
+    void OnInitDialog(const std::filesystem::path::string_type& commandLine);
+    // The close box, Alt+F4 or Exit: asks about unsaved changes, then destroys the window.
+    void OnClose();
+    // The start/stop shortcut was pressed.
+    void OnHotKey();
+    void OnTimer(int id);
+    // The count box's text changed.
+    void OnCountChanged();
+    // A button or menu command (ECommand); false when the id is not one of them.
+    bool OnCommand(int command);
+    // F1.
+    void OnHelpInfo();
+
+    // The commands, one by one.
+    void OnAddNew();
+    void OnEditSelected();
+    void OnDeleteSelected();
+    void OnDeleteAllRecords();
+    bool SaveDataFileAs();
+    void OnLoadDataFile();
+    void OnShowCurrentDataFile();
+    void OnAppendFromSimpleTextFile();
+    void OnAppendFromUnicodeTextFile();
+    void OnAssignHotKey();
+    void OnClearHotKey();
+    void OnScreenshotToClipboard();
+    void OnSettings();
+    void OnEncryptionInfo();
+    bool AskSaveChanges();
+
+    const CMessageList& List() const { return m_listMessages; }
+    const std::filesystem::path& DataFilePath() const { return m_strDataFilePath; }
+    bool IsModified() const { return m_bModified; }
+    CTypingRun& TypingRun() { return m_run; }
+
+private:
+    // ITypingRunHost
+    void UpdateRunIcons() override;
+    void OnMessageDone() override;
+    void OnTypingFailed(const Status& why) override;
+
+    // Takes the count and random-order controls into the run; false (with the integer message)
+    // when the count cannot be read, and then neither value changes.
+    bool UpdateData();
+    void SetupMessageList();
+    void SetupStartStopHotKey();
+    void UpdateWindowTitle();
+    bool ReadDataFile(const std::filesystem::path& path);
+    bool WriteDataFile();
+    void AppendFromTextFile(bool unicode);
+    void ShowNotice(std::u16string_view text, std::string_view identifier);
+    void ShowError(std::u16string_view headline, const std::u16string& reason,
+                   std::u16string_view advice);
+    void DestroyMainWindow();
+
+    MainWindowServices m_s;
+    CAppSettings m_settings;
+    CSuppressibleNotices m_notices;
+    CMessageList m_listMessages;
+    CTypingRun m_run;
+    std::filesystem::path m_strDataFilePath;
+    bool m_bModified = false;
+    bool m_bInitialized = false;
+    // The last write to the current data file failed: the list holds changes the file lacks.
+    bool m_bLastWriteFailed = false;
+    // Shortcut presses that arrived while a message was being typed, handled after it.
+    int m_iPendingToggles = 0;
+    bool m_bClosePending = false;
+};
+
+}  // namespace quenby

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+
+#include "platform/TextSetter.h"
+
+namespace quenby {
+
+// The mouse pointer.
+class IPointer {
+public:
+    virtual ~IPointer() = default;
+    // The pointer's position on the screen, or nothing when it cannot be had.
+    virtual std::optional<ScreenPoint> GetCursorPos() = 0;
+};
+
+}  // namespace quenby
