@@ -36,7 +36,7 @@ enum ECommand : int {
 };
 
 struct MenuItem {
-    int m_iCommand;  // ID_SEPARATOR for a separator
+    int m_iCommand;                    // ID_SEPARATOR for a separator
     std::u16string_view m_strCaption;  // "&&" shows one ampersand; after "\t", an accelerator text
     bool m_bDefault = false;           // shown bold
 };

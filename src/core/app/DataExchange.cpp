@@ -3,7 +3,9 @@
 namespace quenby {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 std::u16string_view Trimmed(std::u16string_view text) {
     while (!text.empty() && IsBlank(text.front())) {

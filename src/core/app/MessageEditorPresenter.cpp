@@ -59,12 +59,11 @@ EditorOkResult CMessageEditorPresenter::OnOK(const MessageEditorFields& fields) 
     if (!charDelayMax) {
         return {false, std::u16string(text::kEnterUnsigned), EEditorField::CharDelayMax};
     }
-    m_item = MessageItem{fields.m_strText, *seconds,      *milliSeconds, fields.m_bEnterBefore,
+    m_item = MessageItem{fields.m_strText,     *seconds,      *milliSeconds, fields.m_bEnterBefore,
                          fields.m_bEnterAfter, *charDelayMin, *charDelayMax};
     if (!m_bEditMode) {
-        m_settings.SetNewMessageDefaults(
-            {m_item.m_iSeconds, m_item.m_iMilliSeconds, m_item.m_bEnterBefore,
-             m_item.m_bEnterAfter});
+        m_settings.SetNewMessageDefaults({m_item.m_iSeconds, m_item.m_iMilliSeconds,
+                                          m_item.m_bEnterBefore, m_item.m_bEnterAfter});
     }
     if (m_item.m_strText.empty()) {
         return {false, std::u16string(text::kEnterText), EEditorField::Text};

@@ -28,7 +28,7 @@ enum class EEditorField { Text, Seconds, MilliSeconds, CharDelayMin, CharDelayMa
 // What OK leads to: the dialog closes, or a message is shown and the dialog stays open.
 struct EditorOkResult {
     bool m_bAccepted = false;
-    std::u16string m_strMessage;         // shown when not accepted
+    std::u16string m_strMessage;          // shown when not accepted
     std::optional<EEditorField> m_focus;  // the field to put the focus in
 };
 

@@ -206,7 +206,9 @@ void CQuenbyController::OnCountChanged() {
     m_settings.SetCount(m_run.m_iCount);
 }
 
-void CQuenbyController::UpdateRunIcons() { m_s.m_view.SetRunIcon(m_s.m_runActive.load()); }
+void CQuenbyController::UpdateRunIcons() {
+    m_s.m_view.SetRunIcon(m_s.m_runActive.load());
+}
 
 void CQuenbyController::OnMessageDone() {
     if (m_bClosePending) {
@@ -253,8 +255,7 @@ void CQuenbyController::OnAddNew() {
 void CQuenbyController::OnEditSelected() {
     const std::optional<std::size_t> row = m_s.m_view.GetSelectedRow();
     if (!row || *row >= m_listMessages.GetItemCount()) {
-        m_s.m_view.ShowMessage(text::kSelectToEdit, EMessageIcon::Information,
-                               EMessageButtons::Ok);
+        m_s.m_view.ShowMessage(text::kSelectToEdit, EMessageIcon::Information, EMessageButtons::Ok);
         return;
     }
     CMessageEditorPresenter editor(m_settings);
@@ -426,9 +427,13 @@ void CQuenbyController::AppendFromTextFile(bool unicode) {
     WriteDataFile();
 }
 
-void CQuenbyController::OnAppendFromSimpleTextFile() { AppendFromTextFile(false); }
+void CQuenbyController::OnAppendFromSimpleTextFile() {
+    AppendFromTextFile(false);
+}
 
-void CQuenbyController::OnAppendFromUnicodeTextFile() { AppendFromTextFile(true); }
+void CQuenbyController::OnAppendFromUnicodeTextFile() {
+    AppendFromTextFile(true);
+}
 
 // ---- The shortcut ----
 
@@ -438,8 +443,7 @@ void CQuenbyController::SetupStartStopHotKey() {
     m_s.m_shortcut.UnregisterHotKey();
     if (hotKey.m_wVirtualKey != 0 &&
         !m_s.m_shortcut.RegisterHotKey(hotKey.m_wVirtualKey, hotKey.m_wSystemFlags)) {
-        m_s.m_view.ShowMessage(text::kHotKeySetupFailed, EMessageIcon::Error,
-                               EMessageButtons::Ok);
+        m_s.m_view.ShowMessage(text::kHotKeySetupFailed, EMessageIcon::Error, EMessageButtons::Ok);
     }
 }
 
@@ -448,8 +452,7 @@ void CQuenbyController::OnAssignHotKey() {
     if (!CHotKeyProfile(m_s.m_profile)
              .StoreHotKey(kStartStopHotKeyName, capture.m_wVirtualKey,
                           ControlFlagsFromCapture(capture))) {
-        m_s.m_view.ShowMessage(text::kHotKeyStoreFailed, EMessageIcon::Error,
-                               EMessageButtons::Ok);
+        m_s.m_view.ShowMessage(text::kHotKeyStoreFailed, EMessageIcon::Error, EMessageButtons::Ok);
     }
     SetupStartStopHotKey();
 }
@@ -477,33 +480,78 @@ void CQuenbyController::OnEncryptionInfo() {
     m_s.m_view.ShowMessage(message, EMessageIcon::Information, EMessageButtons::Ok);
 }
 
-void CQuenbyController::OnHelpInfo() { m_s.m_shell.OpenWebAddress(text::kHomePage); }
+void CQuenbyController::OnHelpInfo() {
+    m_s.m_shell.OpenWebAddress(text::kHomePage);
+}
 
 bool CQuenbyController::OnCommand(int command) {
     switch (command) {
-        case IDC_ADD_NEW: OnAddNew(); break;
-        case IDC_EDIT_SELECTED: OnEditSelected(); break;
+        case IDC_ADD_NEW:
+            OnAddNew();
+            break;
+        case IDC_EDIT_SELECTED:
+            OnEditSelected();
+            break;
         case IDC_DELETE_SELECTED:
-        case ID_DELETE_SELECTED_RECORD: OnDeleteSelected(); break;
-        case ID_DELETE_ALL_RECORDS: OnDeleteAllRecords(); break;
-        case IDC_ASSIGN_HOTKEY: OnAssignHotKey(); break;
-        case IDC_CLEAR_HOTKEY: OnClearHotKey(); break;
-        case IDC_HIDE_TO_TRAY: m_s.m_view.HideToTray(); break;
-        case ID_CONFIGURE: m_s.m_view.RestoreWindow(); break;
-        case ID_EXIT: OnClose(); break;
-        case ID_SCREENSHOT_TO_CLIPBOARD: OnScreenshotToClipboard(); break;
-        case ID_SAVE: SaveDataFileAs(); break;
-        case ID_LOAD: OnLoadDataFile(); break;
-        case ID_SHOW_CURRENT_DATA_FILE: OnShowCurrentDataFile(); break;
-        case ID_APPEND_SIMPLE_TEXT: OnAppendFromSimpleTextFile(); break;
-        case ID_APPEND_UNICODE_TEXT: OnAppendFromUnicodeTextFile(); break;
-        case ID_SETTINGS: OnSettings(); break;
-        case ID_ENCRYPTION_INFO: OnEncryptionInfo(); break;
-        case ID_VISIT_SITE: m_s.m_shell.OpenWebAddress(text::kHomePage); break;
-        case ID_SHARE_FACEBOOK: m_s.m_shell.OpenWebAddress(text::kShareFacebook); break;
-        case ID_SHARE_TWITTER: m_s.m_shell.OpenWebAddress(text::kShareTwitter); break;
-        case ID_ANOTHER_SOFTWARE: m_s.m_shell.OpenWebAddress(text::kAnotherSoftware); break;
-        default: return false;
+        case ID_DELETE_SELECTED_RECORD:
+            OnDeleteSelected();
+            break;
+        case ID_DELETE_ALL_RECORDS:
+            OnDeleteAllRecords();
+            break;
+        case IDC_ASSIGN_HOTKEY:
+            OnAssignHotKey();
+            break;
+        case IDC_CLEAR_HOTKEY:
+            OnClearHotKey();
+            break;
+        case IDC_HIDE_TO_TRAY:
+            m_s.m_view.HideToTray();
+            break;
+        case ID_CONFIGURE:
+            m_s.m_view.RestoreWindow();
+            break;
+        case ID_EXIT:
+            OnClose();
+            break;
+        case ID_SCREENSHOT_TO_CLIPBOARD:
+            OnScreenshotToClipboard();
+            break;
+        case ID_SAVE:
+            SaveDataFileAs();
+            break;
+        case ID_LOAD:
+            OnLoadDataFile();
+            break;
+        case ID_SHOW_CURRENT_DATA_FILE:
+            OnShowCurrentDataFile();
+            break;
+        case ID_APPEND_SIMPLE_TEXT:
+            OnAppendFromSimpleTextFile();
+            break;
+        case ID_APPEND_UNICODE_TEXT:
+            OnAppendFromUnicodeTextFile();
+            break;
+        case ID_SETTINGS:
+            OnSettings();
+            break;
+        case ID_ENCRYPTION_INFO:
+            OnEncryptionInfo();
+            break;
+        case ID_VISIT_SITE:
+            m_s.m_shell.OpenWebAddress(text::kHomePage);
+            break;
+        case ID_SHARE_FACEBOOK:
+            m_s.m_shell.OpenWebAddress(text::kShareFacebook);
+            break;
+        case ID_SHARE_TWITTER:
+            m_s.m_shell.OpenWebAddress(text::kShareTwitter);
+            break;
+        case ID_ANOTHER_SOFTWARE:
+            m_s.m_shell.OpenWebAddress(text::kAnotherSoftware);
+            break;
+        default:
+            return false;
     }
     return true;
 }

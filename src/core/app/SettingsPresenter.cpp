@@ -11,7 +11,8 @@ SettingsFields CSettingsPresenter::OnInitDialog() {
     SettingsFields fields;
     const std::int32_t method = m_settings.GetKeyInputMethod();
     // A stored value that names neither button checks none.
-    fields.m_nInputMethod = (method == KEY_INPUT_UNICODE || method == KEY_INPUT_LAYOUT) ? method : -1;
+    fields.m_nInputMethod =
+        (method == KEY_INPUT_UNICODE || method == KEY_INPUT_LAYOUT) ? method : -1;
     fields.m_bRememberPosition = m_settings.GetRememberLastPositionAndSize() != 0;
     fields.m_bSetText = m_settings.GetTextSettingUp() != 0;
     m_bProbing = fields.m_bSetText;

@@ -72,8 +72,8 @@ bool CTypingRun::ScheduleNextMessage() {
     if (m_iCount != 0 && std::int64_t{m_nMessagesScheduled} > std::int64_t{m_iCount} * n) {
         m_s.m_runActive.store(false);
     } else {
-        const auto period = static_cast<std::uint32_t>(seconds) * 1000u +
-                            static_cast<std::uint32_t>(milliSeconds);
+        const auto period =
+            static_cast<std::uint32_t>(seconds) * 1000u + static_cast<std::uint32_t>(milliSeconds);
         armed = m_s.m_timers.SetTimer(TIMER_NEXT_MESSAGE, period);
         m_s.m_runActive.store(armed);
     }

@@ -34,7 +34,8 @@ public:
 
     std::uint32_t m_uCharDelayMin = 20;
     std::uint32_t m_uCharDelayMax = 60;
-    std::int32_t m_iKeyInputMethod = 1;  // "m_iKeyInputMethod" as it stood when the message fell due
+    std::int32_t m_iKeyInputMethod =
+        1;  // "m_iKeyInputMethod" as it stood when the message fell due
     bool m_bSetTextAtCursor = false;
     ScreenPoint m_ptRunCursor;
 

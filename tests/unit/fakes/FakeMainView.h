@@ -1,0 +1,146 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/MainView.h"
+#include "app/MessageEditorPresenter.h"
+#include "app/SettingsPresenter.h"
+#include "engine/WideText.h"
+
+namespace quenby::test {
+
+struct ShownMessage {
+    std::u16string m_strText;
+    EMessageIcon m_icon;
+    EMessageButtons m_buttons;
+};
+
+// The main window as the controller sees it: records what it was asked to show, and answers from
+// scripts the test sets up (message box answers, chosen files, what the user does in the editor).
+class CFakeMainView final : public IMainView {
+public:
+    EMessageResult ShowMessage(std::u16string_view text, EMessageIcon icon,
+                               EMessageButtons buttons) override {
+        m_messages.push_back({std::u16string(text), icon, buttons});
+        if (buttons == EMessageButtons::Ok) {
+            return EMessageResult::Ok;
+        }
+        EMessageResult answer = m_answers.empty() ? EMessageResult::Cancel : m_answers.front();
+        if (!m_answers.empty()) {
+            m_answers.pop_front();
+        }
+        return answer;
+    }
+    bool ShowSuppressibleNotice(std::u16string_view text) override {
+        m_notices.emplace_back(text);
+        return m_bSuppressNotices;
+    }
+    std::optional<std::filesystem::path> ChooseFile(EFileDialog kind) override {
+        m_dialogs.push_back(kind);
+        if (m_files.empty()) {
+            return std::nullopt;
+        }
+        std::optional<std::filesystem::path> chosen = m_files.front();
+        m_files.pop_front();
+        return chosen;
+    }
+    void ShowAboutBox() override { ++m_iAboutBoxes; }
+    bool RunMessageEditor(CMessageEditorPresenter& editor) override {
+        ++m_iEditorRuns;
+        m_editorCaptions.push_back(editor.Caption());
+        if (!m_editorScript) {
+            return false;
+        }
+        return m_editorScript(editor);
+    }
+    void RunSettingsDialog(CSettingsPresenter& settings) override {
+        ++m_iSettingsRuns;
+        if (m_settingsScript) {
+            m_settingsScript(settings);
+        }
+    }
+    void SetCaption(std::u16string_view caption) override { m_strCaption = caption; }
+    void SetRunIcon(bool running) override { m_runIcons.push_back(running); }
+    void RefreshList() override { ++m_iRefreshes; }
+    std::optional<std::size_t> GetSelectedRow() override { return m_selected; }
+    void ClearSelection() override { m_selected.reset(); }
+    int GetColumnWidth(int column) override { return m_columnWidths[static_cast<std::size_t>(column)]; }
+    void SetColumnWidth(int column, int width) override {
+        m_columnWidths[static_cast<std::size_t>(column)] = width;
+    }
+    std::u16string GetCountText() override { return m_strCount; }
+    void SetCountText(std::u16string_view text) override { m_strCount = text; }
+    bool GetRandomOrderCheck() override { return m_bRandomOrder; }
+    void SetRandomOrderCheck(bool checked) override { m_bRandomOrder = checked; }
+    HotKeyCapture GetHotKeyControl() override { return m_hotKey; }
+    void SetHotKeyControl(const HotKeyCapture& hotKey) override { m_hotKey = hotKey; }
+    std::vector<std::uint8_t> GetPlacement() override { return m_placement; }
+    void ApplyPlacement(const std::vector<std::uint8_t>& placement) override {
+        m_appliedPlacements.push_back(placement);
+    }
+    bool IsMinimized() override { return m_bMinimized; }
+    void HideToTray() override { m_bHidden = true; }
+    void RestoreWindow() override { m_bHidden = false; }
+    void CopyWindowImageToClipboard() override { ++m_iClipboardCopies; }
+    void DestroyWindow() override { m_bDestroyed = true; }
+
+    // Texts of the message boxes shown so far, for compact checks.
+    std::vector<std::u16string> MessageTexts() const {
+        std::vector<std::u16string> texts;
+        for (const ShownMessage& m : m_messages) {
+            texts.push_back(m.m_strText);
+        }
+        return texts;
+    }
+
+    // Scripts.
+    std::deque<EMessageResult> m_answers;
+    std::deque<std::filesystem::path> m_files;
+    std::function<bool(CMessageEditorPresenter&)> m_editorScript;
+    std::function<void(CSettingsPresenter&)> m_settingsScript;
+    bool m_bSuppressNotices = false;
+    std::optional<std::size_t> m_selected;
+    bool m_bMinimized = false;
+    std::vector<std::uint8_t> m_placement{1, 2, 3, 4};
+
+    // Records.
+    std::vector<ShownMessage> m_messages;
+    std::vector<std::u16string> m_notices;
+    std::vector<EFileDialog> m_dialogs;
+    std::vector<std::u16string> m_editorCaptions;
+    std::vector<bool> m_runIcons;
+    std::vector<std::vector<std::uint8_t>> m_appliedPlacements;
+    std::array<int, 7> m_columnWidths{};
+    std::u16string m_strCaption;
+    std::u16string m_strCount;
+    bool m_bRandomOrder = false;
+    HotKeyCapture m_hotKey;
+    int m_iEditorRuns = 0;
+    int m_iSettingsRuns = 0;
+    int m_iAboutBoxes = 0;
+    int m_iRefreshes = 0;
+    int m_iClipboardCopies = 0;
+    bool m_bHidden = false;
+    bool m_bDestroyed = false;
+};
+
+// An editor script that types these values into the fields and presses OK until accepted.
+inline std::function<bool(CMessageEditorPresenter&)> EditorEnters(MessageEditorFields fields) {
+    return [fields](CMessageEditorPresenter& editor) {
+        editor.OnInitDialog();
+        return editor.OnOK(fields).m_bAccepted;
+    };
+}
+
+inline MessageEditorFields Fields(std::u16string text, int seconds = 0, int milliSeconds = 0,
+                                  bool before = true, bool after = true, unsigned pcMin = 20,
+                                  unsigned pcMax = 60) {
+    return {std::move(text),           FormatSigned(seconds), FormatSigned(milliSeconds),
+            FormatUnsigned(pcMin),     FormatUnsigned(pcMax), before,
+            after};
+}
+
+}  // namespace quenby::test
