@@ -16,7 +16,10 @@ constexpr std::array<EKeyModifier, 5> kModifierOrder{KEY_MODIFIER_SHIFT, KEY_MOD
 }  // namespace
 
 int CTextTyper::TypeText(const std::u16string& text) {
-    m_output.BeginText(text);
+    const bool unicode = m_iInputMethod == 0;
+    if (unicode) {
+        m_output.BeginUnicodeText(text);
+    }
     for (char16_t unit : text) {
         if (!m_runActive.load()) {
             break;
@@ -24,7 +27,9 @@ int CTextTyper::TypeText(const std::u16string& text) {
         m_sleeper.Sleep(RandomInRange(m_uCharDelayMin, m_uCharDelayMax));
         TypeChar(unit);
     }
-    m_output.EndText();
+    if (unicode) {
+        m_output.EndUnicodeText();
+    }
     return 1;
 }
 

@@ -41,10 +41,10 @@ public:
 class IKeyboardOutput {
 public:
     virtual ~IKeyboardOutput() = default;
-    // Called before the characters of a text, with all of them, so the backend can prepare keys
-    // for characters its layout lacks; EndText undoes that preparation.
-    virtual void BeginText(std::u16string_view text) = 0;
-    virtual void EndText() = 0;
+    // Called before a text is sent as Unicode character events, with all of it, so the backend can
+    // prepare keys for characters its layout lacks; EndUnicodeText undoes that preparation.
+    virtual void BeginUnicodeText(std::u16string_view text) = 0;
+    virtual void EndUnicodeText() = 0;
     // Presses or releases a key.
     virtual void SendKey(KeyCode key, bool down) = 0;
     // Sends one UTF-16 code unit as a character event, independent of the layout.

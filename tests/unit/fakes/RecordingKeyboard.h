@@ -79,8 +79,8 @@ public:
     CRecordingKeyboardOutput(KeyboardRecord& record, CVirtualClock* clock)
         : m_record(record), m_clock(clock) {}
 
-    void BeginText(std::u16string_view) override { ++m_record.m_iBeginText; }
-    void EndText() override { ++m_record.m_iEndText; }
+    void BeginUnicodeText(std::u16string_view) override { ++m_record.m_iBeginText; }
+    void EndUnicodeText() override { ++m_record.m_iEndText; }
     void SendKey(KeyCode key, bool down) override {
         if (key > 1000 && key < 1100) {
             m_held = static_cast<std::uint8_t>(down ? m_held | (key - 1000) : m_held & ~(key - 1000));
