@@ -76,8 +76,7 @@ TEST_F(MainWindowTest, AnUnreadableFileIsNeverMadeCurrent) {
 TEST_F(MainWindowTest, PlacementIsRestoredOnlyWhenRemembered) {
     m_profile.WriteBinary("Settings", "Location", {9, 9});
     Start();
-    EXPECT_EQ(m_view.m_appliedPlacements,
-              (std::vector<std::vector<std::uint8_t>>{{9, 9}}));
+    EXPECT_EQ(m_view.m_appliedPlacements, (std::vector<std::vector<std::uint8_t>>{{9, 9}}));
 
     test::CFakeMainView other;
     m_profile.WriteInt("Settings", "RememberLastPositionAndSize", 0);
@@ -107,9 +106,9 @@ TEST_F(MainWindowTest, TheCloseQuestionInAllItsBranches) {
     for (const Case& c : cases) {
         m_view = test::CFakeMainView{};
         m_files.m_files.clear();
-        CQuenbyController controller(MainWindowServices{
-            m_view, m_profile, m_files, &m_protector, m_clock, m_pointer, m_shortcut, m_shell,
-            m_syncTypist, m_textSetters, m_runActive});
+        CQuenbyController controller(MainWindowServices{m_view, m_profile, m_files, &m_protector,
+                                                        m_clock, m_pointer, m_shortcut, m_shell,
+                                                        m_syncTypist, m_textSetters, m_runActive});
         controller.OnInitDialog("");
         m_view.m_editorScript = test::EditorEnters(Fields(u"unsaved"));
         controller.OnAddNew();
@@ -170,8 +169,7 @@ TEST_F(MainWindowTest, DestructionStoresRandomOrderPlacementAndWidths) {
     m_view.m_columnWidths[1] = 333;
     Controller().OnClose();
     EXPECT_EQ(m_profile.GetInt("Settings", "m_bRandomOrder", 0), 1);
-    EXPECT_EQ(m_profile.GetBinary("Settings", "Location"),
-              (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(m_profile.GetBinary("Settings", "Location"), (std::vector<std::uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(m_profile.GetInt("Settings", "Column1", 0), 333);
     EXPECT_FALSE(m_profile.HasInt("Settings", "m_iCount"));  // stored only as it changes
 }
@@ -237,7 +235,8 @@ TEST_F(MainWindowTest, CancelledEditorsChangeNothing) {
     Controller().OnAddNew();
     EXPECT_EQ(Controller().List().GetItemCount(), 0u);
     EXPECT_FALSE(Controller().IsModified());
-    EXPECT_EQ(m_view.m_editorCaptions, (std::vector<std::u16string>{u"Add Message - Quenby by Holvane"}));
+    EXPECT_EQ(m_view.m_editorCaptions,
+              (std::vector<std::u16string>{u"Add Message - Quenby by Holvane"}));
 }
 
 // ---- Files ----
@@ -249,9 +248,9 @@ TEST_F(MainWindowTest, SaveAndLoadShowTheirNoticesOnceSilenced) {
     Controller().SaveDataFileAs();
     m_view.m_files = {"/d/s.quenbyencrypteddata"};
     Controller().OnLoadDataFile();
-    EXPECT_EQ(m_view.m_notices, (std::vector<std::u16string>{
-                                    std::u16string(text::kPlainFileWarning),
-                                    std::u16string(text::kEncryptedFileWarning)}));
+    EXPECT_EQ(m_view.m_notices,
+              (std::vector<std::u16string>{std::u16string(text::kPlainFileWarning),
+                                           std::u16string(text::kEncryptedFileWarning)}));
     EXPECT_EQ(m_profile.GetInt("DontShowAgain", "{e9108ba3-aa61-4398-dfbc-b02102c88e9b}", 0), 1);
     m_view.m_files = {"/d/s.quenbyencrypteddata"};
     Controller().SaveDataFileAs();
@@ -270,14 +269,15 @@ TEST_F(MainWindowTest, AnEncryptedFileComesBackWholeThroughTheCommands) {
 
     test::CFakeMainView view;
     std::atomic<bool> flag{false};
-    CQuenbyController restarted(MainWindowServices{view, m_profile, m_files, &m_protector,
-                                                   m_clock, m_pointer, m_shortcut, m_shell,
-                                                   m_syncTypist, m_textSetters, flag});
+    CQuenbyController restarted(MainWindowServices{view, m_profile, m_files, &m_protector, m_clock,
+                                                   m_pointer, m_shortcut, m_shell, m_syncTypist,
+                                                   m_textSetters, flag});
     restarted.OnInitDialog("\"/d/x.quenbyencrypteddata\"");
     ASSERT_EQ(restarted.List().GetItemCount(), 2u);
     EXPECT_EQ(restarted.List().GetMessageItem(0), Item(u"secret \u00e9", 2, 5, true, true, 20, 60));
     EXPECT_EQ(restarted.List().GetMessageText(1), u"line\r\nbreak");
-    EXPECT_EQ(view.m_notices, (std::vector<std::u16string>{std::u16string(text::kEncryptedFileWarning)}));
+    EXPECT_EQ(view.m_notices,
+              (std::vector<std::u16string>{std::u16string(text::kEncryptedFileWarning)}));
 }
 
 TEST_F(MainWindowTest, ImportsAppendWithTheStoredDefaultsAndFixedPauses) {
@@ -294,8 +294,7 @@ TEST_F(MainWindowTest, ImportsAppendWithTheStoredDefaultsAndFixedPauses) {
     m_view.m_files = {"/d/w.txt"};
     Controller().OnCommand(ID_APPEND_UNICODE_TEXT);
     ASSERT_EQ(Controller().List().GetItemCount(), 5u);
-    EXPECT_EQ(Controller().List().GetMessageItem(4),
-              Item(u"\uFEFFx", 2, 250, true, false, 20, 60));
+    EXPECT_EQ(Controller().List().GetMessageItem(4), Item(u"\uFEFFx", 2, 250, true, false, 20, 60));
     m_view.m_files = {"/d/missing.txt"};
     Controller().OnAppendFromSimpleTextFile();
     EXPECT_EQ(Controller().List().GetItemCount(), 5u);
@@ -305,7 +304,8 @@ TEST_F(MainWindowTest, ImportsAppendWithTheStoredDefaultsAndFixedPauses) {
 TEST_F(MainWindowTest, ShowCurrentDataFile) {
     Start();
     Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
-    EXPECT_EQ(m_view.MessageTexts(), (std::vector<std::u16string>{std::u16string(text::kNoDataFile)}));
+    EXPECT_EQ(m_view.MessageTexts(),
+              (std::vector<std::u16string>{std::u16string(text::kNoDataFile)}));
     m_view.m_files = {"/d/l.quenbydata"};
     Controller().SaveDataFileAs();
     Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);

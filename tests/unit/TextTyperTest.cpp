@@ -147,8 +147,8 @@ TEST_F(TextTyperTest, WithSetTextOffNoConnectionIsMade) {
 
 TEST_F(TextTyperTest, NoModifierIsLeftDownAndNoneIsHeldWhereNotNeeded) {
     Type(u"aB@c|d", kLayout);
-    const std::vector<std::uint8_t> expected = {0, KEY_MODIFIER_SHIFT, KEY_MODIFIER_LEVEL3, 0,
-                                                KEY_MODIFIER_CONTROL | KEY_MODIFIER_ALT, 0};
+    const std::vector<std::uint8_t> expected = {
+        0, KEY_MODIFIER_SHIFT, KEY_MODIFIER_LEVEL3, 0, KEY_MODIFIER_CONTROL | KEY_MODIFIER_ALT, 0};
     EXPECT_EQ(m_keyboard.m_record.m_heldModifiers, expected);
     // Every press has its release.
     int balance = 0;

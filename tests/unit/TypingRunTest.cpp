@@ -13,9 +13,7 @@ using test::Fields;
 // the virtual time at which each message starts is its scheduled time.
 class TypingRunTest : public test::ControllerFixture {
 protected:
-    void SetUp() override {
-        m_profile.WriteInt("Settings", "m_iKeyInputMethod", 0);
-    }
+    void SetUp() override { m_profile.WriteInt("Settings", "m_iKeyInputMethod", 0); }
     // Starts the window with these messages (Enter after each, no pauses) and this count.
     void StartWith(const std::vector<std::pair<std::string, std::pair<int, int>>>& messages,
                    int count) {
@@ -48,8 +46,7 @@ TEST_F(TypingRunTest, CountTwoGoesThroughTheListTwice) {
     StartWith({{"a", {0, 10}}, {"b", {0, 10}}}, 2);
     PressHotKey();
     RunUntilIdle();
-    EXPECT_EQ(TypedMessages(),
-              (std::vector<std::string>{"a@10", "b@20", "a@30", "b@40"}));
+    EXPECT_EQ(TypedMessages(), (std::vector<std::string>{"a@10", "b@20", "a@30", "b@40"}));
 }
 
 TEST_F(TypingRunTest, CountZeroTypesUntilTheShortcutStopsIt) {

@@ -83,9 +83,7 @@ public:
 
 class CFakeShellActions final : public IShellActions {
 public:
-    void OpenWebAddress(std::string_view address) override {
-        m_opened.emplace_back(address);
-    }
+    void OpenWebAddress(std::string_view address) override { m_opened.emplace_back(address); }
     bool ShowFileInFolder(const std::filesystem::path& file) override {
         m_shown.push_back(file);
         return m_bFileExists;

@@ -67,7 +67,9 @@ public:
     void RefreshList() override { ++m_iRefreshes; }
     std::optional<std::size_t> GetSelectedRow() override { return m_selected; }
     void ClearSelection() override { m_selected.reset(); }
-    int GetColumnWidth(int column) override { return m_columnWidths[static_cast<std::size_t>(column)]; }
+    int GetColumnWidth(int column) override {
+        return m_columnWidths[static_cast<std::size_t>(column)];
+    }
     void SetColumnWidth(int column, int width) override {
         m_columnWidths[static_cast<std::size_t>(column)] = width;
     }
@@ -138,8 +140,12 @@ inline std::function<bool(CMessageEditorPresenter&)> EditorEnters(MessageEditorF
 inline MessageEditorFields Fields(std::u16string text, int seconds = 0, int milliSeconds = 0,
                                   bool before = true, bool after = true, unsigned pcMin = 20,
                                   unsigned pcMax = 60) {
-    return {std::move(text),           FormatSigned(seconds), FormatSigned(milliSeconds),
-            FormatUnsigned(pcMin),     FormatUnsigned(pcMax), before,
+    return {std::move(text),
+            FormatSigned(seconds),
+            FormatSigned(milliSeconds),
+            FormatUnsigned(pcMin),
+            FormatUnsigned(pcMax),
+            before,
             after};
 }
 

@@ -31,19 +31,28 @@ public:
             return KeyForCharacter{static_cast<KeyCode>(unit - u'a' + 'A'), 0};
         }
         if ((unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9')) {
-            const std::uint8_t shift = unit <= u'9' ? std::uint8_t{0} : std::uint8_t{KEY_MODIFIER_SHIFT};
+            const std::uint8_t shift =
+                unit <= u'9' ? std::uint8_t{0} : std::uint8_t{KEY_MODIFIER_SHIFT};
             return KeyForCharacter{unit, shift};
         }
         switch (unit) {
-            case u'!': return KeyForCharacter{'1', KEY_MODIFIER_SHIFT};
-            case u'@': return KeyForCharacter{'Q', KEY_MODIFIER_LEVEL3};
-            case u'\u20ac': return KeyForCharacter{'E', KEY_MODIFIER_LEVEL3};
-            case u'|': return KeyForCharacter{'<', KEY_MODIFIER_CONTROL | KEY_MODIFIER_ALT};
-            case u' ': return KeyForCharacter{' ', 0};
-            case u'\t': return KeyForCharacter{'\t', 0};
+            case u'!':
+                return KeyForCharacter{'1', KEY_MODIFIER_SHIFT};
+            case u'@':
+                return KeyForCharacter{'Q', KEY_MODIFIER_LEVEL3};
+            case u'\u20ac':
+                return KeyForCharacter{'E', KEY_MODIFIER_LEVEL3};
+            case u'|':
+                return KeyForCharacter{'<', KEY_MODIFIER_CONTROL | KEY_MODIFIER_ALT};
+            case u' ':
+                return KeyForCharacter{' ', 0};
+            case u'\t':
+                return KeyForCharacter{'\t', 0};
             case u'\r':
-            case u'\n': return KeyForCharacter{'\r', 0};
-            default: return std::nullopt;
+            case u'\n':
+                return KeyForCharacter{'\r', 0};
+            default:
+                return std::nullopt;
         }
     }
     KeyCode ModifierKey(EKeyModifier modifier) override { return 1000u + modifier; }
@@ -83,7 +92,8 @@ public:
     void EndUnicodeText() override { ++m_record.m_iEndText; }
     void SendKey(KeyCode key, bool down) override {
         if (key > 1000 && key < 1100) {
-            m_held = static_cast<std::uint8_t>(down ? m_held | (key - 1000) : m_held & ~(key - 1000));
+            m_held =
+                static_cast<std::uint8_t>(down ? m_held | (key - 1000) : m_held & ~(key - 1000));
         } else if (down) {
             m_record.m_heldModifiers.push_back(m_held);
         }
@@ -107,15 +117,24 @@ public:
 private:
     static std::string KeyName(KeyCode key) {
         switch (key) {
-            case kFakeShift: return "LShift";
-            case kFakeControl: return "LCtrl";
-            case kFakeAlt: return "LAlt";
-            case kFakeAltGr: return "AltGr";
-            case kFakeLevel5: return "Level5";
-            case '\t': return "Tab";
-            case '\r': return "Return";
-            case ' ': return "Space";
-            default: return std::string(1, static_cast<char>(key));
+            case kFakeShift:
+                return "LShift";
+            case kFakeControl:
+                return "LCtrl";
+            case kFakeAlt:
+                return "LAlt";
+            case kFakeAltGr:
+                return "AltGr";
+            case kFakeLevel5:
+                return "Level5";
+            case '\t':
+                return "Tab";
+            case '\r':
+                return "Return";
+            case ' ':
+                return "Space";
+            default:
+                return std::string(1, static_cast<char>(key));
         }
     }
     void Log(std::string event) {

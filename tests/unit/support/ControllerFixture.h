@@ -28,9 +28,9 @@ protected:
         if (!m_controller) {
             IMessageTypist& typist =
                 m_bManualTypist ? static_cast<IMessageTypist&>(m_manualTypist) : m_syncTypist;
-            m_controller = std::make_unique<CQuenbyController>(MainWindowServices{
-                m_view, m_profile, m_files, &m_protector, m_clock, m_pointer, m_shortcut, m_shell,
-                typist, m_textSetters, m_runActive});
+            m_controller = std::make_unique<CQuenbyController>(
+                MainWindowServices{m_view, m_profile, m_files, &m_protector, m_clock, m_pointer,
+                                   m_shortcut, m_shell, typist, m_textSetters, m_runActive});
         }
         return *m_controller;
     }
@@ -44,7 +44,8 @@ protected:
     // A data file in the fake file store holding these messages.
     void PutDataFile(const std::filesystem::path& path, const std::vector<MessageItem>& items) {
         CMessageList list = ListOf(items);
-        Expected<std::vector<std::uint8_t>> bytes = EncodeDataFile(list, DataFileFormFor(path), &m_protector);
+        Expected<std::vector<std::uint8_t>> bytes =
+            EncodeDataFile(list, DataFileFormFor(path), &m_protector);
         ASSERT_TRUE(bytes.ok());
         m_files.m_files[path] = bytes.value();
     }

@@ -1,0 +1,219 @@
+#include <xcb/xcb.h>
+
+#include <set>
+
+#include "engine/WideText.h"
+#include "input/TypingJob.h"
+#include "linux/ThreadSleeper.h"
+#include "linux/x11/X11Keyboard.h"
+#include "support/XDisplayFixture.h"
+
+namespace quenby {
+namespace {
+
+// No accessibility: these tests type.
+class CNoTextSetters final : public ITextSetterFactory {
+public:
+    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
+};
+
+// Where two texts first differ, shown briefly: long texts must not flood the log.
+std::string FirstDifference(const std::string& got, const std::string& wanted) {
+    std::size_t at = 0;
+    while (at < got.size() && at < wanted.size() && got[at] == wanted[at]) {
+        ++at;
+    }
+    if (at == got.size() && at == wanted.size()) {
+        return "";
+    }
+    return "differ at byte " + std::to_string(at) + " of " + std::to_string(wanted.size()) +
+           " (got " + std::to_string(got.size()) + "): got \"" + got.substr(at, 40) +
+           "\" wanted \"" + wanted.substr(at, 40) + "\"";
+}
+
+constexpr int kUnicode = 0;
+constexpr int kLayout = 1;
+
+class X11KeyboardTest : public test::XDisplayTest {
+protected:
+    Status Type(const std::u16string& text, int method, std::uint32_t pause = 0) {
+        TypingJob job;
+        job.m_strText = text;
+        job.m_iKeyInputMethod = method;
+        job.m_uCharDelayMin = pause;
+        job.m_uCharDelayMax = pause;
+        return RunTypingJob(m_services, job);
+    }
+
+    // What an outside client sees of the server's keymap: the core mapping and the XKB keymap.
+    std::string KeymapNow() {
+        Expected<std::unique_ptr<CXcbConnection>> connection = CXcbConnection::Open();
+        EXPECT_TRUE(connection.ok());
+        xcb_connection_t* conn = connection.value()->Get();
+        const xcb_setup_t* setup = xcb_get_setup(conn);
+        auto* reply = xcb_get_keyboard_mapping_reply(
+            conn,
+            xcb_get_keyboard_mapping(conn, setup->min_keycode,
+                                     static_cast<std::uint8_t>(setup->max_keycode -
+                                                               setup->min_keycode + 1)),
+            nullptr);
+        std::string dump;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+        for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(reply); ++i) {
+            dump += std::to_string(syms[i]) + ",";
+        }
+        free(reply);
+        Expected<std::unique_ptr<CXkbSnapshot>> snapshot =
+            CXkbSnapshot::Take(*connection.value());
+        char* text = xkb_keymap_get_as_string(snapshot.value()->Keymap(),
+                                              XKB_KEYMAP_FORMAT_TEXT_V1);
+        dump += text;
+        free(text);
+        return dump;
+    }
+
+    // Keys the server holds down now.
+    int KeysDown() {
+        xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+        auto* reply = xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr);
+        int down = 0;
+        for (std::uint8_t byte : reply->keys) {
+            down += __builtin_popcount(byte);
+        }
+        free(reply);
+        xcb_disconnect(conn);
+        return down;
+    }
+
+    CX11Keyboard m_keyboard;
+    CNoTextSetters m_noSetters;
+    CThreadSleeper m_sleeper;
+    std::atomic<bool> m_runActive{true};
+    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
+};
+
+// ASCII, Latin-1 accents, Cyrillic, Greek, CJK, an emoji and a tab.
+const std::u16string kMixed = u"Hi yz@ \u00e9\u00df\u00c0 \u0436\u0416 \u03b1\u03a9 \u4e2d\U0001F600\tok";
+
+TEST_F(X11KeyboardTest, TheUnicodeMethodDeliversEveryCharacterUnderEveryLayout) {
+    StartRecorder();
+    for (const char* layout : {"us", "de", "fr", "ru"}) {
+        SetLayout(layout);
+        const std::string before = KeymapNow();
+        ASSERT_TRUE(Type(kMixed, kUnicode).ok());
+        const Received received = CollectReceived();
+        EXPECT_EQ(received.m_strText, Utf8FromUtf16(kMixed)) << layout;
+        EXPECT_EQ(received.m_iBells, 0) << layout;
+        EXPECT_EQ(KeymapNow(), before) << layout;
+        EXPECT_EQ(KeysDown(), 0) << layout;
+    }
+}
+
+TEST_F(X11KeyboardTest, TheLayoutMethodTypesWhatTheLayoutHasAndBeepsForTheRest) {
+    StartRecorder();
+    // What each layout has, as the server's own keymap dump (xkbcomp) lists it: de and fr have
+    // ß and Ω through AltGr, fr has é, ru has no Latin letters and no @.
+    const struct {
+        const char* layout;
+        const char* typed;  // UTF-8
+        int bells;          // one per code unit the layout lacks (two for the emoji)
+    } cases[] = {
+        {"us", "Hi yz@    \tok", 10},
+        {"de", "Hi yz@ \u00df  \u03a9 \tok", 8},
+        {"fr", "Hi yz@ \u00e9\u00df  \u03a9 \tok", 7},
+        {"ru", "   \u0436\u0416  \t", 15},
+    };
+    for (const auto& c : cases) {
+        SetLayout(c.layout);
+        ASSERT_TRUE(Type(kMixed, kLayout).ok());
+        const Received received = CollectReceived();
+        EXPECT_EQ(received.m_strText, c.typed) << c.layout;
+        EXPECT_EQ(received.m_iBells, c.bells) << c.layout;
+        EXPECT_EQ(KeysDown(), 0) << c.layout;
+    }
+}
+
+TEST_F(X11KeyboardTest, ModifiersAreHeldExactlyForTheCharactersThatNeedThem) {
+    StartRecorder();
+    SetLayout("de");
+    ASSERT_TRUE(Type(u"aA@", kLayout).ok());
+    const Received received = CollectReceived();
+    ASSERT_EQ(received.m_strText, "aA@");
+    EXPECT_EQ(received.m_states[0] & 0xFF, 0u);
+    EXPECT_EQ(received.m_states[1] & 0xFF, 0x1u);  // Shift
+    EXPECT_EQ(received.m_states[2] & 0xFF, 0x80u);  // Mod5: AltGr
+}
+
+TEST_F(X11KeyboardTest, CapsLockDoesNotChangeWhatIsTyped) {
+    StartRecorder();
+    SetLayout("us");
+    ASSERT_EQ(test::RunCommand({"xdotool", "key", "Caps_Lock"}), 0);
+    ASSERT_TRUE(Type(u"aB1", kLayout).ok());
+    ASSERT_TRUE(Type(u"cD\u00e9", kUnicode).ok());
+    EXPECT_EQ(CollectReceived().m_strText, "aB1cD\u00e9");
+    // The lock is the user's: it is on again afterwards.
+    Expected<std::unique_ptr<CXcbConnection>> connection = CXcbConnection::Open();
+    ASSERT_TRUE(connection.ok());
+    Expected<std::unique_ptr<CXkbSnapshot>> snapshot = CXkbSnapshot::Take(*connection.value());
+    ASSERT_TRUE(snapshot.ok());
+    EXPECT_GT(xkb_state_mod_name_is_active(snapshot.value()->State(), XKB_MOD_NAME_CAPS,
+                                           XKB_STATE_MODS_LOCKED),
+              0);
+}
+
+TEST_F(X11KeyboardTest, TenThousandCharactersArriveWholeAndInOrder) {
+    StartRecorder();
+    SetLayout("us");
+    std::u16string text;
+    const std::u16string pieces[] = {u"quick brown fox ", u"\u00e9\u00c9", u"\u0436",
+                                     u"\u4e2d\u6587", u"\U0001F600", u"^`~", u"\t"};
+    for (std::size_t i = 0; text.size() < 10000; ++i) {
+        text += pieces[i % std::size(pieces)];
+    }
+    text.resize(10000);
+    const std::string before = KeymapNow();
+    ASSERT_TRUE(Type(text, kUnicode).ok());
+    const Received received = CollectReceived(120000);
+    EXPECT_EQ(FirstDifference(received.m_strText, Utf8FromUtf16(text)), "");
+    EXPECT_EQ(KeymapNow(), before);
+    EXPECT_EQ(KeysDown(), 0);
+}
+
+TEST_F(X11KeyboardTest, MoreMissingCharactersThanSpareKeysAreBoundInTurns) {
+    StartRecorder();
+    SetLayout("us");
+    std::u16string text;
+    for (char16_t c = 0x4E00; c < 0x4E00 + 400; ++c) {
+        text.push_back(c);
+    }
+    const std::string before = KeymapNow();
+    ASSERT_TRUE(Type(text, kUnicode).ok());
+    EXPECT_EQ(FirstDifference(CollectReceived(60000).m_strText, Utf8FromUtf16(text)), "");
+    EXPECT_EQ(KeymapNow(), before);
+}
+
+TEST_F(X11KeyboardTest, EnterAndAStoppedRun) {
+    StartRecorder();
+    SetLayout("us");
+    TypingJob job;
+    job.m_strText = u"abc";
+    job.m_bEnterBefore = true;
+    job.m_bEnterAfter = true;
+    job.m_uCharDelayMin = job.m_uCharDelayMax = 0;
+    m_runActive = false;
+    ASSERT_TRUE(RunTypingJob(m_services, job).ok());
+    EXPECT_EQ(CollectReceived().m_strText, "\r\r");
+}
+
+TEST_F(X11KeyboardTest, ANoDisplayIsAFailureNotACrash) {
+    ::setenv("DISPLAY", ":99999", 1);
+    const Status status = Type(u"x", kUnicode);
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.reason().find(u"Cannot connect to the X display \":99999\""),
+              std::u16string::npos);
+    ::unsetenv("DISPLAY");
+    EXPECT_NE(Type(u"x", kUnicode).reason().find(u"No X display"), std::u16string::npos);
+}
+
+}  // namespace
+}  // namespace quenby

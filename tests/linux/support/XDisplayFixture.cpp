@@ -1,0 +1,78 @@
+#include "support/XDisplayFixture.h"
+
+#include <stdlib.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <cstdio>
+
+namespace quenby::test {
+namespace {
+
+std::string Unhex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+void XDisplayTest::SetUp() {
+    TempHome::SetUp();
+    m_server = std::make_unique<CChildProcess>(std::vector<std::string>{
+        "Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+    ASSERT_TRUE(m_server->Started()) << "Xvfb could not be started";
+    std::string number;
+    ASSERT_TRUE(m_server->ReadLine(number, 20000)) << "Xvfb did not report its display";
+    m_display = ":" + number;
+    ::setenv("DISPLAY", m_display.c_str(), 1);
+    ::unsetenv("WAYLAND_DISPLAY");
+}
+
+void XDisplayTest::TearDown() {
+    m_recorder.reset();
+    m_server.reset();
+    TempHome::TearDown();
+}
+
+void XDisplayTest::StartRecorder() {
+    m_recorder = std::make_unique<CChildProcess>(std::vector<std::string>{QUENBY_KEY_RECORDER});
+    ASSERT_TRUE(m_recorder->WaitForLine("READY", 20000)) << "the key recorder did not start";
+}
+
+void XDisplayTest::SetLayout(const std::string& layout) {
+    ASSERT_EQ(RunCommand({"setxkbmap", "-display", m_display, layout}), 0) << layout;
+}
+
+XDisplayTest::Received XDisplayTest::CollectReceived(int timeoutMs) {
+    // The end marker goes through the same queue as everything typed before it.
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    const xcb_keycode_t f12 = 96;  // F12 in the evdev keymaps of every layout used here
+    xcb_test_fake_input(conn, XCB_KEY_PRESS, f12, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(conn, XCB_KEY_RELEASE, f12, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(conn);
+    free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+    xcb_disconnect(conn);
+
+    Received received;
+    m_recorder->ClearLines();
+    EXPECT_TRUE(m_recorder->WaitForLine("END", timeoutMs)) << "the end marker did not arrive";
+    for (const std::string& line : m_recorder->Lines()) {
+        if (line == "BELL") {
+            ++received.m_iBells;
+        } else if (line.rfind("KEY ", 0) == 0) {
+            const std::size_t space = line.find(' ', 4);
+            const std::string text = Unhex(line.substr(space + 1));
+            if (!text.empty()) {
+                received.m_strText += text;
+                received.m_states.push_back(
+                    static_cast<unsigned>(std::stoul(line.substr(4, space - 4), nullptr, 16)));
+            }
+        }
+    }
+    return received;
+}
+
+}  // namespace quenby::test
