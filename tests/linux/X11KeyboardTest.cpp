@@ -53,9 +53,9 @@ protected:
         const xcb_setup_t* setup = xcb_get_setup(conn);
         auto* reply = xcb_get_keyboard_mapping_reply(
             conn,
-            xcb_get_keyboard_mapping(conn, setup->min_keycode,
-                                     static_cast<std::uint8_t>(setup->max_keycode -
-                                                               setup->min_keycode + 1)),
+            xcb_get_keyboard_mapping(
+                conn, setup->min_keycode,
+                static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1)),
             nullptr);
         std::string dump;
         const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
@@ -63,10 +63,9 @@ protected:
             dump += std::to_string(syms[i]) + ",";
         }
         free(reply);
-        Expected<std::unique_ptr<CXkbSnapshot>> snapshot =
-            CXkbSnapshot::Take(*connection.value());
-        char* text = xkb_keymap_get_as_string(snapshot.value()->Keymap(),
-                                              XKB_KEYMAP_FORMAT_TEXT_V1);
+        Expected<std::unique_ptr<CXkbSnapshot>> snapshot = CXkbSnapshot::Take(*connection.value());
+        char* text =
+            xkb_keymap_get_as_string(snapshot.value()->Keymap(), XKB_KEYMAP_FORMAT_TEXT_V1);
         dump += text;
         free(text);
         return dump;
@@ -93,7 +92,8 @@ protected:
 };
 
 // ASCII, Latin-1 accents, Cyrillic, Greek, CJK, an emoji and a tab.
-const std::u16string kMixed = u"Hi yz@ \u00e9\u00df\u00c0 \u0436\u0416 \u03b1\u03a9 \u4e2d\U0001F600\tok";
+const std::u16string kMixed =
+    u"Hi yz@ \u00e9\u00df\u00c0 \u0436\u0416 \u03b1\u03a9 \u4e2d\U0001F600\tok";
 
 TEST_F(X11KeyboardTest, TheUnicodeMethodDeliversEveryCharacterUnderEveryLayout) {
     StartRecorder();
@@ -140,7 +140,7 @@ TEST_F(X11KeyboardTest, ModifiersAreHeldExactlyForTheCharactersThatNeedThem) {
     const Received received = CollectReceived();
     ASSERT_EQ(received.m_strText, "aA@");
     EXPECT_EQ(received.m_states[0] & 0xFF, 0u);
-    EXPECT_EQ(received.m_states[1] & 0xFF, 0x1u);  // Shift
+    EXPECT_EQ(received.m_states[1] & 0xFF, 0x1u);   // Shift
     EXPECT_EQ(received.m_states[2] & 0xFF, 0x80u);  // Mod5: AltGr
 }
 
@@ -165,8 +165,9 @@ TEST_F(X11KeyboardTest, TenThousandCharactersArriveWholeAndInOrder) {
     StartRecorder();
     SetLayout("us");
     std::u16string text;
-    const std::u16string pieces[] = {u"quick brown fox ", u"\u00e9\u00c9", u"\u0436",
-                                     u"\u4e2d\u6587", u"\U0001F600", u"^`~", u"\t"};
+    const std::u16string pieces[] = {
+        u"quick brown fox ", u"\u00e9\u00c9", u"\u0436", u"\u4e2d\u6587",
+        u"\U0001F600",       u"^`~",          u"\t"};
     for (std::size_t i = 0; text.size() < 10000; ++i) {
         text += pieces[i % std::size(pieces)];
     }

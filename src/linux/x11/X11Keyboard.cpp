@@ -13,8 +13,12 @@
 namespace quenby {
 namespace {
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 std::vector<char32_t> CodePoints(std::u16string_view text) {
     std::vector<char32_t> codePoints;
@@ -181,8 +185,7 @@ void CX11KeyboardOutput::Unbind() {
     const auto sending = std::chrono::steady_clock::now() - m_bindTime;
     const auto handling = kClientTimePerEvent * static_cast<long>(m_iEventsSinceBind);
     const auto backlog = std::min<std::chrono::steady_clock::duration>(
-        std::max<std::chrono::steady_clock::duration>(handling - sending, {}),
-        kLongestBacklogWait);
+        std::max<std::chrono::steady_clock::duration>(handling - sending, {}), kLongestBacklogWait);
     std::this_thread::sleep_for(kSettleTime + backlog);
     std::vector<std::pair<xkb_keycode_t, std::uint32_t>> keys;
     for (const auto& [codePoint, key] : m_bound) {
@@ -243,7 +246,8 @@ void CX11KeyboardOutput::TypeCodePoint(char32_t codePoint, bool down) {
         const KeyForCharacter key = it->second;
         m_down.erase(it);
         SendKey(key.m_key, false);
-        for (EKeyModifier modifier : {KEY_MODIFIER_LEVEL5, KEY_MODIFIER_LEVEL3, KEY_MODIFIER_SHIFT}) {
+        for (EKeyModifier modifier :
+             {KEY_MODIFIER_LEVEL5, KEY_MODIFIER_LEVEL3, KEY_MODIFIER_SHIFT}) {
             if ((key.m_modifiers & modifier) != 0) {
                 SendKey(m_unicodeLayout->ModifierKey(modifier), false);
             }

@@ -18,9 +18,10 @@ namespace quenby {
 // Unicode texts: characters the layout has are typed with their keys; the others are bound to
 // spare keycodes (keycodes without symbols) for the whole text in one go, two equal symbols per
 // key so that an upper-case letter stays upper-case. Caps Lock is released for the text and locked
-// again after it: Unicode characters arrive as they are, whatever the lock state. Clients read a changed keymap lazily, so the
-// binding is given time to settle before the first key and after the last one before the keymap is
-// put back; rebinding per character would let clients read the keymap after the key was unbound.
+// again after it: Unicode characters arrive as they are, whatever the lock state. Clients read a
+// changed keymap lazily, so the binding is given time to settle before the first key and after the
+// last one before the keymap is put back; rebinding per character would let clients read the keymap
+// after the key was unbound.
 class CX11KeyboardOutput final : public IKeyboardOutput {
 public:
     explicit CX11KeyboardOutput(std::unique_ptr<CXcbConnection> connection);
@@ -51,9 +52,9 @@ private:
     void SetCapsLock(bool locked);
 
     std::unique_ptr<CXcbConnection> m_connection;
-    std::unique_ptr<CX11Layout> m_unicodeLayout;      // for the text being typed by Unicode
-    std::vector<char32_t> m_codePoints;               // that text
-    std::size_t m_iNextCodePoint = 0;                 // the next of them to be typed
+    std::unique_ptr<CX11Layout> m_unicodeLayout;  // for the text being typed by Unicode
+    std::vector<char32_t> m_codePoints;           // that text
+    std::size_t m_iNextCodePoint = 0;             // the next of them to be typed
     std::vector<xkb_keycode_t> m_spareKeys;
     std::unordered_map<char32_t, xkb_keycode_t> m_bound;
     std::unordered_map<char32_t, KeyForCharacter> m_down;  // characters whose key is down

@@ -22,9 +22,12 @@ constexpr std::array<std::uint8_t, 8> kCombinations{
 
 std::size_t ModifierIndex(EKeyModifier modifier) {
     switch (modifier) {
-        case KEY_MODIFIER_SHIFT: return 0;
-        case KEY_MODIFIER_LEVEL3: return 1;
-        default: return 2;
+        case KEY_MODIFIER_SHIFT:
+            return 0;
+        case KEY_MODIFIER_LEVEL3:
+            return 1;
+        default:
+            return 2;
     }
 }
 

@@ -30,10 +30,9 @@ Expected<std::unique_ptr<CXcbConnection>> CXcbConnection::Open() {
         return Status::Fail(u"The X display has no screen.");
     }
     connection->m_root = screens.data->root;
-    if (xkb_x11_setup_xkb_extension(connection->m_conn, XKB_X11_MIN_MAJOR_XKB_VERSION,
-                                    XKB_X11_MIN_MINOR_XKB_VERSION,
-                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr,
-                                    nullptr, nullptr) == 0) {
+    if (xkb_x11_setup_xkb_extension(
+            connection->m_conn, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+            XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr) == 0) {
         return Status::Fail(u"The X server does not offer the keyboard extension (XKB).");
     }
     connection->m_deviceId = xkb_x11_get_core_keyboard_device_id(connection->m_conn);

@@ -1,14 +1,14 @@
 #include "support/ChildProcess.h"
 
-#include <cerrno>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 
 extern char** environ;
 
@@ -113,8 +113,7 @@ bool CChildProcess::ReadLine(std::string& line, int timeoutMs) {
             m_lines.push_back(line);
             return true;
         }
-        if (m_bEnded ||
-            m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+        if (m_bEnded || m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             return false;
         }
     }

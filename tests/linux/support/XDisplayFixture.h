@@ -22,7 +22,7 @@ protected:
     // Presses the end marker through XTest and returns what the recorder received before it:
     // its text, and how many bells rang.
     struct Received {
-        std::string m_strText;   // UTF-8
+        std::string m_strText;  // UTF-8
         int m_iBells = 0;
         std::vector<unsigned> m_states;  // modifier state of each key press that produced text
     };

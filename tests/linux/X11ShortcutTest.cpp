@@ -1,0 +1,150 @@
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <condition_variable>
+
+#include "engine/HotKeyProfile.h"
+#include "linux/x11/VirtualKeys.h"
+#include "linux/x11/X11GlobalShortcut.h"
+#include "linux/x11/X11Pointer.h"
+#include "support/XDisplayFixture.h"
+
+namespace quenby {
+namespace {
+
+// Counts the presses the shortcut reports, from its watcher thread.
+struct PressCounter {
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_iPresses = 0;
+
+    void Press() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_iPresses;
+        m_changed.notify_all();
+    }
+    // Waits until `count` presses were seen; a short grace afterwards catches extra ones.
+    int WaitFor(int count, int timeoutMs = 5000) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return m_iPresses >= count; });
+        m_changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return m_iPresses > count; });
+        return m_iPresses;
+    }
+};
+
+class X11ShortcutTest : public test::XDisplayTest {
+protected:
+    // Presses and releases keys (by keysym name) through xdotool, as a user would.
+    void Press(const std::string& keys) { ASSERT_EQ(test::RunCommand({"xdotool", "key", keys}), 0); }
+
+    std::unique_ptr<CX11GlobalShortcut> Open() {
+        Expected<std::unique_ptr<CX11GlobalShortcut>> shortcut =
+            CX11GlobalShortcut::Open([this] { m_counter.Press(); });
+        EXPECT_TRUE(shortcut.ok());
+        return shortcut.ok() ? std::move(shortcut).value() : nullptr;
+    }
+
+    PressCounter m_counter;
+};
+
+TEST_F(X11ShortcutTest, FiresForItsCombinationWhateverTheLocks) {
+    auto shortcut = Open();
+    ASSERT_TRUE(shortcut->RegisterHotKey(0x74, MOD_CONTROL | MOD_SHIFT));  // Ctrl+Shift+F5
+    Press("ctrl+shift+F5");
+    EXPECT_EQ(m_counter.WaitFor(1), 1);
+    Press("ctrl+F5");  // another combination: nothing
+    Press("Num_Lock");
+    Press("ctrl+shift+F5");
+    EXPECT_EQ(m_counter.WaitFor(2), 2);
+    Press("Caps_Lock");
+    Press("ctrl+shift+F5");
+    EXPECT_EQ(m_counter.WaitFor(3), 3);
+}
+
+TEST_F(X11ShortcutTest, AHeldKeyFiresOnce) {
+    auto shortcut = Open();
+    ASSERT_TRUE(shortcut->RegisterHotKey('Q', MOD_ALT));
+    ASSERT_EQ(test::RunCommand({"xdotool", "keydown", "alt+q", "sleep", "1.2", "keyup", "alt+q"}), 0);
+    EXPECT_EQ(m_counter.WaitFor(1), 1);
+}
+
+TEST_F(X11ShortcutTest, ACombinationHeldByAnotherProgramIsRefusedUntilFreed) {
+    // Another client grabs Alt+F9 first.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    const xcb_keycode_t f9 = 75;  // F9 in the evdev keymap
+    ASSERT_EQ(xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_1, f9,
+                                                            XCB_GRAB_MODE_ASYNC,
+                                                            XCB_GRAB_MODE_ASYNC)),
+              nullptr);
+    auto shortcut = Open();
+    EXPECT_FALSE(shortcut->RegisterHotKey(0x78, MOD_ALT));
+    // Ours is freed when refused: the other program can still take every variant.
+    xcb_disconnect(other);
+
+    EXPECT_TRUE(shortcut->RegisterHotKey(0x78, MOD_ALT));
+    xcb_connection_t* third = xcb_connect(nullptr, nullptr);
+    EXPECT_NE(xcb_request_check(third, xcb_grab_key_checked(third, 1, root, XCB_MOD_MASK_1, f9,
+                                                            XCB_GRAB_MODE_ASYNC,
+                                                            XCB_GRAB_MODE_ASYNC)),
+              nullptr);
+    shortcut->UnregisterHotKey();
+    EXPECT_EQ(xcb_request_check(third, xcb_grab_key_checked(third, 1, root, XCB_MOD_MASK_1, f9,
+                                                            XCB_GRAB_MODE_ASYNC,
+                                                            XCB_GRAB_MODE_ASYNC)),
+              nullptr);
+    xcb_disconnect(third);
+    Press("alt+F9");
+    EXPECT_EQ(m_counter.WaitFor(0, 300), 0);
+}
+
+TEST_F(X11ShortcutTest, EveryKindOfKeyCanBeAShortcut) {
+    auto shortcut = Open();
+    const struct {
+        std::uint16_t virtualKey;
+        const char* keys;
+    } cases[] = {
+        {'A', "super+a"}, {'7', "super+7"}, {0x7B, "super+F12"}, {0x24, "super+Home"},
+        {0x2E, "super+Delete"}, {0x22, "super+Next"}, {0x6B, "super+KP_Add"},
+        {0xBC, "super+comma"}, {0xDE, "super+apostrophe"},
+    };
+    int expected = 0;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(shortcut->RegisterHotKey(c.virtualKey, MOD_WIN)) << c.keys;
+        Press(c.keys);
+        EXPECT_EQ(m_counter.WaitFor(++expected), expected) << c.keys;
+    }
+    // A key this keyboard does not have cannot be grabbed: that is a refusal, not a success.
+    EXPECT_FALSE(shortcut->RegisterHotKey(0x87, MOD_WIN));  // F24: not on the evdev keymap
+    EXPECT_FALSE(shortcut->RegisterHotKey(0x10, MOD_WIN));  // Shift alone is no shortcut key
+}
+
+TEST_F(X11ShortcutTest, PointerPositionFollowsTheMouse) {
+    ASSERT_EQ(test::RunCommand({"xdotool", "mousemove", "321", "123"}), 0);
+    CX11Pointer pointer;
+    EXPECT_EQ(pointer.GetCursorPos(), (ScreenPoint{321, 123}));
+    ::setenv("DISPLAY", ":99999", 1);
+    CX11Pointer nowhere;
+    EXPECT_FALSE(nowhere.GetCursorPos().has_value());
+}
+
+TEST(VirtualKeys, TranslateBothWaysForEveryShortcutKey) {
+    for (std::uint16_t key = 1; key < 256; ++key) {
+        if (const auto keysym = KeysymForVirtualKey(key)) {
+            EXPECT_EQ(VirtualKeyForKeysym(*keysym), key) << key;
+        }
+    }
+    EXPECT_EQ(KeysymForVirtualKey('A'), XKB_KEY_a);
+    EXPECT_EQ(VirtualKeyForKeysym(XKB_KEY_Q), std::optional<std::uint16_t>('Q'));
+    EXPECT_EQ(KeysymForVirtualKey(0x70), XKB_KEY_F1);
+    EXPECT_EQ(KeysymForVirtualKey(0x87), XKB_KEY_F24);
+    EXPECT_EQ(KeysymForVirtualKey(0x6F), XKB_KEY_KP_Divide);
+    EXPECT_FALSE(KeysymForVirtualKey(0x10).has_value());  // Shift alone is no shortcut key
+    EXPECT_EQ(ModifierMaskForFlags(MOD_CONTROL | MOD_SHIFT), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT);
+    EXPECT_EQ(ModifierMaskForFlags(MOD_ALT | MOD_WIN), XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
+}
+
+}  // namespace
+}  // namespace quenby
