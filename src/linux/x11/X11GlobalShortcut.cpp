@@ -89,14 +89,14 @@ CX11GlobalShortcut::~CX11GlobalShortcut() {
 
 std::uint16_t CX11GlobalShortcut::NumLockMask(xcb_keycode_t numLockKey) {
     xcb_connection_t* conn = m_connection->Get();
-    auto* reply =
-        xcb_get_modifier_mapping_reply(conn, xcb_get_modifier_mapping(conn), nullptr);
+    auto* reply = xcb_get_modifier_mapping_reply(conn, xcb_get_modifier_mapping(conn), nullptr);
     std::uint16_t mask = XCB_MOD_MASK_2;  // where Num Lock sits on nearly every keymap
     if (reply != nullptr) {
         const xcb_keycode_t* keys = xcb_get_modifier_mapping_keycodes(reply);
         for (int modifier = 0; modifier < 8; ++modifier) {
             for (int i = 0; i < reply->keycodes_per_modifier; ++i) {
-                if (numLockKey != 0 && keys[modifier * reply->keycodes_per_modifier + i] == numLockKey) {
+                if (numLockKey != 0 &&
+                    keys[modifier * reply->keycodes_per_modifier + i] == numLockKey) {
                     mask = static_cast<std::uint16_t>(1u << modifier);
                 }
             }
@@ -126,8 +126,8 @@ bool CX11GlobalShortcut::RegisterHotKey(std::uint16_t virtualKey, std::uint16_t 
 
     std::lock_guard<std::mutex> lock(m_mutex);
     xcb_connection_t* conn = m_connection->Get();
-    for (std::uint16_t extra : {std::uint16_t{0}, kLockBits, numLock,
-                                static_cast<std::uint16_t>(kLockBits | numLock)}) {
+    for (std::uint16_t extra :
+         {std::uint16_t{0}, kLockBits, numLock, static_cast<std::uint16_t>(kLockBits | numLock)}) {
         const std::uint16_t grabMask = static_cast<std::uint16_t>(mask | extra);
         xcb_generic_error_t* error = xcb_request_check(
             conn, xcb_grab_key_checked(conn, 1, m_connection->Root(), grabMask, key,

@@ -39,7 +39,7 @@ private:
 
     std::unique_ptr<CXcbConnection> m_connection;
     std::function<void()> m_onPressed;
-    std::mutex m_mutex;            // guards the grabs and the state below
+    std::mutex m_mutex;  // guards the grabs and the state below
     std::vector<Grab> m_grabs;
     xcb_keycode_t m_key = 0;
     bool m_bHeld = false;

@@ -1,6 +1,7 @@
 #include "support/ChildProcess.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,9 +28,11 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 }  // namespace
 
 CChildProcess::CChildProcess(const std::vector<std::string>& argv,
-                             const std::vector<std::string>& env) {
+                             const std::vector<std::string>& env, const std::string& input) {
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    int inputFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0 || ::pipe2(inputFds, O_CLOEXEC) != 0 ||
+        ::pipe2(m_stopFds, O_CLOEXEC) != 0) {
         return;
     }
     std::vector<std::string> args = argv;
@@ -43,6 +46,7 @@ CChildProcess::CChildProcess(const std::vector<std::string>& argv,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, inputFds[0], STDIN_FILENO);
     pid_t pid = -1;
     if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argPointers.data(),
                      envPointers.data()) == 0) {
@@ -50,6 +54,11 @@ CChildProcess::CChildProcess(const std::vector<std::string>& argv,
     }
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
+    ::close(inputFds[0]);
+    if (!input.empty()) {
+        (void)::write(inputFds[1], input.data(), input.size());
+    }
+    ::close(inputFds[1]);
     m_output = pipeFds[0];
     m_reader = std::thread([this] { Drain(); });
 }
@@ -57,7 +66,12 @@ CChildProcess::CChildProcess(const std::vector<std::string>& argv,
 void CChildProcess::Drain() {
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::read(m_output, chunk, sizeof chunk);
+        pollfd fds[2] = {{m_output, POLLIN, 0}, {m_stopFds[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno == EINTR) {
+            continue;
+        }
+        const bool stop = (fds[1].revents & POLLIN) != 0;
+        const ssize_t got = stop ? 0 : ::read(m_output, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -77,9 +91,15 @@ CChildProcess::~CChildProcess() {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
     }
-    // The program is gone, so its pipe has ended and the reader stops by itself.
     if (m_reader.joinable()) {
+        const char stop = 0;
+        (void)::write(m_stopFds[1], &stop, 1);
         m_reader.join();
+    }
+    for (int fd : m_stopFds) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
     if (m_output >= 0) {
         ::close(m_output);

@@ -13,8 +13,10 @@ namespace quenby::test {
 // full pipe while the test is busy elsewhere.
 class CChildProcess {
 public:
-    // Starts `argv[0]` (searched in PATH) with extra environment entries ("NAME=value").
-    CChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    // Starts `argv[0]` (searched in PATH) with extra environment entries ("NAME=value"), and
+    // `input` written to its standard input (which is then closed).
+    CChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                  const std::string& input = "");
     ~CChildProcess();
     CChildProcess(const CChildProcess&) = delete;
     CChildProcess& operator=(const CChildProcess&) = delete;
@@ -36,6 +38,7 @@ private:
 
     int m_pid = -1;
     int m_output = -1;
+    int m_stopFds[2] = {-1, -1};  // tells the reader to stop, also while children hold the pipe
     std::thread m_reader;
     std::mutex m_mutex;
     std::condition_variable m_changed;
