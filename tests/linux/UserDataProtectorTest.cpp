@@ -8,7 +8,9 @@
 namespace quenby {
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 class UserDataProtectorTest : public test::TempHome {
 protected:

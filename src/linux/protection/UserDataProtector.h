@@ -31,8 +31,8 @@ private:
 
     std::unique_ptr<IUserKeyStore> m_secretService;
     std::unique_ptr<IUserKeyStore> m_keyFile;
-    std::optional<UserKey> m_key;           // seals
-    std::vector<UserKey> m_otherKeys;       // also open
+    std::optional<UserKey> m_key;      // seals
+    std::vector<UserKey> m_otherKeys;  // also open
     const IUserKeyStore* m_pKeptIn = nullptr;
 };
 

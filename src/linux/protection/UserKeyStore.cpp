@@ -25,7 +25,14 @@ const SecretSchema* KeySchema() {
         "org.holvane.Quenby.DataFileKey",
         SECRET_SCHEMA_NONE,
         {{kAttribute, SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &schema;
 }
 
@@ -43,7 +50,9 @@ std::u16string ErrnoText(int error) {
 
 }  // namespace
 
-UserKey::~UserKey() { sodium_memzero(m_bytes.data(), m_bytes.size()); }
+UserKey::~UserKey() {
+    sodium_memzero(m_bytes.data(), m_bytes.size());
+}
 
 // ---- Secret Service ----
 
@@ -124,10 +133,9 @@ Status CKeyFileStore::Store(const UserKey& key) {
     if (fd < 0) {
         return Status::Fail(u"the key file cannot be written: " + ErrnoText(errno));
     }
-    const bool written =
-        ::write(fd, key.m_bytes.data(), key.m_bytes.size()) ==
-            static_cast<ssize_t>(key.m_bytes.size()) &&
-        ::fsync(fd) == 0;
+    const bool written = ::write(fd, key.m_bytes.data(), key.m_bytes.size()) ==
+                             static_cast<ssize_t>(key.m_bytes.size()) &&
+                         ::fsync(fd) == 0;
     const int closed = ::close(fd);
     if (!written || closed != 0) {
         ::unlink(m_file.c_str());
