@@ -57,8 +57,8 @@ protected:
     test::CChildProcess& LaunchQt() { return Launch({QUENBY_QT_TEXT_FIELDS}); }
 
     // Whether the application reported this field's text changing to `text` within the time.
-    static bool Changed(test::CChildProcess& app, const std::string& field,
-                        const std::string& text, int timeoutMs = 5000) {
+    static bool Changed(test::CChildProcess& app, const std::string& field, const std::string& text,
+                        int timeoutMs = 5000) {
         return app.WaitForLine("CHANGED " + field + " " + Hex(text), timeoutMs);
     }
     static bool AnyChange(test::CChildProcess& app, const std::string& field) {

@@ -65,8 +65,7 @@ std::string AccessibilityBusAddress(CXcbConnection& display) {
         conn, xcb_intern_atom(conn, 1, sizeof "AT_SPI_BUS" - 1, "AT_SPI_BUS"), nullptr);
     if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
         xcb_get_property_reply_t* property = xcb_get_property_reply(
-            conn,
-            xcb_get_property(conn, 0, display.Root(), atom->atom, XCB_ATOM_STRING, 0, 1024),
+            conn, xcb_get_property(conn, 0, display.Root(), atom->atom, XCB_ATOM_STRING, 0, 1024),
             nullptr);
         std::string address;
         if (property != nullptr) {
@@ -192,8 +191,8 @@ std::pair<Accessible, EKind> FindSettable(CXcbConnection* display, ScreenPoint p
         Ref<AtspiComponent> component(window ? atspi_accessible_get_component_iface(window.get())
                                              : nullptr);
         if (component && HasState(window.get(), ATSPI_STATE_SHOWING) &&
-            atspi_component_contains(component.get(), point.m_x, point.m_y,
-                                     ATSPI_COORD_TYPE_SCREEN, &error)) {
+            atspi_component_contains(component.get(), point.m_x, point.m_y, ATSPI_COORD_TYPE_SCREEN,
+                                     &error)) {
             found = std::move(window);
         }
         if (Failed(error)) {
@@ -305,7 +304,8 @@ void CAtspiWorker::Run(const std::function<void()>& task) {
 
 bool CAtspiTextSetter::CanSetTextAt(ScreenPoint point) {
     bool settable = false;
-    m_worker->Run([&] { settable = FindSettable(m_worker->Display(), point).second != EKind::None; });
+    m_worker->Run(
+        [&] { settable = FindSettable(m_worker->Display(), point).second != EKind::None; });
     return settable;
 }
 
