@@ -48,8 +48,8 @@ bool CDesktopShellActions::ShowFileInFolder(const std::filesystem::path& file) {
         uris[0] = uri.c_str();
         GVariant* reply = g_dbus_connection_call_sync(
             bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-            "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", uris, ""),
-            nullptr, G_DBUS_CALL_FLAGS_NONE, 3000, nullptr, &dbusError);
+            "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr,
+            G_DBUS_CALL_FLAGS_NONE, 3000, nullptr, &dbusError);
         g_object_unref(bus);
         if (reply != nullptr) {
             g_variant_unref(reply);

@@ -54,8 +54,8 @@ TEST_F(DesktopShellActionsTest, TheFileManagerShowsTheFileSelected) {
     std::filesystem::create_directories(file.parent_path());
     WriteBytes(file, "x");
     EXPECT_TRUE(m_shell.ShowFileInFolder(file));
-    EXPECT_TRUE(manager.WaitForLine("SHOW file://" + (m_home / "My%20Lists/a%20b.quenbydata").string(),
-                                    5000));
+    EXPECT_TRUE(manager.WaitForLine(
+        "SHOW file://" + (m_home / "My%20Lists/a%20b.quenbydata").string(), 5000));
     EXPECT_FALSE(m_shell.ShowFileInFolder(m_home / "gone.quenbydata"));
 }
 

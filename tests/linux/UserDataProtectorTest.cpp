@@ -79,12 +79,14 @@ TEST_F(UserDataProtectorTest, TamperedTruncatedOrForeignDataNeverOpens) {
 TEST_F(UserDataProtectorTest, ADamagedKeyFileIsReportedAndNeverReplaced) {
     WithoutSecretService();
     std::filesystem::create_directories(KeyFile().parent_path());
-    WriteBytes(KeyFile(), "too short");
-    auto protector = CUserDataProtector::ForCurrentUser();
-    const Expected<std::vector<std::uint8_t>> sealed = protector->Protect(Bytes("x"));
-    ASSERT_FALSE(sealed.ok());
-    EXPECT_NE(sealed.reason().find(u"damaged"), std::u16string::npos);
-    EXPECT_EQ(ReadBytes(KeyFile()), Bytes("too short"));
+    for (const std::string& content : {std::string("too short"), std::string(40, 'k')}) {
+        WriteBytes(KeyFile(), content);
+        auto protector = CUserDataProtector::ForCurrentUser();
+        const Expected<std::vector<std::uint8_t>> sealed = protector->Protect(Bytes("x"));
+        ASSERT_FALSE(sealed.ok());
+        EXPECT_NE(sealed.reason().find(u"damaged"), std::u16string::npos);
+        EXPECT_EQ(ReadBytes(KeyFile()), Bytes(content));
+    }
 }
 
 TEST_F(UserDataProtectorTest, TheSecretServiceKeepsTheKeyWhenItRuns) {

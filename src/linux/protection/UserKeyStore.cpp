@@ -111,10 +111,17 @@ Expected<std::optional<UserKey>> CKeyFileStore::Load() {
         }
         return Status::Fail(u"the key file cannot be read: " + ErrnoText(errno));
     }
-    UserKey key;
-    const ssize_t got = ::read(fd, key.m_bytes.data(), key.m_bytes.size() + 1);
+    // One byte more than a key, to tell a longer (damaged) file from a whole key.
+    std::array<std::uint8_t, 33> buffer{};
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
     ::close(fd);
-    if (got != static_cast<ssize_t>(key.m_bytes.size())) {
+    UserKey key;
+    const bool whole = got == static_cast<ssize_t>(key.m_bytes.size());
+    if (whole) {
+        std::memcpy(key.m_bytes.data(), buffer.data(), key.m_bytes.size());
+    }
+    sodium_memzero(buffer.data(), buffer.size());
+    if (!whole) {
         return Status::Fail(u"the key file is damaged.");
     }
     return std::optional<UserKey>(key);
