@@ -63,7 +63,9 @@ double ShareRight(const std::u16string& sent, const std::u16string& got) {
         }
         std::swap(previous, current);
     }
-    return sent.empty() ? 1.0 : static_cast<double>(previous[got.size()]) / static_cast<double>(sent.size());
+    return sent.empty()
+               ? 1.0
+               : static_cast<double>(previous[got.size()]) / static_cast<double>(sent.size());
 }
 
 void Report(const char* who, const char* text, const std::u16string& sent,

@@ -57,6 +57,10 @@ public:
     bool OnCommand(int command);
     // F1.
     void OnHelpInfo();
+    // A notice about the platform at start-up, which the user can silence for good.
+    void ShowStartupNotice(std::u16string_view text, std::string_view identifier) {
+        ShowNotice(text, identifier);
+    }
 
     // The commands, one by one.
     void OnAddNew();

@@ -61,6 +61,10 @@ inline constexpr std::u16string_view kKeyStorePrefix = u"On this computer, the k
 inline constexpr std::u16string_view kScreenshotSent =
     u"Screenshot of Quenby by Holvane has been Sent to Clipboard.\n\nYou can Press Ctrl + V in "
     u"any Image Editor, EMail Application, etc\n\nto Paste the Captured Screenshot.";
+inline constexpr std::u16string_view kWaylandNotice =
+    u"This is a Wayland session. Quenby types through X11, so its keys reach only the "
+    u"applications that run under XWayland, and setting text works there only as well.";
+inline constexpr std::string_view kWaylandNoticeId = "{quenby-wayland-session}";
 inline constexpr std::u16string_view kTypingFailed =
     u"Typing was Stopped: Quenby could not Send Keys.";
 

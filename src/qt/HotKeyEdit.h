@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLineEdit>
+
+#include "app/MainView.h"
+
+namespace quenby {
+
+// The shortcut capture field: shows a key combination and takes a new one from the next key
+// pressed in it with Ctrl, Alt, Shift or Super (or none). Backspace, Delete or Esc alone empty it;
+// Tab moves on as usual.
+class CHotKeyEdit final : public QLineEdit {
+public:
+    explicit CHotKeyEdit(QWidget* parent = nullptr);
+
+    HotKeyCapture HotKey() const { return m_hotKey; }
+    void SetHotKey(const HotKeyCapture& hotKey);
+
+    // The Windows virtual-key code of a Qt key; 0 when it cannot be a shortcut key.
+    static std::uint16_t VirtualKeyOf(int qtKey, bool keypad);
+    // The text a combination is shown as ("Ctrl + Shift + F5").
+    static QString Describe(const HotKeyCapture& hotKey);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    HotKeyCapture m_hotKey;
+};
+
+}  // namespace quenby

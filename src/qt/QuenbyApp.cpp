@@ -1,0 +1,49 @@
+#include "qt/QuenbyApp.h"
+
+#include <QMetaObject>
+
+#include "engine/RunFlag.h"
+#include "qt/QtTimers.h"
+#include "qt/QuenbyDlg.h"
+#include "qt/ThreadedTypist.h"
+
+// The icons live in a static library, whose resources must be registered by hand.
+static void RegisterResources() { Q_INIT_RESOURCE(quenby); }
+
+namespace quenby {
+
+CQuenbyApp::CQuenbyApp(const ShellServices& services)
+    : m_dlgMain((RegisterResources(), std::make_unique<CQuenbyDlg>())) {
+    m_timers = std::make_unique<CQtTimers>([this](int id) { m_controller->OnTimer(id); });
+    m_typist = std::make_unique<CThreadedTypist>(
+        KeystrokeServices{services.m_keyboard, services.m_textSetters, services.m_sleeper,
+                          g_bTypingRunActive},
+        m_dlgMain.get());
+    // Presses arrive on the shortcut's own thread: the UI thread takes them from its queue.
+    m_shortcut = services.m_makeShortcut([window = m_dlgMain.get(), this] {
+        QMetaObject::invokeMethod(
+            window, [this] { m_controller->OnHotKey(); }, Qt::QueuedConnection);
+    });
+    m_controller = std::make_unique<CQuenbyController>(MainWindowServices{
+        *m_dlgMain, services.m_profile, services.m_files, services.m_protector, *m_timers,
+        services.m_pointer, *m_shortcut, services.m_shell, *m_typist, services.m_textSetters,
+        g_bTypingRunActive});
+    m_dlgMain->SetController(m_controller.get());
+}
+
+CQuenbyApp::~CQuenbyApp() {
+    // A message still being typed ends at its next character; its thread is waited for before
+    // anything it uses goes.
+    g_bTypingRunActive.store(false);
+    m_typist.reset();
+    m_shortcut.reset();
+    m_dlgMain->SetController(nullptr);
+}
+
+void CQuenbyApp::InitInstance(const std::filesystem::path::string_type& commandLine) {
+    m_dlgMain->AddTrayIcon();
+    m_dlgMain->show();
+    m_controller->OnInitDialog(commandLine);
+}
+
+}  // namespace quenby

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/QuenbyController.h"
+#include "input/AppHelper.h"
+#include "platform/GlobalShortcut.h"
+
+namespace quenby {
+
+class CQtTimers;
+class CQuenbyDlg;
+class CThreadedTypist;
+class IDataProtector;
+class IFileStore;
+class IKeyboard;
+class IPointer;
+class IProfileStore;
+class IShellActions;
+class ISleeper;
+class ITextSetterFactory;
+
+// The platform services the program runs on, chosen by main().
+struct ShellServices {
+    IProfileStore& m_profile;
+    IFileStore& m_files;
+    IDataProtector* m_protector;
+    IPointer& m_pointer;
+    IShellActions& m_shell;
+    ITextSetterFactory& m_textSetters;
+    IKeyboard& m_keyboard;
+    ISleeper& m_sleeper;
+    // Makes the global shortcut; `onPressed` may be called on any thread.
+    std::function<std::unique_ptr<IGlobalShortcut>(std::function<void()> onPressed)>
+        m_makeShortcut;
+};
+
+// The application: owns the main window, the controller and the services' Qt side, for the
+// whole process.
+class CQuenbyApp {
+public:
+    explicit CQuenbyApp(const ShellServices& services);
+    ~CQuenbyApp();
+
+    // Shows the main window and initialises it with the command line (one data file path).
+    void InitInstance(const std::filesystem::path::string_type& commandLine);
+
+    CQuenbyDlg& MainWindow() { return *m_dlgMain; }
+    CQuenbyController& Controller() { return *m_controller; }
+
+private:
+    std::unique_ptr<CQuenbyDlg> m_dlgMain;
+    std::unique_ptr<CQtTimers> m_timers;
+    std::unique_ptr<CThreadedTypist> m_typist;
+    std::unique_ptr<IGlobalShortcut> m_shortcut;
+    std::unique_ptr<CQuenbyController> m_controller;
+};
+
+}  // namespace quenby
