@@ -10,8 +10,8 @@ namespace quenby {
 CDialogLayout::CDialogLayout(QWidget* dialog, QSize dialogUnits) : m_dialog(dialog) {
     const QFontMetrics metrics(dialog->font());
     const QString alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    const double averageWidth =
-        static_cast<double>(metrics.horizontalAdvance(alphabet)) / static_cast<double>(alphabet.size());
+    const double averageWidth = static_cast<double>(metrics.horizontalAdvance(alphabet)) /
+                                static_cast<double>(alphabet.size());
     m_unitX = averageWidth / 4.0;
     m_unitY = static_cast<double>(metrics.height()) / 8.0;
     m_initial = ToPixels(QRect(QPoint(0, 0), dialogUnits)).size();
@@ -24,8 +24,7 @@ QRect CDialogLayout::ToPixels(QRect units) const {
                  static_cast<int>(std::lround(units.height() * m_unitY)));
 }
 
-void CDialogLayout::Add(QWidget* control, QRect units, int moveX, int moveY, int sizeX,
-                        int sizeY) {
+void CDialogLayout::Add(QWidget* control, QRect units, int moveX, int moveY, int sizeX, int sizeY) {
     QRect rect = ToPixels(units);
     // Texts are sized for the template's font; with another font they may need more room, which
     // they take to the right rather than be cut.

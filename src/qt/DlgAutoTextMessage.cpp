@@ -36,7 +36,7 @@ CDlgAutoTextMessage::CDlgAutoTextMessage(CMessageEditorPresenter& presenter, QWi
     label("Milli Second(s)", QRect(244, 35, 46, 8));
     label("Random Time Delay between Characters  (in Milli Second(s)) :", QRect(7, 59, 195, 8));
     m_pCharDelayMin = number(QRect(221, 56, 40, 14));
-    label("&&", QRect(266, 59, 8, 8));
+    label("&", QRect(266, 59, 8, 8));  // no mnemonic here: "&" is the text itself
     m_pCharDelayMax = number(QRect(279, 56, 40, 14));
     m_pEnterBefore = new QCheckBox(tr("Press Enter &Before Typing"), this);
     m_layout->Add(m_pEnterBefore, QRect(7, 80, 98, 10), 0, 100);
@@ -76,19 +76,24 @@ void CDlgAutoTextMessage::resizeEvent(QResizeEvent* event) {
 }
 
 MessageEditorFields CDlgAutoTextMessage::Fields() const {
-    return {ToU16(m_pText->text()),          ToU16(m_pSeconds->text()),
-            ToU16(m_pMilliSeconds->text()),  ToU16(m_pCharDelayMin->text()),
-            ToU16(m_pCharDelayMax->text()),  m_pEnterBefore->isChecked(),
+    return {ToU16(m_pText->text()),         ToU16(m_pSeconds->text()),
+            ToU16(m_pMilliSeconds->text()), ToU16(m_pCharDelayMin->text()),
+            ToU16(m_pCharDelayMax->text()), m_pEnterBefore->isChecked(),
             m_pEnterAfter->isChecked()};
 }
 
 QLineEdit* CDlgAutoTextMessage::Field(EEditorField field) const {
     switch (field) {
-        case EEditorField::Seconds: return m_pSeconds;
-        case EEditorField::MilliSeconds: return m_pMilliSeconds;
-        case EEditorField::CharDelayMin: return m_pCharDelayMin;
-        case EEditorField::CharDelayMax: return m_pCharDelayMax;
-        default: return m_pText;
+        case EEditorField::Seconds:
+            return m_pSeconds;
+        case EEditorField::MilliSeconds:
+            return m_pMilliSeconds;
+        case EEditorField::CharDelayMin:
+            return m_pCharDelayMin;
+        case EEditorField::CharDelayMax:
+            return m_pCharDelayMax;
+        default:
+            return m_pText;
     }
 }
 

@@ -86,8 +86,8 @@ void CDlgInputMethod::OnTimer() {
 
 void CDlgInputMethod::accept() {
     const int checked = m_methods.checkedId();
-    m_presenter.OnOK({checked < 0 ? -1 : checked, m_pRememberPosition->isChecked(),
-                      m_pSetText->isChecked()});
+    m_presenter.OnOK(
+        {checked < 0 ? -1 : checked, m_pRememberPosition->isChecked(), m_pSetText->isChecked()});
     m_probe.stop();
     QDialog::accept();
 }

@@ -11,29 +11,33 @@ namespace {
 // Keys whose virtual-key code does not follow from a range, the first of each code being the
 // one shown. Shifted punctuation maps to its key, as on a US keyboard.
 constexpr std::array<std::pair<int, std::uint16_t>, 49> kKeys{{
-    {Qt::Key_Backspace, 0x08}, {Qt::Key_Tab, 0x09},         {Qt::Key_Return, 0x0D},
-    {Qt::Key_Enter, 0x0D},     {Qt::Key_Pause, 0x13},       {Qt::Key_Escape, 0x1B},
-    {Qt::Key_Space, 0x20},     {Qt::Key_PageUp, 0x21},      {Qt::Key_PageDown, 0x22},
-    {Qt::Key_End, 0x23},       {Qt::Key_Home, 0x24},        {Qt::Key_Left, 0x25},
-    {Qt::Key_Up, 0x26},        {Qt::Key_Right, 0x27},       {Qt::Key_Down, 0x28},
-    {Qt::Key_Print, 0x2C},     {Qt::Key_Insert, 0x2D},      {Qt::Key_Delete, 0x2E},
-    {Qt::Key_Menu, 0x5D},      {Qt::Key_ScrollLock, 0x91},  {Qt::Key_Semicolon, 0xBA},
-    {Qt::Key_Colon, 0xBA},     {Qt::Key_Equal, 0xBB},       {Qt::Key_Plus, 0xBB},
-    {Qt::Key_Comma, 0xBC},     {Qt::Key_Less, 0xBC},        {Qt::Key_Minus, 0xBD},
-    {Qt::Key_Underscore, 0xBD}, {Qt::Key_Period, 0xBE},     {Qt::Key_Greater, 0xBE},
-    {Qt::Key_Slash, 0xBF},     {Qt::Key_Question, 0xBF},    {Qt::Key_QuoteLeft, 0xC0},
+    {Qt::Key_Backspace, 0x08},  {Qt::Key_Tab, 0x09},         {Qt::Key_Return, 0x0D},
+    {Qt::Key_Enter, 0x0D},      {Qt::Key_Pause, 0x13},       {Qt::Key_Escape, 0x1B},
+    {Qt::Key_Space, 0x20},      {Qt::Key_PageUp, 0x21},      {Qt::Key_PageDown, 0x22},
+    {Qt::Key_End, 0x23},        {Qt::Key_Home, 0x24},        {Qt::Key_Left, 0x25},
+    {Qt::Key_Up, 0x26},         {Qt::Key_Right, 0x27},       {Qt::Key_Down, 0x28},
+    {Qt::Key_Print, 0x2C},      {Qt::Key_Insert, 0x2D},      {Qt::Key_Delete, 0x2E},
+    {Qt::Key_Menu, 0x5D},       {Qt::Key_ScrollLock, 0x91},  {Qt::Key_Semicolon, 0xBA},
+    {Qt::Key_Colon, 0xBA},      {Qt::Key_Equal, 0xBB},       {Qt::Key_Plus, 0xBB},
+    {Qt::Key_Comma, 0xBC},      {Qt::Key_Less, 0xBC},        {Qt::Key_Minus, 0xBD},
+    {Qt::Key_Underscore, 0xBD}, {Qt::Key_Period, 0xBE},      {Qt::Key_Greater, 0xBE},
+    {Qt::Key_Slash, 0xBF},      {Qt::Key_Question, 0xBF},    {Qt::Key_QuoteLeft, 0xC0},
     {Qt::Key_AsciiTilde, 0xC0}, {Qt::Key_BracketLeft, 0xDB}, {Qt::Key_BraceLeft, 0xDB},
-    {Qt::Key_Backslash, 0xDC}, {Qt::Key_Bar, 0xDC},         {Qt::Key_BracketRight, 0xDD},
-    {Qt::Key_BraceRight, 0xDD}, {Qt::Key_Apostrophe, 0xDE}, {Qt::Key_QuoteDbl, 0xDE},
-    {Qt::Key_Exclam, '1'},     {Qt::Key_At, '2'},           {Qt::Key_NumberSign, '3'},
-    {Qt::Key_Dollar, '4'},     {Qt::Key_Percent, '5'},      {Qt::Key_AsciiCircum, '6'},
+    {Qt::Key_Backslash, 0xDC},  {Qt::Key_Bar, 0xDC},         {Qt::Key_BracketRight, 0xDD},
+    {Qt::Key_BraceRight, 0xDD}, {Qt::Key_Apostrophe, 0xDE},  {Qt::Key_QuoteDbl, 0xDE},
+    {Qt::Key_Exclam, '1'},      {Qt::Key_At, '2'},           {Qt::Key_NumberSign, '3'},
+    {Qt::Key_Dollar, '4'},      {Qt::Key_Percent, '5'},      {Qt::Key_AsciiCircum, '6'},
     {Qt::Key_Ampersand, '7'},
 }};
 
 // Keypad keys, with the keypad modifier.
 constexpr std::array<std::pair<int, std::uint16_t>, 6> kKeypad{{
-    {Qt::Key_Asterisk, 0x6A}, {Qt::Key_Plus, 0x6B},   {Qt::Key_Comma, 0x6C},
-    {Qt::Key_Minus, 0x6D},    {Qt::Key_Period, 0x6E}, {Qt::Key_Slash, 0x6F},
+    {Qt::Key_Asterisk, 0x6A},
+    {Qt::Key_Plus, 0x6B},
+    {Qt::Key_Comma, 0x6C},
+    {Qt::Key_Minus, 0x6D},
+    {Qt::Key_Period, 0x6E},
+    {Qt::Key_Slash, 0x6F},
 }};
 
 // The Qt key to name a virtual key by, and whether it is on the keypad.

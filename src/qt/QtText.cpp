@@ -10,10 +10,18 @@ EMessageResult ShowMessageBox(QWidget* parent, std::u16string_view text, EMessag
     box.setWindowTitle(ToQString(kAppTitle));
     box.setText(ToQString(text));
     switch (icon) {
-        case EMessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case EMessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case EMessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case EMessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+        case EMessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case EMessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case EMessageIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case EMessageIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
     }
     if (buttons == EMessageButtons::YesNoCancel) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -22,10 +30,14 @@ EMessageResult ShowMessageBox(QWidget* parent, std::u16string_view text, EMessag
         box.setStandardButtons(QMessageBox::Ok);
     }
     switch (box.exec()) {
-        case QMessageBox::Yes: return EMessageResult::Yes;
-        case QMessageBox::No: return EMessageResult::No;
-        case QMessageBox::Cancel: return EMessageResult::Cancel;
-        default: return EMessageResult::Ok;
+        case QMessageBox::Yes:
+            return EMessageResult::Yes;
+        case QMessageBox::No:
+            return EMessageResult::No;
+        case QMessageBox::Cancel:
+            return EMessageResult::Cancel;
+        default:
+            return EMessageResult::Ok;
     }
 }
 

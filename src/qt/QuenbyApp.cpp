@@ -8,7 +8,9 @@
 #include "qt/ThreadedTypist.h"
 
 // The icons live in a static library, whose resources must be registered by hand.
-static void RegisterResources() { Q_INIT_RESOURCE(quenby); }
+static void RegisterResources() {
+    Q_INIT_RESOURCE(quenby);
+}
 
 namespace quenby {
 
@@ -24,10 +26,10 @@ CQuenbyApp::CQuenbyApp(const ShellServices& services)
         QMetaObject::invokeMethod(
             window, [this] { m_controller->OnHotKey(); }, Qt::QueuedConnection);
     });
-    m_controller = std::make_unique<CQuenbyController>(MainWindowServices{
-        *m_dlgMain, services.m_profile, services.m_files, services.m_protector, *m_timers,
-        services.m_pointer, *m_shortcut, services.m_shell, *m_typist, services.m_textSetters,
-        g_bTypingRunActive});
+    m_controller = std::make_unique<CQuenbyController>(
+        MainWindowServices{*m_dlgMain, services.m_profile, services.m_files, services.m_protector,
+                           *m_timers, services.m_pointer, *m_shortcut, services.m_shell, *m_typist,
+                           services.m_textSetters, g_bTypingRunActive});
     m_dlgMain->SetController(m_controller.get());
 }
 

@@ -34,8 +34,7 @@ struct ShellServices {
     IKeyboard& m_keyboard;
     ISleeper& m_sleeper;
     // Makes the global shortcut; `onPressed` may be called on any thread.
-    std::function<std::unique_ptr<IGlobalShortcut>(std::function<void()> onPressed)>
-        m_makeShortcut;
+    std::function<std::unique_ptr<IGlobalShortcut>(std::function<void()> onPressed)> m_makeShortcut;
 };
 
 // The application: owns the main window, the controller and the services' Qt side, for the

@@ -22,13 +22,12 @@ constexpr int kAboutCommand = 16;
 }  // namespace
 
 CQuenbyDlg::CQuenbyDlg()
-    : m_idleIcon(":/icons/quenby-idle.svg"),
-      m_runningIcon(":/icons/quenby-running.svg") {
+    : m_idleIcon(":/icons/quenby-idle.svg"), m_runningIcon(":/icons/quenby-running.svg") {
     m_layout = std::make_unique<CDialogLayout>(this, QSize(495, 213));
     // In the template's order, which is also the tab order.
-    m_layout->Add(new QGroupBox(tr("List of Messages to be Typed onto Application with Focus"),
-                                this),
-                  QRect(7, 7, 482, 132), 0, 0, 100, 100);
+    m_layout->Add(
+        new QGroupBox(tr("List of Messages to be Typed onto Application with Focus"), this),
+        QRect(7, 7, 482, 132), 0, 0, 100, 100);
     m_pList = new QTableView(this);
     m_pList->setModel(&m_model);
     m_pList->setShowGrid(true);
@@ -216,7 +215,9 @@ void CQuenbyDlg::RunSettingsDialog(CSettingsPresenter& settings) {
     RunDialog(dialog);
 }
 
-void CQuenbyDlg::SetCaption(std::u16string_view caption) { setWindowTitle(ToQString(caption)); }
+void CQuenbyDlg::SetCaption(std::u16string_view caption) {
+    setWindowTitle(ToQString(caption));
+}
 
 void CQuenbyDlg::SetRunIcon(bool running) {
     const QIcon& icon = running ? m_runningIcon : m_idleIcon;
@@ -226,7 +227,9 @@ void CQuenbyDlg::SetRunIcon(bool running) {
     }
 }
 
-void CQuenbyDlg::RefreshList() { m_model.Reset(); }
+void CQuenbyDlg::RefreshList() {
+    m_model.Reset();
+}
 
 std::optional<std::size_t> CQuenbyDlg::GetSelectedRow() {
     const QModelIndexList rows = m_pList->selectionModel()->selectedRows();
@@ -236,23 +239,41 @@ std::optional<std::size_t> CQuenbyDlg::GetSelectedRow() {
     return static_cast<std::size_t>(rows.first().row());
 }
 
-void CQuenbyDlg::ClearSelection() { m_pList->clearSelection(); }
+void CQuenbyDlg::ClearSelection() {
+    m_pList->clearSelection();
+}
 
-int CQuenbyDlg::GetColumnWidth(int column) { return m_pList->columnWidth(column); }
+int CQuenbyDlg::GetColumnWidth(int column) {
+    return m_pList->columnWidth(column);
+}
 
-void CQuenbyDlg::SetColumnWidth(int column, int width) { m_pList->setColumnWidth(column, width); }
+void CQuenbyDlg::SetColumnWidth(int column, int width) {
+    m_pList->setColumnWidth(column, width);
+}
 
-std::u16string CQuenbyDlg::GetCountText() { return ToU16(m_pCount->text()); }
+std::u16string CQuenbyDlg::GetCountText() {
+    return ToU16(m_pCount->text());
+}
 
-void CQuenbyDlg::SetCountText(std::u16string_view text) { m_pCount->setText(ToQString(text)); }
+void CQuenbyDlg::SetCountText(std::u16string_view text) {
+    m_pCount->setText(ToQString(text));
+}
 
-bool CQuenbyDlg::GetRandomOrderCheck() { return m_pRandomOrder->isChecked(); }
+bool CQuenbyDlg::GetRandomOrderCheck() {
+    return m_pRandomOrder->isChecked();
+}
 
-void CQuenbyDlg::SetRandomOrderCheck(bool checked) { m_pRandomOrder->setChecked(checked); }
+void CQuenbyDlg::SetRandomOrderCheck(bool checked) {
+    m_pRandomOrder->setChecked(checked);
+}
 
-HotKeyCapture CQuenbyDlg::GetHotKeyControl() { return m_pHotKey->HotKey(); }
+HotKeyCapture CQuenbyDlg::GetHotKeyControl() {
+    return m_pHotKey->HotKey();
+}
 
-void CQuenbyDlg::SetHotKeyControl(const HotKeyCapture& hotKey) { m_pHotKey->SetHotKey(hotKey); }
+void CQuenbyDlg::SetHotKeyControl(const HotKeyCapture& hotKey) {
+    m_pHotKey->SetHotKey(hotKey);
+}
 
 std::vector<std::uint8_t> CQuenbyDlg::GetPlacement() {
     const QByteArray geometry = saveGeometry();
@@ -264,7 +285,9 @@ void CQuenbyDlg::ApplyPlacement(const std::vector<std::uint8_t>& placement) {
                                static_cast<qsizetype>(placement.size())));
 }
 
-bool CQuenbyDlg::IsMinimized() { return isMinimized() || isHidden(); }
+bool CQuenbyDlg::IsMinimized() {
+    return isMinimized() || isHidden();
+}
 
 void CQuenbyDlg::HideToTray() {
     if (m_tray) {

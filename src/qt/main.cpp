@@ -37,17 +37,16 @@ bool IsSet(const char* variable) {
 
 int main(int argc, char** argv) {
     if (!IsSet("DISPLAY")) {
-        std::fprintf(stderr,
-                     "Quenby needs an X11 display (DISPLAY is not set).%s\n",
+        std::fprintf(stderr, "Quenby needs an X11 display (DISPLAY is not set).%s\n",
                      IsSet("WAYLAND_DISPLAY")
                          ? " Under Wayland it runs through XWayland, which is not available here."
                          : "");
         return 1;
     }
-    const bool wayland = IsSet("WAYLAND_DISPLAY") ||
-                         std::string(std::getenv("XDG_SESSION_TYPE") != nullptr
-                                         ? std::getenv("XDG_SESSION_TYPE")
-                                         : "") == "wayland";
+    const bool wayland =
+        IsSet("WAYLAND_DISPLAY") ||
+        std::string(std::getenv("XDG_SESSION_TYPE") != nullptr ? std::getenv("XDG_SESSION_TYPE")
+                                                               : "") == "wayland";
     // The window, its tray icon and the pointer all speak X11, as the typing does.
     if (!IsSet("QT_QPA_PLATFORM")) {
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -67,7 +66,14 @@ int main(int argc, char** argv) {
     quenby::CX11Keyboard keyboard;
     quenby::CThreadSleeper sleeper;
     const quenby::ShellServices services{
-        profile, files, protector.get(), pointer, shell, textSetters, keyboard, sleeper,
+        profile,
+        files,
+        protector.get(),
+        pointer,
+        shell,
+        textSetters,
+        keyboard,
+        sleeper,
         [](std::function<void()> onPressed) -> std::unique_ptr<quenby::IGlobalShortcut> {
             auto shortcut = quenby::CX11GlobalShortcut::Open(std::move(onPressed));
             if (shortcut.ok()) {

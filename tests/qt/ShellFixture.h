@@ -1,0 +1,63 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <memory>
+
+#include "fakes/FakeDataProtector.h"
+#include "fakes/FakeDesktop.h"
+#include "fakes/MemoryFileStore.h"
+#include "fakes/MemoryProfileStore.h"
+#include "fakes/RecordingKeyboard.h"
+#include "qt/QtText.h"
+#include "qt/QuenbyApp.h"
+#include "qt/QuenbyDlg.h"
+
+namespace quenby::test {
+
+// The Qt shell over fake services, offscreen. A profile and files outlive the program, so a
+// second start sees what the first one stored.
+class ShellFixture : public ::testing::Test {
+protected:
+    CQuenbyApp& Start(const std::string& commandLine = "") {
+        m_app = std::make_unique<CQuenbyApp>(ShellServices{
+            m_profile, m_files, &m_protector, m_pointer, m_shell, m_textSetters, m_keyboard,
+            m_clock, [this](std::function<void()>) {
+                return std::unique_ptr<IGlobalShortcut>(std::make_unique<CFakeGlobalShortcut>());
+            }});
+        m_app->InitInstance(commandLine);
+        return *m_app;
+    }
+    void Stop() { m_app.reset(); }
+    CQuenbyDlg& Window() { return m_app->MainWindow(); }
+
+    // Closes the next message box to appear, noting its text.
+    void AnswerNextMessageBox(QMessageBox::StandardButton button = QMessageBox::Ok) {
+        QTimer::singleShot(0, [this, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                m_messages.push_back(box->text());
+                if (QAbstractButton* answer = box->button(button)) {
+                    answer->click();
+                } else {
+                    box->close();
+                }
+            }
+        });
+    }
+
+    CMemoryProfileStore m_profile;
+    CMemoryFileStore m_files;
+    CFakeDataProtector m_protector;
+    CFakePointer m_pointer;
+    CFakeShellActions m_shell;
+    CFakeTextSetterFactory m_textSetters;
+    CVirtualClock m_clock;
+    CRecordingKeyboard m_keyboard;
+    std::unique_ptr<CQuenbyApp> m_app;
+    std::vector<QString> m_messages;
+};
+
+}  // namespace quenby::test

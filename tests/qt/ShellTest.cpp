@@ -1,0 +1,191 @@
+#include <QHeaderView>
+#include <QTest>
+
+#include "app/Texts.h"
+#include "qt/DlgAutoTextMessage.h"
+#include "qt/DlgInputMethod.h"
+#include "qt/HotKeyEdit.h"
+#include "ShellFixture.h"
+
+namespace quenby {
+namespace {
+
+class ShellTest : public test::ShellFixture {};
+
+TEST_F(ShellTest, TheEditorChecksItsFieldsAndShowsItsDefaults) {
+    CAppSettings settings(m_profile);
+    CMessageEditorPresenter presenter(settings);
+    CDlgAutoTextMessage dialog(presenter, nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Add Message - Quenby by Holvane");
+    EXPECT_EQ(dialog.m_pCharDelayMin->text(), "20");
+    EXPECT_EQ(dialog.m_pCharDelayMax->text(), "60");
+    EXPECT_TRUE(dialog.m_pEnterBefore->isChecked());
+    // Digits only in the number fields.
+    QTest::keyClicks(dialog.m_pSeconds, "1x-2");
+    EXPECT_EQ(dialog.m_pSeconds->text(), "012");
+
+    // OK with no text: the message, the dialog stays, the focus goes to the text.
+    AnswerNextMessageBox();
+    dialog.m_pOk->click();
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], ToQString(text::kEnterText));
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(m_profile.GetInt("Settings", "m_iNewSeconds", -1), 12);  // stored before the check
+
+    dialog.m_pText->setText("hello");
+    dialog.m_pOk->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(presenter.m_item.m_strText, u"hello");
+}
+
+TEST_F(ShellTest, TheEditorGrowsOnlyItsTextFieldAndMovesTheButtonsDown) {
+    CAppSettings settings(m_profile);
+    CMessageEditorPresenter presenter(settings);
+    CDlgAutoTextMessage dialog(presenter, nullptr);
+    dialog.show();
+    const QRect text = dialog.m_pText->geometry();
+    const QRect ok = dialog.m_pOk->geometry();
+    const QRect before = dialog.m_pEnterBefore->geometry();
+    const QRect seconds = dialog.m_pSeconds->geometry();
+    dialog.resize(dialog.width() + 100, dialog.height() + 40);
+    EXPECT_EQ(dialog.m_pText->width(), text.width() + 100);
+    EXPECT_EQ(dialog.m_pText->height(), text.height());
+    EXPECT_EQ(dialog.m_pOk->geometry().topLeft(), ok.topLeft() + QPoint(100, 40));
+    EXPECT_EQ(dialog.m_pEnterBefore->geometry().topLeft(), before.topLeft() + QPoint(0, 40));
+    EXPECT_EQ(dialog.m_pSeconds->geometry(), seconds);
+    dialog.resize(10, 10);
+    EXPECT_GE(dialog.width(), dialog.minimumWidth());
+    EXPECT_GT(dialog.minimumWidth(), 0);
+}
+
+TEST_F(ShellTest, SettingsAreStoredOnlyOnOk) {
+    CAppSettings settings(m_profile);
+    {
+        CSettingsPresenter presenter(settings, m_textSetters, m_pointer);
+        CDlgInputMethod dialog(presenter, nullptr);
+        EXPECT_EQ(dialog.windowTitle(), "Settings - Quenby by Holvane");
+        EXPECT_TRUE(dialog.m_pLayout->isChecked());
+        EXPECT_EQ(dialog.m_pSetTextInfo->text(), "Set Text Info");
+        dialog.m_pUnicode->click();
+        dialog.m_pSetText->click();
+        EXPECT_TRUE(dialog.m_probe.isActive());
+        dialog.reject();
+    }
+    EXPECT_TRUE(m_profile.Empty());
+    CSettingsPresenter presenter(settings, m_textSetters, m_pointer);
+    CDlgInputMethod dialog(presenter, nullptr);
+    dialog.m_pUnicode->click();
+    dialog.m_pRememberPosition->click();
+    dialog.m_pSetText->click();
+    dialog.m_probe.setInterval(0);  // the next tick now
+    QTest::qWait(50);
+    EXPECT_EQ(dialog.m_pSetTextInfo->text(), "No, Cannot Set Text at Cursor Location 10, 20");
+    dialog.m_pSetText->click();  // unticked: the line empties and the probe stops
+    EXPECT_EQ(dialog.m_pSetTextInfo->text(), "");
+    EXPECT_FALSE(dialog.m_probe.isActive());
+    dialog.accept();
+    EXPECT_EQ(m_profile.GetInt("Settings", "m_iKeyInputMethod", -9), 0);
+    EXPECT_EQ(m_profile.GetInt("Settings", "RememberLastPositionAndSize", -9), 0);
+    EXPECT_EQ(m_profile.GetInt("Settings", "TextSettingUp", -9), 0);
+}
+
+TEST_F(ShellTest, TheShortcutFieldCapturesCombinations) {
+    CHotKeyEdit edit;
+    QTest::keyClick(&edit, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(edit.HotKey(), (HotKeyCapture{0x74, true, false, true, false, false}));
+    EXPECT_EQ(edit.text(), "Ctrl + Shift + F5");
+    QTest::keyClick(&edit, Qt::Key_5, Qt::MetaModifier | Qt::KeypadModifier);
+    EXPECT_EQ(edit.HotKey(), (HotKeyCapture{0x65, false, false, false, true, false}));
+    QTest::keyClick(&edit, Qt::Key_Shift, Qt::ShiftModifier);  // a modifier alone: no change
+    EXPECT_EQ(edit.HotKey().m_wVirtualKey, 0x65);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.HotKey(), HotKeyCapture{});
+    EXPECT_EQ(edit.text(), "None");
+}
+
+TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
+    Start();
+    CQuenbyDlg& window = Window();
+    EXPECT_EQ(window.windowTitle(), "Untitled - Quenby by Holvane");
+    EXPECT_EQ(window.m_pCount->text(), "5");
+
+    // Add New opens the editor; what is typed there becomes a row.
+    window.m_onDialog = [](QDialog& dialog) {
+        auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
+        editor.m_pText->setText("typed in the editor");
+        editor.m_pOk->click();
+    };
+    QTest::keyClick(&window, Qt::Key_Return);
+    ASSERT_EQ(window.m_pList->model()->rowCount(), 1);
+    EXPECT_EQ(window.m_pList->model()->index(0, 1).data().toString(), "typed in the editor");
+    window.m_onDialog = nullptr;
+
+    // The count is stored as it is typed.
+    AnswerNextMessageBox();  // an empty count: the integer message
+    window.m_pCount->clear();
+    EXPECT_EQ(m_messages.back(), ToQString(text::kEnterInteger));
+    QTest::keyClicks(window.m_pCount, "3");
+    EXPECT_EQ(m_profile.GetInt("Settings", "m_iCount", -1), 3);
+
+    // Assign stores what the shortcut field shows.
+    QTest::keyClick(window.m_pHotKey, Qt::Key_F9, Qt::AltModifier);
+    window.m_pAssign->click();
+    EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Key", 0), 0x78);
+    EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Mod", 0), 1);
+
+    // Delete Selected without a selection says so.
+    AnswerNextMessageBox();
+    window.m_pDeleteSelected->click();
+    EXPECT_EQ(m_messages.back(), ToQString(text::kSelectToDelete));
+    window.m_pList->selectRow(0);
+    window.m_pDeleteSelected->click();
+    EXPECT_EQ(window.m_pList->model()->rowCount(), 0);
+}
+
+TEST_F(ShellTest, ColumnWidthsAndPlacementSurviveARestart) {
+    Start();
+    Window().m_pList->horizontalHeader()->resizeSection(1, 321);
+    Window().resize(Window().width() + 50, Window().height() + 30);
+    const QSize size = Window().size();
+    Window().close();  // nothing unsaved: the window goes and stores its state
+    EXPECT_EQ(m_profile.GetInt("Settings", "Column1", 0), 321);
+    EXPECT_TRUE(m_profile.GetBinary("Settings", "Location").has_value());
+    Stop();
+
+    Start();
+    EXPECT_EQ(Window().m_pList->columnWidth(1), 321);
+    EXPECT_EQ(Window().m_pList->columnWidth(0), 50);
+    EXPECT_EQ(Window().size(), size);
+}
+
+TEST_F(ShellTest, EscDoesNotCloseAndTheWindowCannotShrink) {
+    Start();
+    CQuenbyDlg& window = Window();
+    const QSize initial = window.size();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    window.resize(100, 100);
+    EXPECT_EQ(window.size(), initial);
+    EXPECT_EQ(window.minimumSize(), initial);
+}
+
+TEST_F(ShellTest, TheMenusHoldEveryCommand) {
+    Start();
+    QStringList main;
+    for (QAction* action : Window().m_pMainMenu->actions()) {
+        if (!action->isSeparator()) {
+            main << action->text();
+        }
+    }
+    EXPECT_EQ(main.first(), "Screenshot to Clipboard");
+    EXPECT_TRUE(main.contains("Another Software to do Automated Typing && Clicking..."));
+    EXPECT_EQ(main.last(), "Exit\tAlt+F4");
+    EXPECT_EQ(main.size(), 16);  // 15 commands and About
+    QAction* configure = Window().m_pTrayMenu->actions().first();
+    EXPECT_EQ(configure->text(), "Configure...");
+    EXPECT_EQ(Window().m_pTrayMenu->defaultAction(), configure);
+    EXPECT_TRUE(configure->font().bold());
+}
+
+}  // namespace
+}  // namespace quenby
