@@ -85,7 +85,10 @@ int main(int argc, char** argv) {
     // The whole command line is one data file path, blanks and all.
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
-        commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+        if (i > 1) {
+            commandLine.push_back(' ');
+        }
+        commandLine.append(argv[i]);
     }
     quenby::CQuenbyApp quenby(services);
     quenby.InitInstance(commandLine);

@@ -1,11 +1,11 @@
 #include <QHeaderView>
 #include <QTest>
 
+#include "ShellFixture.h"
 #include "app/Texts.h"
 #include "qt/DlgAutoTextMessage.h"
 #include "qt/DlgInputMethod.h"
 #include "qt/HotKeyEdit.h"
-#include "ShellFixture.h"
 
 namespace quenby {
 namespace {

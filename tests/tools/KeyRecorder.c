@@ -6,6 +6,8 @@
  *   KEY <state> <hex utf-8>    a key press and the text it produced (may be empty)
  *   BELL                       the server rang the bell
  *   END                        F12 was pressed
+ *
+ * Its window goes to the top left of the screen, or where "X Y" on the command line put it.
  */
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -13,9 +15,10 @@
 #include <X11/keysym.h>
 #include <locale.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
-int main(void) {
+int main(int argc, char** argv) {
     setlocale(LC_ALL, "C.UTF-8");
     XSetLocaleModifiers("@im=none");
     Display* display = XOpenDisplay(NULL);
@@ -27,7 +30,9 @@ int main(void) {
     XkbQueryExtension(display, &opcode, &xkbEvent, &xkbError, &major, &minor);
     XkbSelectEvents(display, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
 
-    Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 300, 0, 0,
+    const int x = argc == 3 ? atoi(argv[1]) : 0;
+    const int y = argc == 3 ? atoi(argv[2]) : 0;
+    Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 400, 300, 0, 0,
                                         0xffffff);
     XStoreName(display, window, "Quenby key recorder");
     XSelectInput(display, window, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
