@@ -8,6 +8,7 @@
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 namespace quenby {
@@ -57,9 +58,41 @@ CX11KeyboardOutput::~CX11KeyboardOutput() {
     m_connection->Sync();
 }
 
+void CX11KeyboardOutput::WaitForForeignKeys() {
+    if (m_bGaveUpWaiting) {
+        return;
+    }
+    xcb_connection_t* conn = m_connection->Get();
+    const auto deadline = std::chrono::steady_clock::now() + kLongestKeyWait;
+    for (;;) {
+        auto* state = xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr);
+        if (state == nullptr) {
+            return;
+        }
+        bool held = false;
+        for (unsigned key = 8; key < 256 && !held; ++key) {
+            const bool down = (state->keys[key / 8] & (1u << (key % 8))) != 0;
+            held = down && m_pressed.count(key) == 0;
+        }
+        std::free(state);
+        if (!held) {
+            return;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            m_bGaveUpWaiting = true;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
     if (key == 0 || key > 255) {
         return;
+    }
+    // Before the first key of a character, not between a modifier and its key.
+    if (down && m_pressed.empty()) {
+        WaitForForeignKeys();
     }
     xcb_test_fake_input(m_connection->Get(), down ? XCB_KEY_PRESS : XCB_KEY_RELEASE,
                         static_cast<std::uint8_t>(key), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);

@@ -41,6 +41,8 @@ public:
     // queue, and it must have worked through them before the keymap changes again.
     static constexpr std::chrono::microseconds kClientTimePerEvent{100};
     static constexpr std::chrono::milliseconds kLongestBacklogWait{5000};
+    // How long typing waits for the user to let go of keys before it goes on anyway.
+    static constexpr std::chrono::milliseconds kLongestKeyWait{3000};
 
 private:
     void TypeCodePoint(char32_t codePoint, bool down);
@@ -50,6 +52,10 @@ private:
     void WriteMapping(const std::vector<std::pair<xkb_keycode_t, std::uint32_t>>& keys);
     // Locks or unlocks Caps Lock through XKB.
     void SetCapsLock(bool locked);
+    // Waits (a while at most) until no key is held that this output did not press. The user's
+    // Ctrl or Alt, still down from the shortcut, would turn letters into commands, and while the
+    // shortcut's own key is down its grab takes every key away from the focused window.
+    void WaitForForeignKeys();
 
     std::unique_ptr<CXcbConnection> m_connection;
     std::unique_ptr<CX11Layout> m_unicodeLayout;  // for the text being typed by Unicode
@@ -61,7 +67,8 @@ private:
     char16_t m_highSurrogate = 0;
     std::set<KeyCode> m_pressed;
     xkb_keycode_t m_returnKey = 0;
-    bool m_bRelockCaps = false;  // Caps Lock was unlocked for a Unicode text
+    bool m_bRelockCaps = false;     // Caps Lock was unlocked for a Unicode text
+    bool m_bGaveUpWaiting = false;  // a key stayed down too long: no more waiting this message
     std::chrono::steady_clock::time_point m_bindTime;
     std::size_t m_iEventsSinceBind = 0;
 };

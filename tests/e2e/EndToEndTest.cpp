@@ -1,0 +1,243 @@
+// The built program on its own X server, with its own home: started as a user starts it, driven
+// with keys as a user drives it, and judged by what a real target window receives.
+#include <sys/wait.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/WideText.h"
+#include "linux/protection/UserDataProtector.h"
+#include "storage/DataFileCodec.h"
+#include "support/SessionBus.h"
+#include "support/XDisplayFixture.h"
+
+namespace quenby {
+namespace {
+
+using namespace std::chrono_literals;
+
+class EndToEndTest : public test::XDisplayTest {
+protected:
+    void SetUp() override {
+        XDisplayTest::SetUp();
+        // No Secret Service unless a test starts one: the key file serves.
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_root / "no-bus").string()).c_str(),
+                 1);
+        std::filesystem::create_directories(m_home / ".config/Holvane");
+    }
+    void TearDown() override {
+        m_quenby.reset();
+        m_target.reset();
+        XDisplayTest::TearDown();
+    }
+
+    void WriteProfile(const std::string& settings) {
+        WriteBytes(m_home / ".config/Holvane/Quenby by Holvane.conf", "[Settings]\n" + settings);
+    }
+    static std::string ShortcutCtrlShiftF5() {
+        return "StartStopAutomaticTyping Key=116\nStartStopAutomaticTyping Mod=6\n";
+    }
+    void WriteList(const std::filesystem::path& path, const std::vector<MessageItem>& items) {
+        CMessageList list;
+        for (const MessageItem& item : items) {
+            list.AddMessageItem(static_cast<std::int32_t>(list.GetItemCount()), item);
+        }
+        std::filesystem::create_directories(path.parent_path());
+        Expected<std::vector<std::uint8_t>> bytes =
+            EncodeDataFile(list, DataFileFormFor(path), nullptr);
+        ASSERT_TRUE(bytes.ok());
+        WriteBytes(path, std::string(bytes.value().begin(), bytes.value().end()));
+    }
+
+    // Starts Quenby and waits until its window shows this caption.
+    void StartQuenby(const std::vector<std::string>& arguments, const std::string& caption) {
+        std::vector<std::string> argv{QUENBY_PROGRAM};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        m_quenby = std::make_unique<test::CChildProcess>(argv);
+        ASSERT_TRUE(WaitForWindow(caption)) << "no window \"" << caption << "\"";
+    }
+    bool WaitForWindow(const std::string& name) {
+        return test::RunCommand({"timeout", "20", "xdotool", "search", "--sync", "--name",
+                                 "^" + name + "$"}) == 0;
+    }
+    void Keys(const std::vector<std::string>& keys) {
+        std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
+        argv.insert(argv.end(), keys.begin(), keys.end());
+        ASSERT_EQ(test::RunCommand(argv), 0);
+    }
+    void Type(const std::string& text) {
+        ASSERT_EQ(test::RunCommand({"xdotool", "type", "--delay", "20", text}), 0);
+    }
+    void Focus(const std::string& name) {
+        ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^" + name + "$", "windowfocus",
+                                    "--sync"}),
+                  0);
+    }
+    // Asks the window to close, as a window manager's close button does.
+    void RequestClose(const std::string& name) {
+        std::string id;
+        ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^" + name + "$"}, &id), 0);
+        xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+        auto atom = [conn](const char* text) {
+            xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+                conn, xcb_intern_atom(conn, 0, static_cast<std::uint16_t>(std::strlen(text)), text),
+                nullptr);
+            const xcb_atom_t value = reply->atom;
+            std::free(reply);
+            return value;
+        };
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = static_cast<xcb_window_t>(std::stoul(id));
+        event.type = atom("WM_PROTOCOLS");
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(conn, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(conn);
+        xcb_disconnect(conn);
+    }
+    // Whether Quenby has exited within the time.
+    bool Exited(std::chrono::milliseconds within) {
+        const auto deadline = std::chrono::steady_clock::now() + within;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (::kill(m_quenby->Pid(), 0) != 0 || ::waitpid(m_quenby->Pid(), nullptr, WNOHANG) > 0) {
+                return true;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    std::unique_ptr<test::CChildProcess> m_quenby;
+    std::unique_ptr<test::CChildProcess> m_target;
+};
+
+MessageItem Message(std::u16string text, int milliSeconds) {
+    return MessageItem{std::move(text), 0, milliSeconds, false, true, 0, 0};
+}
+
+TEST_F(EndToEndTest, TheShortcutTypesTheListFromTheCommandLineTheChosenNumberOfTimes) {
+    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=2\nm_iKeyInputMethod=0\n");
+    const std::filesystem::path list = m_home / "My Lists" / "list one.quenbydata";
+    WriteList(list, {Message(u"one", 50), Message(u"zwei \u00fc", 50)});
+    // The command line as a shell hands over a quoted path: one argument, quotes included.
+    StartQuenby({"\"" + list.string() + "\""}, "list one - Quenby by Holvane");
+    StartRecorder();
+    Keys({"ctrl+shift+F5"});
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(CollectReceived().m_strText, "one\rzwei \u00fc\rone\rzwei \u00fc\r");
+}
+
+TEST_F(EndToEndTest, ASecondPressStopsTheRunAfterTheCurrentMessage) {
+    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=0\nm_iKeyInputMethod=0\n");
+    const std::filesystem::path list = m_home / "endless.quenbydata";
+    WriteList(list, {MessageItem{u"abcdefghij", 0, 400, false, true, 30, 30}});
+    StartQuenby({list.string()}, "endless - Quenby by Holvane");
+    StartRecorder();
+    Keys({"ctrl+shift+F5"});
+    std::this_thread::sleep_for(550ms);  // inside the first message, which takes about 300 ms
+    Keys({"ctrl+shift+F5"});
+    std::this_thread::sleep_for(1500ms);
+    const std::string first = CollectReceived().m_strText;
+    std::this_thread::sleep_for(1500ms);
+    const std::string later = CollectReceived().m_strText;
+    // The message being typed was finished, and nothing came after it.
+    EXPECT_EQ(first, "abcdefghij\r");
+    EXPECT_EQ(later, "");
+}
+
+TEST_F(EndToEndTest, SetTextModeReplacesTheTextOfTheFieldUnderThePointer) {
+    test::CSessionBus bus((m_root / "run").string());
+    ASSERT_TRUE(bus.Started());
+    m_target = std::make_unique<test::CChildProcess>(
+        std::vector<std::string>{QUENBY_QT_TEXT_FIELDS},
+        std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "QT_QPA_PLATFORM=xcb"});
+    ASSERT_TRUE(m_target->WaitForLine("READY", 30000));
+    int x = 0;
+    int y = 0;
+    for (const std::string& line : m_target->Lines()) {
+        std::sscanf(line.c_str(), "FIELD line %d %d", &x, &y);
+    }
+    ASSERT_GT(x, 0);
+    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=1\nTextSettingUp=1\n");
+    const std::filesystem::path list = m_home / "set.quenbydata";
+    WriteList(list, {Message(u"set by quenby", 100)});
+    std::this_thread::sleep_for(2s);  // the field's application registers on the bus meanwhile
+    StartQuenby({list.string()}, "set - Quenby by Holvane");
+    // Quenby's own window must not be the one under the pointer.
+    ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^set - Quenby by Holvane$",
+                                "windowmove", "--sync", "300", "500"}),
+              0);
+    ASSERT_EQ(test::RunCommand({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}), 0);
+    Keys({"ctrl+shift+F5"});
+    EXPECT_TRUE(m_target->WaitForLine("CHANGED line " + std::string("7365742062792071") +
+                                          "75656e6279",
+                                      10000));
+}
+
+TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
+    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=1\nm_iKeyInputMethod=0\n");
+    StartQuenby({}, "Untitled - Quenby by Holvane");
+    Focus("Untitled - Quenby by Holvane");
+    Keys({"Return"});  // Add New
+    ASSERT_TRUE(WaitForWindow("Add Message - Quenby by Holvane"));
+    Type("secret message");
+    Keys({"Return"});  // OK
+    std::this_thread::sleep_for(500ms);
+    Focus("Untitled - Quenby by Holvane");  // no window manager gives the focus back here
+    Keys({"Menu", "Down", "Down", "Return"});  // the context menu's Save...
+    ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));  // the notice about plain files
+    Keys({"Return"});
+    std::this_thread::sleep_for(1s);
+    const std::filesystem::path file = m_home / "safe.quenbyencrypteddata";
+    Type(file.string());
+    Keys({"Return"});
+    ASSERT_TRUE(WaitForWindow("safe - Quenby by Holvane"));
+
+    // The text is sealed in the file and opens with this user's key.
+    ASSERT_TRUE(std::filesystem::exists(file));
+    const std::vector<std::uint8_t> bytes = ReadBytes(file);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()).find("s\0e\0c"), std::string::npos);
+    auto protector = CUserDataProtector::ForCurrentUser();
+    Expected<CMessageList> back = DecodeDataFile(bytes, EDataFileForm::Protected, protector.get());
+    ASSERT_TRUE(back.ok()) << Utf8FromUtf16(back.reason());
+    EXPECT_EQ(back.value().GetMessageText(0), u"secret message");
+
+    // Loaded by a new start, it types whole (with the Enter before and after the editor proposed).
+    m_quenby.reset();
+    StartQuenby({file.string()}, "Quenby by Holvane");  // first the notice about encrypted files
+    Keys({"Return"});
+    ASSERT_TRUE(WaitForWindow("safe - Quenby by Holvane"));
+    StartRecorder();
+    Keys({"ctrl+shift+F5"});
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(CollectReceived().m_strText, "\rsecret message\r");
+}
+
+TEST_F(EndToEndTest, ClosingWithUnsavedChangesAsksFirst) {
+    StartQuenby({}, "Untitled - Quenby by Holvane");
+    Focus("Untitled - Quenby by Holvane");
+    Keys({"Return"});
+    ASSERT_TRUE(WaitForWindow("Add Message - Quenby by Holvane"));
+    Type("not saved");
+    Keys({"Return"});
+    std::this_thread::sleep_for(500ms);
+
+    RequestClose("Untitled - Quenby by Holvane");
+    ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));  // "Do you wish to Save Changes ?"
+    Keys({"Escape"});  // Cancel: the window stays
+    EXPECT_FALSE(Exited(1500ms));
+
+    RequestClose("Untitled - Quenby by Holvane");
+    ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));
+    Keys({"alt+n"});  // No: the program ends without writing anything
+    EXPECT_TRUE(Exited(5000ms));
+    EXPECT_FALSE(std::filesystem::exists(m_home / ".local/share/Holvane"));
+}
+
+}  // namespace
+}  // namespace quenby
