@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/WideText.h"
+#include "linux/atspi/AtspiTextSetter.h"
 #include "linux/protection/UserDataProtector.h"
 #include "storage/DataFileCodec.h"
 #include "support/SessionBus.h"
@@ -71,8 +72,8 @@ protected:
         ASSERT_EQ(test::RunCommand({"xdotool", "type", "--delay", "20", text}), 0);
     }
     void Focus(const std::string& name) {
-        ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^" + name + "$", "windowfocus",
-                                    "--sync"}),
+        ASSERT_EQ(test::RunCommand(
+                      {"xdotool", "search", "--name", "^" + name + "$", "windowfocus", "--sync"}),
                   0);
     }
     // Asks the window to close, as a window manager's close button does.
@@ -104,7 +105,8 @@ protected:
     bool Exited(std::chrono::milliseconds within) {
         const auto deadline = std::chrono::steady_clock::now() + within;
         while (std::chrono::steady_clock::now() < deadline) {
-            if (::kill(m_quenby->Pid(), 0) != 0 || ::waitpid(m_quenby->Pid(), nullptr, WNOHANG) > 0) {
+            if (::kill(m_quenby->Pid(), 0) != 0 ||
+                ::waitpid(m_quenby->Pid(), nullptr, WNOHANG) > 0) {
                 return true;
             }
             std::this_thread::sleep_for(100ms);
@@ -166,7 +168,13 @@ TEST_F(EndToEndTest, SetTextModeReplacesTheTextOfTheFieldUnderThePointer) {
     WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=1\nTextSettingUp=1\n");
     const std::filesystem::path list = m_home / "set.quenbydata";
     WriteList(list, {Message(u"set by quenby", 100)});
-    std::this_thread::sleep_for(2s);  // the field's application registers on the bus meanwhile
+    // The field's application registers on the accessibility bus some time after it shows.
+    CAtspiTextSetterFactory probe;
+    std::unique_ptr<ITextSetter> setter = probe.CreateTextSetter();
+    ASSERT_NE(setter, nullptr);
+    for (int i = 0; i < 200 && !setter->CanSetTextAt(ScreenPoint{x, y}); ++i) {
+        std::this_thread::sleep_for(100ms);
+    }
     StartQuenby({list.string()}, "set - Quenby by Holvane");
     // Quenby's own window must not be the one under the pointer.
     ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^set - Quenby by Holvane$",
@@ -174,9 +182,8 @@ TEST_F(EndToEndTest, SetTextModeReplacesTheTextOfTheFieldUnderThePointer) {
               0);
     ASSERT_EQ(test::RunCommand({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}), 0);
     Keys({"ctrl+shift+F5"});
-    EXPECT_TRUE(m_target->WaitForLine("CHANGED line " + std::string("7365742062792071") +
-                                          "75656e6279",
-                                      10000));
+    EXPECT_TRUE(m_target->WaitForLine(
+        "CHANGED line " + std::string("7365742062792071") + "75656e6279", 10000));
 }
 
 TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
@@ -188,11 +195,11 @@ TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
     Type("secret message");
     Keys({"Return"});  // OK
     std::this_thread::sleep_for(500ms);
-    Focus("Untitled - Quenby by Holvane");  // no window manager gives the focus back here
-    Keys({"Menu", "Down", "Down", "Return"});  // the context menu's Save...
+    Focus("Untitled - Quenby by Holvane");            // no window manager gives the focus back here
+    Keys({"Menu", "Down", "Down", "Return"});         // the context menu's Save...
     ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));  // the notice about plain files
     Keys({"Return"});
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(WaitForWindow("Save As"));
     const std::filesystem::path file = m_home / "safe.quenbyencrypteddata";
     Type(file.string());
     Keys({"Return"});
@@ -201,7 +208,8 @@ TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
     // The text is sealed in the file and opens with this user's key.
     ASSERT_TRUE(std::filesystem::exists(file));
     const std::vector<std::uint8_t> bytes = ReadBytes(file);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()).find("s\0e\0c"), std::string::npos);
+    const std::string plainText("s\0e\0c\0r\0e\0t\0", 12);  // "secret" in UTF-16LE
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()).find(plainText), std::string::npos);
     auto protector = CUserDataProtector::ForCurrentUser();
     Expected<CMessageList> back = DecodeDataFile(bytes, EDataFileForm::Protected, protector.get());
     ASSERT_TRUE(back.ok()) << Utf8FromUtf16(back.reason());
@@ -229,7 +237,7 @@ TEST_F(EndToEndTest, ClosingWithUnsavedChangesAsksFirst) {
 
     RequestClose("Untitled - Quenby by Holvane");
     ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));  // "Do you wish to Save Changes ?"
-    Keys({"Escape"});  // Cancel: the window stays
+    Keys({"Escape"});                                 // Cancel: the window stays
     EXPECT_FALSE(Exited(1500ms));
 
     RequestClose("Untitled - Quenby by Holvane");
