@@ -3,18 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <cerrno>
 #include <cstdlib>
 
-// xcb's XKB header names a member "explicit", a C++ keyword.
-#define explicit xcb_explicit
-#include <xcb/xkb.h>
-#undef explicit
-#include <xkbcommon/xkbcommon-keysyms.h>
-#include <xkbcommon/xkbcommon.h>
-
 #include "linux/x11/VirtualKeys.h"
+#include "linux/x11/XcbXkb.h"
 
 namespace quenby {
 namespace {

@@ -1,15 +1,13 @@
 #include "linux/x11/X11Keyboard.h"
 
-// xcb's XKB header names a member "explicit", a C++ keyword.
-#define explicit xcb_explicit
-#include <xcb/xkb.h>
-#undef explicit
 #include <xcb/xtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
+
+#include "linux/x11/XcbXkb.h"
 
 namespace quenby {
 namespace {
