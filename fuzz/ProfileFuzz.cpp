@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (auto bytes = store.GetBinary("Settings", "Location"); bytes && bytes->size() > size) {
         std::abort();  // base64 never decodes to more than it was
     }
-    if (!store.WriteInt("Settings", "m_iCount", 7) || store.GetInt("Settings", "m_iCount", 5) != 7) {
+    if (!store.WriteInt("Settings", "m_iCount", 7) ||
+        store.GetInt("Settings", "m_iCount", 5) != 7) {
         std::abort();
     }
     return 0;
