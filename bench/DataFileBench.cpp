@@ -85,5 +85,9 @@ int main(int argc, char** argv) {
     std::printf("%-28s %10.1f %10.0f\n", "read into the list", read * 1e3, mb / read);
     std::printf("%-28s %10.1f %10.0f\n", "read the bytes only", raw * 1e3, mb / raw);
     std::printf("read / raw read: %.2f (goal: at most 5)\n", read / raw);
+    std::printf(
+        "REPORT data file, %zu messages|write %.0f MB/s, read %.0f MB/s, raw read %.0f MB/s "
+        "(read/raw %.2f)\n",
+        messages, mb / write, mb / read, mb / raw, read / raw);
     return 0;
 }

@@ -119,5 +119,8 @@ int main(int argc, char** argv) {
         "mean: %.1f ns per step (each step copies the row for typing: %zu characters "
         "in all)\n",
         total * 1e9 / static_cast<double>(done), typist.m_iCharacters);
+    std::printf(
+        "REPORT scheduler, %ld steps over %d rows|%.1f ns per step, RSS %ld KiB at the end\n", done,
+        rows, total * 1e9 / static_cast<double>(done), ResidentKilobytes());
     return done == steps ? 0 : 1;
 }

@@ -84,9 +84,11 @@ void Idle(const char* what, int pid, int seconds) {
         const auto earlier = before.second.find(thread);
         wakeups += count - (earlier != before.second.end() ? earlier->second : 0);
     }
-    std::printf("%-44s %8.2f%% CPU %8.2f wake-ups/s (%zu threads)\n", what,
-                100.0 * (after.first - before.first) / seconds,
-                static_cast<double>(wakeups) / seconds, after.second.size());
+    const double cpu = 100.0 * (after.first - before.first) / seconds;
+    const double rate = static_cast<double>(wakeups) / seconds;
+    std::printf("%-44s %8.2f%% CPU %8.2f wake-ups/s (%zu threads)\n", what, cpu, rate,
+                after.second.size());
+    std::printf("REPORT %s|%.2f%% CPU, %.2f wake-ups/s\n", what, cpu, rate);
 }
 
 }  // namespace
@@ -115,8 +117,9 @@ int main() {
         const double shown = WaitForWindow("Untitled - Quenby by Holvane", start);
         std::this_thread::sleep_for(300ms);
         const std::string status = "/proc/" + std::to_string(quenby.Pid()) + "/status";
-        std::printf("%-44s %10.0f %12.1f\n", "window shown, empty list", shown,
-                    static_cast<double>(StatusField(status, "VmRSS")) / 1024.0);
+        const double rss = static_cast<double>(StatusField(status, "VmRSS")) / 1024.0;
+        std::printf("%-44s %10.0f %12.1f\n", "window shown, empty list", shown, rss);
+        std::printf("REPORT start-up, empty list|window in %.0f ms, RSS %.1f MiB\n", shown, rss);
         Idle("idle, 30 s", quenby.Pid(), 30);
     }
 
@@ -138,8 +141,10 @@ int main() {
         const double shown = WaitForWindow("big - Quenby by Holvane", start);
         std::this_thread::sleep_for(300ms);
         const std::string status = "/proc/" + std::to_string(quenby.Pid()) + "/status";
-        std::printf("%-44s %10.0f %12.1f\n", "window shown, 1,000,000 messages loaded", shown,
-                    static_cast<double>(StatusField(status, "VmRSS")) / 1024.0);
+        const double rss = static_cast<double>(StatusField(status, "VmRSS")) / 1024.0;
+        std::printf("%-44s %10.0f %12.1f\n", "window shown, 1,000,000 messages loaded", shown, rss);
+        std::printf("REPORT start-up, 1,000,000 messages|window in %.0f ms, RSS %.1f MiB\n", shown,
+                    rss);
         // Start a run: its first message waits 60 seconds.
         quenby::test::RunCommand({"xdotool", "key", "ctrl+shift+F5"});
         std::this_thread::sleep_for(1s);

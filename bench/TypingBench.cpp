@@ -70,9 +70,12 @@ double ShareRight(const std::u16string& sent, const std::u16string& got) {
 
 void Report(const char* who, const char* text, const std::u16string& sent,
             const std::u16string& got, double seconds) {
-    std::printf("%-8s %-22s %10.0f %9.2f%%  (%zu of %zu code units arrived)\n", who, text,
-                static_cast<double>(sent.size()) / seconds, 100.0 * ShareRight(sent, got),
-                got.size(), sent.size());
+    const double rate = static_cast<double>(sent.size()) / seconds;
+    const double right = 100.0 * ShareRight(sent, got);
+    std::printf("%-8s %-22s %10.0f %9.2f%%  (%zu of %zu code units arrived)\n", who, text, rate,
+                right, got.size(), sent.size());
+    std::printf("REPORT typing 10,000 chars, %s, %s|%.0f chars/s, %.2f%% right\n", who, text, rate,
+                right);
 }
 
 }  // namespace
