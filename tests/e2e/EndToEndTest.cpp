@@ -226,6 +226,31 @@ TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
     EXPECT_EQ(CollectReceived().m_strText, "\rsecret message\r");
 }
 
+TEST_F(EndToEndTest, AnXServerThatGoesAwayDuringARunEndsTheProgramWithoutACrash) {
+    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=0\nm_iKeyInputMethod=0\n");
+    const std::filesystem::path list = m_home / "long.quenbydata";
+    WriteList(list, {MessageItem{std::u16string(100, u'z'), 0, 100, false, true, 20, 20}});
+    StartQuenby({list.string()}, "long - Quenby by Holvane");
+    StartRecorder();
+    Keys({"ctrl+shift+F5"});
+    std::this_thread::sleep_for(800ms);  // in the middle of typing
+    m_recorder.reset();
+    m_server.reset();
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    pid_t ended = 0;
+    while (ended == 0 && std::chrono::steady_clock::now() < deadline) {
+        ended = ::waitpid(m_quenby->Pid(), &status, WNOHANG);
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_EQ(ended, m_quenby->Pid()) << "Quenby kept running without its display";
+    EXPECT_TRUE(WIFEXITED(status)) << "Quenby ended by a signal: " << WTERMSIG(status);
+    // The list on disk is whole.
+    Expected<CMessageList> kept = DecodeDataFile(ReadBytes(list), EDataFileForm::Plain, nullptr);
+    ASSERT_TRUE(kept.ok());
+    EXPECT_EQ(kept.value().GetItemCount(), 1u);
+}
+
 TEST_F(EndToEndTest, ClosingWithUnsavedChangesAsksFirst) {
     StartQuenby({}, "Untitled - Quenby by Holvane");
     Focus("Untitled - Quenby by Holvane");

@@ -1,6 +1,7 @@
 #include <xcb/xcb.h>
 
 #include <set>
+#include <thread>
 
 #include "engine/WideText.h"
 #include "input/TypingJob.h"
@@ -204,6 +205,33 @@ TEST_F(X11KeyboardTest, EnterAndAStoppedRun) {
     m_runActive = false;
     ASSERT_TRUE(RunTypingJob(m_services, job).ok());
     EXPECT_EQ(CollectReceived().m_strText, "\r\r");
+}
+
+TEST_F(X11KeyboardTest, LoneSurrogatesTypeNothingAndHurtNothing) {
+    StartRecorder();
+    SetLayout("us");
+    const std::u16string halves = {0xD800, u'a', 0xDC00, 0xDBFF, 0xDBFF, u'b', 0xDFFF};
+    ASSERT_TRUE(Type(halves, kUnicode).ok());
+    ASSERT_TRUE(Type(halves, kLayout).ok());
+    const Received received = CollectReceived();
+    EXPECT_EQ(received.m_strText, "abab");
+    EXPECT_EQ(received.m_iBells, 5);  // the layout method beeps for each half it cannot type
+    EXPECT_EQ(KeysDown(), 0);
+}
+
+TEST_F(X11KeyboardTest, AServerThatGoesAwayMidMessageEndsTheMessageNotTheProgram) {
+    StartRecorder();
+    std::thread killer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        m_server.reset();  // the X server is gone
+    });
+    // A long message with pauses: it is still being typed when the server goes.
+    const Status typed = Type(std::u16string(200, u'k'), kUnicode, 5);
+    killer.join();
+    EXPECT_TRUE(typed.ok());  // the message ended; nothing hung or crashed
+    const Status next = Type(u"again", kUnicode);
+    ASSERT_FALSE(next.ok());
+    EXPECT_NE(next.reason().find(u"Cannot connect to the X display"), std::u16string::npos);
 }
 
 TEST_F(X11KeyboardTest, ANoDisplayIsAFailureNotACrash) {
