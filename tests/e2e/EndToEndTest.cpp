@@ -59,9 +59,24 @@ protected:
         m_quenby = std::make_unique<test::CChildProcess>(argv);
         ASSERT_TRUE(WaitForWindow(caption)) << "no window \"" << caption << "\"";
     }
-    bool WaitForWindow(const std::string& name) {
-        return test::RunCommand({"timeout", "20", "xdotool", "search", "--sync", "--name",
-                                 "^" + name + "$"}) == 0;
+    bool WaitForWindow(const std::string& name, int seconds = 20) {
+        // Only windows on screen: hidden menus and popups carry the application's name as well.
+        return test::RunCommand({"timeout", std::to_string(seconds), "xdotool", "search", "--sync",
+                                 "--onlyvisible", "--name", "^" + name + "$"}) == 0;
+    }
+    // Focuses `window` and presses `keys` until `expected` shows: a program still busy starting
+    // may not take the first keys yet.
+    bool PressUntil(const std::string& window, const std::vector<std::string>& keys,
+                    const std::string& expected) {
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            Focus(window);
+            std::this_thread::sleep_for(300ms);
+            Keys(keys);
+            if (WaitForWindow(expected, 5)) {
+                return true;
+            }
+        }
+        return false;
     }
     void Keys(const std::vector<std::string>& keys) {
         std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
@@ -71,9 +86,17 @@ protected:
     void Type(const std::string& text) {
         ASSERT_EQ(test::RunCommand({"xdotool", "type", "--delay", "20", text}), 0);
     }
+    // Waits for a window, gives it the focus (there is no window manager to do it), and presses
+    // keys in it.
+    void Answer(const std::string& window, const std::vector<std::string>& keys) {
+        ASSERT_TRUE(WaitForWindow(window)) << "no window \"" << window << "\"";
+        Focus(window);
+        std::this_thread::sleep_for(300ms);
+        Keys(keys);
+    }
     void Focus(const std::string& name) {
-        ASSERT_EQ(test::RunCommand(
-                      {"xdotool", "search", "--name", "^" + name + "$", "windowfocus", "--sync"}),
+        ASSERT_EQ(test::RunCommand({"xdotool", "search", "--onlyvisible", "--name",
+                                    "^" + name + "$", "windowfocus", "--sync"}),
                   0);
     }
     // Asks the window to close, as a window manager's close button does.
@@ -100,6 +123,51 @@ protected:
                        reinterpret_cast<const char*>(&event));
         xcb_flush(conn);
         xcb_disconnect(conn);
+    }
+    bool WaitForWindowGone(const std::string& name, std::chrono::milliseconds within) {
+        const auto deadline = std::chrono::steady_clock::now() + within;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (test::RunCommand(
+                    {"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"}) != 0) {
+                return true;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+    // Adds a message through Add New and the editor, as a user does, trying again where the keys
+    // came too early for a window still opening.
+    bool AddMessage(const std::string& window, const std::string& text) {
+        const std::string editor = "Add Message - Quenby by Holvane";
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            if (!PressUntil(window, {"Return"}, editor)) {
+                return false;
+            }
+            Focus(editor);
+            std::this_thread::sleep_for(300ms);
+            Type(text);
+            std::this_thread::sleep_for(200ms);
+            Keys({"Return"});
+            if (WaitForWindowGone(editor, 5000ms)) {
+                return true;
+            }
+            // The text did not arrive: the editor says so; close both and start again.
+            if (WaitForWindow("Quenby by Holvane", 2)) {
+                Answer("Quenby by Holvane", {"Return"});
+            }
+            Answer(editor, {"Escape"});
+        }
+        return false;
+    }
+    // Asks the main window to close until its question shows.
+    bool CloseAndAsk() {
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            RequestClose("Untitled - Quenby by Holvane");
+            if (WaitForWindow("Quenby by Holvane", 5)) {
+                return true;
+            }
+        }
+        return false;
     }
     // Whether Quenby has exited within the time.
     bool Exited(std::chrono::milliseconds within) {
@@ -189,18 +257,14 @@ TEST_F(EndToEndTest, SetTextModeReplacesTheTextOfTheFieldUnderThePointer) {
 TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
     WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=1\nm_iKeyInputMethod=0\n");
     StartQuenby({}, "Untitled - Quenby by Holvane");
-    Focus("Untitled - Quenby by Holvane");
-    Keys({"Return"});  // Add New
-    ASSERT_TRUE(WaitForWindow("Add Message - Quenby by Holvane"));
-    Type("secret message");
-    Keys({"Return"});  // OK
-    std::this_thread::sleep_for(500ms);
-    Focus("Untitled - Quenby by Holvane");            // no window manager gives the focus back here
-    Keys({"Menu", "Down", "Down", "Return"});         // the context menu's Save...
-    ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));  // the notice about plain files
-    Keys({"Return"});
-    ASSERT_TRUE(WaitForWindow("Save As"));
+    ASSERT_TRUE(AddMessage("Untitled - Quenby by Holvane", "secret message"));
+    // The context menu's Save... shows the notice about plain files first.
+    ASSERT_TRUE(PressUntil("Untitled - Quenby by Holvane", {"Menu", "Down", "Down", "Return"},
+                           "Quenby by Holvane"));
+    ASSERT_TRUE(PressUntil("Quenby by Holvane", {"Return"}, "Save As"));
     const std::filesystem::path file = m_home / "safe.quenbyencrypteddata";
+    Focus("Save As");
+    std::this_thread::sleep_for(300ms);
     Type(file.string());
     Keys({"Return"});
     ASSERT_TRUE(WaitForWindow("safe - Quenby by Holvane"));
@@ -218,7 +282,7 @@ TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
     // Loaded by a new start, it types whole (with the Enter before and after the editor proposed).
     m_quenby.reset();
     StartQuenby({file.string()}, "Quenby by Holvane");  // first the notice about encrypted files
-    Keys({"Return"});
+    Answer("Quenby by Holvane", {"Return"});
     ASSERT_TRUE(WaitForWindow("safe - Quenby by Holvane"));
     StartRecorder();
     Keys({"ctrl+shift+F5"});
@@ -253,22 +317,17 @@ TEST_F(EndToEndTest, AnXServerThatGoesAwayDuringARunEndsTheProgramWithoutACrash)
 
 TEST_F(EndToEndTest, ClosingWithUnsavedChangesAsksFirst) {
     StartQuenby({}, "Untitled - Quenby by Holvane");
-    Focus("Untitled - Quenby by Holvane");
-    Keys({"Return"});
-    ASSERT_TRUE(WaitForWindow("Add Message - Quenby by Holvane"));
-    Type("not saved");
-    Keys({"Return"});
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(AddMessage("Untitled - Quenby by Holvane", "not saved"));
 
-    RequestClose("Untitled - Quenby by Holvane");
-    ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));  // "Do you wish to Save Changes ?"
-    Keys({"Escape"});                                 // Cancel: the window stays
+    // "Do you wish to Save Changes ?": Cancel keeps the window.
+    ASSERT_TRUE(CloseAndAsk());
+    Answer("Quenby by Holvane", {"Escape"});
     EXPECT_FALSE(Exited(1500ms));
-
-    RequestClose("Untitled - Quenby by Holvane");
-    ASSERT_TRUE(WaitForWindow("Quenby by Holvane"));
-    Keys({"alt+n"});  // No: the program ends without writing anything
-    EXPECT_TRUE(Exited(5000ms));
+    // Exit from the menu takes the same path; No ends the program without writing anything.
+    ASSERT_TRUE(
+        PressUntil("Untitled - Quenby by Holvane", {"Menu", "Up", "Return"}, "Quenby by Holvane"));
+    Answer("Quenby by Holvane", {"alt+n"});
+    EXPECT_TRUE(Exited(15000ms));
     EXPECT_FALSE(std::filesystem::exists(m_home / ".local/share/Holvane"));
 }
 
