@@ -81,6 +81,26 @@ TEST_F(FaultInjectionTest, ACurrentFileDeletedMeanwhileIsWrittenAgainWhole) {
     EXPECT_TRUE(m_view.m_messages.empty());
 }
 
+TEST_F(FaultInjectionTest, ACurrentFileReplacedMeanwhileGetsTheWindowsListAtTheNextChange) {
+    Start("");
+    m_view.m_files = {m_home / "list"};
+    ASSERT_TRUE(m_controller->SaveDataFileAs());
+    Add(u"mine");
+    // Another program puts a different list in its place: the list in the window stays the one
+    // that is written through.
+    CMessageList theirs;
+    theirs.AddMessageItem(0, {u"theirs", 0, 0, false, false, 1, 2});
+    theirs.AddMessageItem(1, {u"theirs too", 0, 0, false, false, 1, 2});
+    ASSERT_TRUE(CDataFile(m_files, nullptr).WriteDataFile(m_home / "list.quenbydata", theirs).ok());
+    Add(u"mine too");
+    Expected<CMessageList> now =
+        CDataFile(m_files, nullptr).ReadDataFile(m_home / "list.quenbydata");
+    ASSERT_TRUE(now.ok());
+    ASSERT_EQ(now.value().GetItemCount(), 2u);
+    EXPECT_EQ(now.value().GetMessageText(0), u"mine");
+    EXPECT_EQ(now.value().GetMessageText(1), u"mine too");
+}
+
 TEST_F(FaultInjectionTest, AMegabyteMessageAndOddFileNamesSurviveSaveAndLoad) {
     Start("");
     const std::u16string huge(1 << 19, u'\u00e9');  // 512 Ki code units: a 1 MB text
