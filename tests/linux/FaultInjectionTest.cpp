@@ -1,4 +1,6 @@
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/QuenbyController.h"
 #include "app/Texts.h"
@@ -67,6 +69,32 @@ TEST_F(FaultInjectionTest, ACommandLineThatNamesNoReadableFileSaysWhy) {
         EXPECT_TRUE(m_controller->DataFilePath().empty());
         EXPECT_EQ(m_view.m_strCaption, u"Untitled - Quenby by Holvane");
     }
+}
+
+TEST_F(FaultInjectionTest, ACommandLineFileWithoutReadPermissionSaysWhy) {
+    const std::filesystem::path file = m_home / "private.quenbydata";
+    WriteBytes(file, std::string(4, '\0'));
+    ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    ASSERT_EQ(::chmod(m_home.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(m_root.c_str(), 0755), 0);
+    // Root reads everything: the reading is done as another user, in a process of its own.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setresuid(65534, 65534, 65534) != 0) {
+            ::_exit(3);
+        }
+        Start(file.string());
+        const bool told =
+            m_view.m_messages.size() == 1 &&
+            m_view.m_messages[0].m_strText.find(u"Permission denied") != std::u16string::npos &&
+            m_controller->DataFilePath().empty();
+        ::_exit(told ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no clear message for a file that cannot be read";
 }
 
 TEST_F(FaultInjectionTest, ACurrentFileDeletedMeanwhileIsWrittenAgainWhole) {
