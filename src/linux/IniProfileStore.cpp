@@ -2,7 +2,6 @@
 
 #include <glib.h>
 
-#include <cerrno>
 #include <charconv>
 #include <memory>
 #include <string>
