@@ -8,9 +8,9 @@
 #include "app/AppSettings.h"
 #include "engine/MessageList.h"
 #include "engine/TypingRun.h"
+#include "fakes/MemoryProfileStore.h"
 #include "platform/MessageTypist.h"
 #include "platform/Pointer.h"
-#include "platform/ProfileStore.h"
 #include "platform/Timers.h"
 
 namespace {
@@ -35,23 +35,6 @@ public:
 class CFixedPointer final : public IPointer {
 public:
     std::optional<ScreenPoint> GetCursorPos() override { return ScreenPoint{1, 1}; }
-};
-class CEmptyProfile final : public IProfileStore {
-public:
-    std::int32_t GetInt(std::string_view, std::string_view, std::int32_t d) override { return d; }
-    bool WriteInt(std::string_view, std::string_view, std::int32_t) override { return true; }
-    std::optional<std::string> GetString(std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    bool WriteString(std::string_view, std::string_view, std::string_view) override { return true; }
-    std::optional<std::vector<std::uint8_t>> GetBinary(std::string_view,
-                                                       std::string_view) override {
-        return std::nullopt;
-    }
-    bool WriteBinary(std::string_view, std::string_view,
-                     const std::vector<std::uint8_t>&) override {
-        return true;
-    }
 };
 class CHost final : public ITypingRunHost {
 public:
@@ -87,7 +70,7 @@ int main(int argc, char** argv) {
     CBenchTimers timers;
     CFixedPointer pointer;
     CNoTypist typist;
-    CEmptyProfile profile;
+    test::CMemoryProfileStore profile;  // empty: every value at its default
     CAppSettings settings(profile);
     CHost host;
     std::atomic<bool> runActive{false};

@@ -13,10 +13,10 @@
 #include "engine/MessageList.h"
 #include "engine/RunFlag.h"
 #include "engine/TypingRun.h"
+#include "fakes/MemoryProfileStore.h"
 #include "linux/ThreadSleeper.h"
 #include "platform/Keyboard.h"
 #include "platform/Pointer.h"
-#include "platform/ProfileStore.h"
 #include "qt/QtTimers.h"
 #include "qt/ThreadedTypist.h"
 
@@ -57,25 +57,6 @@ class CNoPointer final : public IPointer {
 public:
     std::optional<ScreenPoint> GetCursorPos() override { return std::nullopt; }
 };
-class CUnicodeProfile final : public IProfileStore {
-public:
-    std::int32_t GetInt(std::string_view, std::string_view name, std::int32_t d) override {
-        return name == "m_iKeyInputMethod" ? 0 : d;
-    }
-    bool WriteInt(std::string_view, std::string_view, std::int32_t) override { return true; }
-    std::optional<std::string> GetString(std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    bool WriteString(std::string_view, std::string_view, std::string_view) override { return true; }
-    std::optional<std::vector<std::uint8_t>> GetBinary(std::string_view,
-                                                       std::string_view) override {
-        return std::nullopt;
-    }
-    bool WriteBinary(std::string_view, std::string_view,
-                     const std::vector<std::uint8_t>&) override {
-        return true;
-    }
-};
 // Notes when the message timer is armed; the message is due that long after.
 class CArmClock final : public ITimers {
 public:
@@ -115,7 +96,8 @@ double Ms(Clock::duration d) {
 
 // Runs a list through the real run and returns the due times of its messages.
 std::vector<Clock::time_point> Run(CMessageList& list, int count) {
-    CUnicodeProfile profile;
+    test::CMemoryProfileStore profile;
+    profile.WriteInt("Settings", "m_iKeyInputMethod", KEY_INPUT_UNICODE);
     CAppSettings settings(profile);
     CTypingRun* run = nullptr;
     CQtTimers timers([&run](int id) {
