@@ -220,10 +220,23 @@ TEST_F(X11KeyboardTest, LoneSurrogatesTypeNothingAndHurtNothing) {
 }
 
 TEST_F(X11KeyboardTest, AServerThatGoesAwayMidMessageEndsTheMessageNotTheProgram) {
-    StartRecorder();
-    std::thread killer([this] {
+    // A server on a display number of its own: the lowest numbers that other tests' servers take
+    // could otherwise be handed to one of them as soon as this one is gone.
+    const std::string display = ":" + std::to_string(5000 + ::getpid() % 1000);
+    auto server = std::make_unique<test::CChildProcess>(
+        std::vector<std::string>{"Xvfb", display, "-noreset", "-nolisten", "tcp"});
+    ::setenv("DISPLAY", display.c_str(), 1);
+    bool up = false;
+    for (int i = 0; i < 200 && !up; ++i) {
+        xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+        up = xcb_connection_has_error(probe) == 0;
+        xcb_disconnect(probe);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(up) << "Xvfb " << display << " did not start";
+    std::thread killer([&server] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        m_server.reset();  // the X server is gone
+        server.reset();  // the X server is gone
     });
     // A long message with pauses: it is still being typed when the server goes.
     const Status typed = Type(std::u16string(200, u'k'), kUnicode, 5);
