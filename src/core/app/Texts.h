@@ -106,9 +106,9 @@ inline constexpr std::u16string_view kAboutCaptionPrefix = u"About ";
 inline constexpr std::u16string_view kAboutVersion = u"Quenby Version 9.2";
 inline constexpr std::u16string_view kAboutContact = u"Support: support@holvane.example";
 
-// Web addresses of the link commands.
+// Web addresses of the link commands; the share pages carry the product page,
+// https://www.holvane.example/quenby/, URL-encoded.
 inline constexpr std::string_view kHomePage = "https://www.holvane.example/";
-inline constexpr std::string_view kProductPage = "https://www.holvane.example/quenby/";
 inline constexpr std::string_view kShareFacebook =
     "https://www.facebook.com/sharer.php?u=https%3A%2F%2Fwww.holvane.example%2Fquenby%2F";
 inline constexpr std::string_view kShareTwitter =

@@ -56,7 +56,6 @@ public:
     void OnNextMessageTimer();
     // A message is being typed (its completion has not been reported yet).
     bool IsTypingMessage() const { return m_bTypingMessage; }
-    bool IsActive() const { return m_s.m_runActive.load(); }
 
     std::int32_t m_iCount = 5;  // repetitions; 0 without end
     bool m_bRandomOrder = false;

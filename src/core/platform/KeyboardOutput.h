@@ -18,7 +18,6 @@ enum EKeyModifier : std::uint8_t {
     KEY_MODIFIER_LEVEL3 = 0x08,  // AltGr
     KEY_MODIFIER_LEVEL5 = 0x10,
 };
-inline constexpr std::uint8_t kAllKeyModifiers = 0x1F;
 
 // The key and modifiers that produce a character in a layout.
 struct KeyForCharacter {
