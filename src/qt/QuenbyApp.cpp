@@ -44,8 +44,9 @@ CQuenbyApp::~CQuenbyApp() {
 
 void CQuenbyApp::InitInstance(const std::filesystem::path::string_type& commandLine) {
     m_dlgMain->AddTrayIcon();
-    m_dlgMain->show();
+    // Shown once its placement is applied, so that it does not appear in one place and jump.
     m_controller->OnInitDialog(commandLine);
+    m_dlgMain->show();
 }
 
 }  // namespace quenby

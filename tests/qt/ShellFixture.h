@@ -34,18 +34,25 @@ protected:
     void Stop() { m_app.reset(); }
     CQuenbyDlg& Window() { return m_app->MainWindow(); }
 
-    // Closes the next message box to appear, noting its text.
+    // Closes the next message box to appear, noting its text: waits for it while another modal
+    // window (a file dialog) is still in front.
     void AnswerNextMessageBox(QMessageBox::StandardButton button = QMessageBox::Ok) {
-        QTimer::singleShot(0, [this, button] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                m_messages.push_back(box->text());
-                if (QAbstractButton* answer = box->button(button)) {
-                    answer->click();
-                } else {
-                    box->close();
-                }
+        auto* poll = new QTimer(QApplication::instance());
+        QObject::connect(poll, &QTimer::timeout, [this, button, poll] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            poll->stop();
+            poll->deleteLater();
+            m_messages.push_back(box->text());
+            if (QAbstractButton* answer = box->button(button)) {
+                answer->click();
+            } else {
+                box->close();
             }
         });
+        poll->start(0);
     }
 
     CMemoryProfileStore m_profile;
