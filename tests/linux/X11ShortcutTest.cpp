@@ -108,7 +108,7 @@ TEST_F(X11ShortcutTest, AKeyIsCapturedByItsPlaceUnderEveryLayout) {
         {"fr", 0, 24, 'A'},    {"fr", 0, 38, 'Q'},
         {"fr", 0, 10, '1'},  // 1/& types its digit with Shift
         {"fr", 0, 16, '7'},    {"fr", 0, 47, 'M'},
-        {"fr", 0, 58, 0xBA},  // the comma key takes the code of the place M moved from
+        {"fr", 0, 58, 0xBA},  // the comma key, at US M: the code of the place M went to
         {"fr", 0, 59, 0xBC},   {"ru", 0, 38, 'A'},   // ф: the US letter of its place
         {"ru", 0, 10, '1'},    {"ru", 0, 60, 0xBE},  // ю, where a US keyboard has period
         {"ru", 0, 61, 0xBF},  // the key typing the period, where a US keyboard has slash

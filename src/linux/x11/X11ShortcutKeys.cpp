@@ -111,7 +111,7 @@ CShortcutKeyMap::GroupCodes CShortcutKeyMap::MapGroup(xkb_keymap* keymap, xkb_la
         if (!printing[key]) {
             continue;
         }
-        // Follow the letters that moved away until a place no letter of this group took.
+        // A letter or digit of this group owns its code: take the code of the place it went to.
         std::uint16_t code = UsPlaceOf(key);
         for (int step = 0; code != 0 && typedBy[code] != 0 && step < 256; ++step) {
             code = UsPlaceOf(typedBy[code]);

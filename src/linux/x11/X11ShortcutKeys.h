@@ -16,12 +16,13 @@ namespace quenby {
 xkb_keycode_t KeycodeForKeysym(xkb_keymap* keymap, xkb_keysym_t keysym);
 
 // Which physical key a shortcut's virtual-key code stands for under an X keymap, both ways, so
-// that a key captured under one layout is grabbed on the same key in every group.
+// that the key a shortcut is captured on is the key it is grabbed on.
 // Keys that do not print (F5, Home, the keypad) go by the keysym they carry in every layout.
 // A key that types a Latin letter or, at its first two levels, a digit is that letter or digit.
 // Any other printing key (punctuation, the letters of a non-Latin layout) is named by the key at
-// the same place on a US keyboard; when that place's letter has moved to another key (the M of
-// a French keyboard), it takes the code that key left, so no two keys of a group share a code.
+// the same place on a US keyboard; when the letter of that place is typed by another key (French
+// M sits where US has the semicolon), it takes the code of that other key's place instead, which
+// the letter no longer uses, so no two keys of a group share a code.
 class CShortcutKeyMap {
 public:
     // Compiles the US keymap the places are read from; without keymap data only the server's
