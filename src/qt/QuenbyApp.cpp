@@ -31,6 +31,7 @@ CQuenbyApp::CQuenbyApp(const ShellServices& services)
                            *m_timers, services.m_pointer, *m_shortcut, services.m_shell, *m_typist,
                            services.m_textSetters, g_bTypingRunActive});
     m_dlgMain->SetController(m_controller.get());
+    m_dlgMain->m_pHotKey->SetShortcutKeys(services.m_shortcutKeys);
 }
 
 CQuenbyApp::~CQuenbyApp() {

@@ -107,6 +107,21 @@ TEST_F(ShellTest, TheShortcutFieldCapturesCombinations) {
     EXPECT_EQ(edit.text(), "None");
 }
 
+TEST_F(ShellTest, TheShortcutFieldNamesTheKeyNotTheCharacter) {
+    m_shortcutKeys.m_codes = {{10, '1'}, {38, 'A'}};  // AZERTY's 1/& key, the Russian ф key
+    Start();
+    CHotKeyEdit& edit = *Window().m_pHotKey;
+    QKeyEvent ampersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::ControlModifier, 10, 0, 0, "&");
+    QApplication::sendEvent(&edit, &ampersand);
+    EXPECT_EQ(edit.HotKey(), (HotKeyCapture{'1', true, false, false, false, false}));
+    EXPECT_EQ(edit.text(), "Ctrl + 1");
+    QKeyEvent ef(QEvent::KeyPress, 0x0424, Qt::ControlModifier | Qt::ShiftModifier, 38, 0, 0,
+                 QString(QChar(0x0424)));
+    QApplication::sendEvent(&edit, &ef);
+    EXPECT_EQ(edit.HotKey(), (HotKeyCapture{'A', true, false, true, false, false}));
+    EXPECT_EQ(edit.text(), "Ctrl + Shift + A");
+}
+
 TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     Start();
     CQuenbyDlg& window = Window();
