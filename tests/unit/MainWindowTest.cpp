@@ -105,12 +105,7 @@ TEST_F(MainWindowTest, TheCloseQuestionInAllItsBranches) {
         {"no", {EMessageResult::No}, {}, true},
     };
     for (const Case& c : cases) {
-        m_view = test::CFakeMainView{};
-        m_files.m_files.clear();
-        CQuenbyController controller(MainWindowServices{m_view, m_profile, m_files, &m_protector,
-                                                        m_clock, m_pointer, m_shortcut, m_shell,
-                                                        m_syncTypist, m_textSetters, m_runActive});
-        controller.OnInitDialog("");
+        CQuenbyController& controller = Restart();
         m_view.m_editorScript = test::EditorEnters(Fields(u"unsaved"));
         controller.OnAddNew();
         m_view.m_answers = c.answers;
@@ -169,13 +164,8 @@ TEST_F(MainWindowTest, LoadAsksAboutUnsavedChangesFirst) {
         {"no discards", {EMessageResult::No}, {"/d/other.quenbydata"}, {u"other"}, false},
     };
     for (const Case& c : cases) {
-        m_view = test::CFakeMainView{};
-        m_files.m_files.clear();
+        CQuenbyController& controller = Restart();
         PutDataFile("/d/other.quenbydata", {Item(u"other")});
-        CQuenbyController controller(MainWindowServices{m_view, m_profile, m_files, &m_protector,
-                                                        m_clock, m_pointer, m_shortcut, m_shell,
-                                                        m_syncTypist, m_textSetters, m_runActive});
-        controller.OnInitDialog("");
         m_view.m_editorScript = test::EditorEnters(Fields(u"unsaved"));
         controller.OnAddNew();
         m_view.m_answers = c.answers;
@@ -228,14 +218,9 @@ TEST_F(MainWindowTest, SavingNeverReplacesAFileWithoutAskingAboutThatFile) {
         {"new name", {"/d/fresh"}, {}, "/d/fresh.quenbydata", {}},
     };
     for (const Case& c : cases) {
-        m_view = test::CFakeMainView{};
-        m_files.m_files.clear();
+        CQuenbyController& controller = Restart();
         PutDataFile("/d/list.quenbydata", {Item(u"precious")});
         const std::vector<std::uint8_t> precious = m_files.m_files["/d/list.quenbydata"];
-        CQuenbyController controller(MainWindowServices{m_view, m_profile, m_files, &m_protector,
-                                                        m_clock, m_pointer, m_shortcut, m_shell,
-                                                        m_syncTypist, m_textSetters, m_runActive});
-        controller.OnInitDialog("");
         m_view.m_editorScript = test::EditorEnters(Fields(u"current"));
         controller.OnAddNew();
         m_view.m_files = c.typed;
