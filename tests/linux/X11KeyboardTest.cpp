@@ -134,6 +134,70 @@ TEST_F(X11KeyboardTest, TheLayoutMethodTypesWhatTheLayoutHasAndBeepsForTheRest) 
     }
 }
 
+TEST_F(X11KeyboardTest, TheLayoutMethodTypesWhatTheLayoutComposesWithItsDeadKeys) {
+    StartRecorder();
+    std::u16string ascii;
+    for (char16_t c = 0x20; c < 0x7F; ++c) {
+        ascii.push_back(c);
+    }
+    std::u16string all = ascii;
+    for (char16_t c = 0xC0; c <= 0xFF; ++c) {
+        if (c != 0xD7 && c != 0xF7) {
+            all.push_back(c);  // the Latin-1 letters
+        }
+    }
+    // Besides all of ASCII, letters each layout is known to make with its dead keys (de and us
+    // intl have ^ ` and ' " ` ^ ~ only on dead keys).
+    const struct {
+        const char* layout;
+        const char* variant;
+        std::u16string mustArrive;
+    } cases[] = {
+        {"de", "",
+         u"\u00e2\u00ea\u00ee\u00f4\u00fb\u00c2\u00ca\u00d4\u00e0\u00e8\u00f9\u00c0\u00c8"
+         u"\u00e1\u00e9\u00ed\u00f3\u00fa\u00fd\u00c1\u00c9\u00dd"},
+        {"fr", "",
+         u"\u00e2\u00ea\u00ee\u00f4\u00fb\u00c2\u00ca\u00d4\u00e4\u00eb\u00ef\u00f6\u00fc"
+         u"\u00ff\u00c4\u00cb\u00d6"},
+        {"us", "intl",
+         u"\u00e1\u00e9\u00ed\u00f3\u00fa\u00c1\u00c9\u00e0\u00e8\u00e2\u00ea\u00e3"
+         u"\u00f5\u00f1\u00d1\u00e4\u00eb\u00f6\u00fc\u00c4"},
+    };
+    for (const auto& c : cases) {
+        SetLayout(c.layout, c.variant);
+        const std::string before = KeymapNow();
+        ASSERT_TRUE(Type(all, kLayout).ok());
+        // A dead key left pending by the first message would change this one's letter.
+        ASSERT_TRUE(Type(u"e", kLayout).ok());
+        const Received received = CollectReceived();
+        std::u16string got = Utf16FromUtf8(received.m_strText);
+        ASSERT_FALSE(got.empty()) << c.layout;
+        EXPECT_EQ(got.back(), u'e') << c.layout;
+        got.pop_back();
+        // What arrived is the text less what the layout cannot type, with one bell for each of
+        // those.
+        std::u16string skipped;
+        std::size_t matched = 0;
+        for (char16_t sent : all) {
+            if (matched < got.size() && got[matched] == sent) {
+                ++matched;
+            } else {
+                skipped.push_back(sent);
+            }
+        }
+        EXPECT_EQ(matched, got.size())
+            << c.layout << ": something else arrived: " << received.m_strText;
+        EXPECT_EQ(received.m_iBells, static_cast<int>(skipped.size())) << c.layout;
+        for (char16_t wanted : ascii + c.mustArrive) {
+            EXPECT_EQ(skipped.find(wanted), std::u16string::npos)
+                << c.layout << " " << c.variant << ": lost "
+                << Utf8FromUtf16(std::u16string(1, wanted));
+        }
+        EXPECT_EQ(KeymapNow(), before) << c.layout;
+        EXPECT_EQ(KeysDown(), 0) << c.layout;
+    }
+}
+
 TEST_F(X11KeyboardTest, ModifiersAreHeldExactlyForTheCharactersThatNeedThem) {
     StartRecorder();
     SetLayout("de");

@@ -83,6 +83,13 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
 }
 
 void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
+    if (key >= CX11Layout::kFirstSequenceKey && m_sequences) {
+        const std::size_t index = key - CX11Layout::kFirstSequenceKey;
+        if (down && index < m_sequences->size()) {
+            TypeSequence((*m_sequences)[index]);
+        }
+        return;
+    }
     if (key == 0 || key > 255) {
         return;
     }
@@ -126,7 +133,22 @@ std::unique_ptr<IKeyboardLayout> CX11KeyboardOutput::LoadCurrentLayout() {
     if (!snapshot.ok()) {
         return nullptr;
     }
-    return std::make_unique<CX11Layout>(std::move(snapshot).value());
+    auto layout = std::make_unique<CX11Layout>(std::move(snapshot).value());
+    m_sequences = layout->Sequences();
+    return layout;
+}
+
+void CX11KeyboardOutput::TypeSequence(const PressSequence& sequence) {
+    for (std::size_t i = 0; i < sequence.m_keys.size(); ++i) {
+        for (KeyCode modifier : sequence.m_held[i]) {
+            SendKey(modifier, true);
+        }
+        SendKey(sequence.m_keys[i], true);
+        SendKey(sequence.m_keys[i], false);
+        for (auto it = sequence.m_held[i].rbegin(); it != sequence.m_held[i].rend(); ++it) {
+            SendKey(*it, false);
+        }
+    }
 }
 
 void CX11KeyboardOutput::SetCapsLock(bool locked) {

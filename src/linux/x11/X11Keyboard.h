@@ -38,6 +38,8 @@ public:
 
 private:
     void TypeCodePoint(char32_t codePoint, bool down);
+    // Presses a layout's dead key and the key after it, each with its modifiers, and lets all go.
+    void TypeSequence(const PressSequence& sequence);
     // Locks or unlocks Caps Lock through XKB.
     void SetCapsLock(bool locked);
     // Waits (a while at most) until no key is held that this output did not press. The user's
@@ -53,6 +55,7 @@ private:
     std::unordered_map<char32_t, KeyForCharacter> m_down;  // characters whose key is down
     char16_t m_highSurrogate = 0;
     std::set<KeyCode> m_pressed;
+    std::shared_ptr<const std::vector<PressSequence>> m_sequences;  // of the last layout loaded
     xkb_keycode_t m_returnKey = 0;
     bool m_bRelockCaps = false;     // Caps Lock was unlocked for a Unicode text
     bool m_bGaveUpWaiting = false;  // a key stayed down too long: no more waiting this message
