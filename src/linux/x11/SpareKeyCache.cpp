@@ -10,6 +10,16 @@ namespace {
 
 constexpr std::size_t kNever = std::numeric_limits<std::size_t>::max();
 
+// The keysym to bind: Latin-1 keysyms are the code points themselves; past them, the keysym that
+// names the code point directly, since Xlib turns some older keysyms xkbcommon picks (such as the
+// technical and publishing ones) into other characters.
+xkb_keysym_t KeysymFor(char32_t codePoint) {
+    if (codePoint < 0x100 || xkb_utf32_to_keysym(codePoint) == XKB_KEY_NoSymbol) {
+        return xkb_utf32_to_keysym(codePoint);
+    }
+    return 0x01000000u | codePoint;
+}
+
 }  // namespace
 
 CSpareKeyCache::CSpareKeyCache(CXcbConnection& connection, std::vector<xkb_keycode_t> spareKeys)
@@ -136,8 +146,7 @@ void CSpareKeyCache::Write(const std::vector<std::pair<std::size_t, char32_t>>& 
         if (codePoint != 0) {
             m_slotOfCodePoint[codePoint] = slot;
         }
-        keys.emplace_back(s.m_key,
-                          codePoint == 0 ? XKB_KEY_NoSymbol : xkb_utf32_to_keysym(codePoint));
+        keys.emplace_back(s.m_key, codePoint == 0 ? XKB_KEY_NoSymbol : KeysymFor(codePoint));
     }
     std::sort(keys.begin(), keys.end());
     // One request per run of neighbouring keycodes; each key gets the symbol twice, which the
