@@ -20,8 +20,22 @@ QDBusMessage MethodCall(const char* method) {
     return call;
 }
 
+// A connection of its own for the one call, closed again before the application object goes:
+// the shared connection would be torn down only after it, with warnings on standard error.
+class CCallConnection {
+public:
+    CCallConnection() : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, Name())) {}
+    ~CCallConnection() { QDBusConnection::disconnectFromBus(Name()); }
+    QDBusConnection& Bus() { return m_bus; }
+
+private:
+    static QString Name() { return QStringLiteral("quenby-call"); }
+    QDBusConnection m_bus;
+};
+
 InstanceCallResult Call(const QDBusMessage& call) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    CCallConnection connection;
+    QDBusConnection& bus = connection.Bus();
     if (!bus.isConnected()) {
         return {EInstanceCall::NoBus, bus.lastError().message().toStdString()};
     }

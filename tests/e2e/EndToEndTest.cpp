@@ -1,5 +1,6 @@
 // The built program on its own X server, with its own home: started as a user starts it, driven
 // with keys as a user drives it, and judged by what a real target window receives.
+#include <signal.h>
 #include <sys/wait.h>
 #include <xcb/xcb.h>
 
@@ -453,6 +454,13 @@ TEST_F(EndToEndTest, ToggleStartsTheRunOfTheRunningQuenbyAndSaysWhenNoneRuns) {
     const Outcome toggle = RunQuenby({"--toggle"});
     EXPECT_EQ(toggle.m_iStatus, 0) << toggle.m_strErr;
     EXPECT_EQ(TypedUntil("typed on command\r", 20s), "typed on command\r");
+
+    // A Quenby that does not answer is given up on in bounded time, and the caller says so.
+    m_quenby->Signal(SIGSTOP);
+    const Outcome stuck = RunQuenby({"--toggle"});
+    m_quenby->Signal(SIGCONT);
+    EXPECT_EQ(stuck.m_iStatus, 1);
+    EXPECT_NE(stuck.m_strErr.find("did not answer"), std::string::npos) << stuck.m_strErr;
 }
 
 }  // namespace
