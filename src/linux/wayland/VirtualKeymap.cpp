@@ -42,12 +42,13 @@ CVirtualKeymap::CVirtualKeymap(const std::vector<xkb_keysym_t>& keysyms) {
         m_keys.emplace(keysym, key);
         ++key;
     }
-    // The types and compatibility sections are the least XKB accepts: no modifier ever changes
-    // what a key of this keymap types.
+    // One level whatever the modifiers. The type names Lock and maps it to that level: a
+    // modifier the key type uses counts as consumed, and clients change the case of a keysym for
+    // Caps Lock only when Lock is not consumed.
     m_strText = "xkb_keymap {\nxkb_keycodes \"" + std::string(kKeycodesName) +
                 "\" {\n  minimum = 8;\n  maximum = 255;\n" + keycodes +
-                "};\nxkb_types \"quenby\" {\n  type \"ONE_LEVEL\" {\n    modifiers = none;\n"
-                "    level_name[Level1] = \"Any\";\n  };\n};\n"
+                "};\nxkb_types \"quenby\" {\n  type \"ONE_LEVEL\" {\n    modifiers = Lock;\n"
+                "    map[Lock] = Level1;\n    level_name[Level1] = \"Any\";\n  };\n};\n"
                 "xkb_compatibility \"quenby\" {\n};\nxkb_symbols \"quenby\" {\n" +
                 symbols + "};\n};\n";
 }

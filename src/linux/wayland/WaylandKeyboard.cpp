@@ -51,9 +51,10 @@ std::uint32_t MillisecondsNow() {
 
 CWaylandKeyboardOutput::CWaylandKeyboardOutput(std::unique_ptr<CWaylandSession> session,
                                                zwp_virtual_keyboard_v1* keyboard,
-                                               std::string userKeymap, WaylandPacing pacing,
-                                               std::function<void()> beep)
+                                               bool seatHadKeyboard, std::string userKeymap,
+                                               WaylandPacing pacing, std::function<void()> beep)
     : m_session(std::move(session)),
+      m_bSeatHadKeyboard(seatHadKeyboard),
       m_keyboard(keyboard),
       m_strUserKeymap(std::move(userKeymap)),
       m_pacing(pacing),
@@ -125,7 +126,7 @@ bool CWaylandKeyboardOutput::Upload(const std::string& text) {
     m_keymap = keymap;
     m_state = xkb_state_new(keymap);
     m_session->RoundTrip();
-    if (!m_bUploaded && !m_session->SeatHasKeyboard()) {
+    if (!m_bUploaded && !m_bSeatHadKeyboard) {
         m_session->WaitForSeatKeyboard(CWaylandSession::kLongestWait);
         std::this_thread::sleep_for(m_pacing.m_newKeyboard);
     } else if (m_bUploaded) {
@@ -337,6 +338,8 @@ Expected<std::unique_ptr<IKeyboardOutput>> CWaylandKeyboard::OpenOutput() {
         }
         userKeymap = m_strUserKeymap;
     }
+    // Asked before our keyboard exists: the seat has one from the moment it is made.
+    const bool seatHadKeyboard = s.SeatHasKeyboard();
     zwp_virtual_keyboard_v1* keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
         s.VirtualKeyboardManager(), s.Seat());
     // A compositor that does not trust us closes the connection here.
@@ -345,7 +348,8 @@ Expected<std::unique_ptr<IKeyboardOutput>> CWaylandKeyboard::OpenOutput() {
         return Status::Fail(u"The Wayland compositor refuses a virtual keyboard.");
     }
     return std::unique_ptr<IKeyboardOutput>(std::make_unique<CWaylandKeyboardOutput>(
-        std::move(session).value(), keyboard, std::move(userKeymap), m_pacing, m_beep));
+        std::move(session).value(), keyboard, seatHadKeyboard, std::move(userKeymap), m_pacing,
+        m_beep));
 }
 
 std::unique_ptr<IKeyboard> OpenWaylandKeyboard(std::function<void()> beep) {

@@ -44,10 +44,12 @@ struct WaylandPacing {
 // keymap, uploaded to the virtual keyboard as it is.
 class CWaylandKeyboardOutput final : public IKeyboardOutput {
 public:
+    // `seatHadKeyboard`: whether the seat had a keyboard before `keyboard` was made;
     // `userKeymap`: the user's keymap as XKB text (empty when unknown); `beep`: the error sound.
     CWaylandKeyboardOutput(std::unique_ptr<CWaylandSession> session,
-                           zwp_virtual_keyboard_v1* keyboard, std::string userKeymap,
-                           WaylandPacing pacing, std::function<void()> beep);
+                           zwp_virtual_keyboard_v1* keyboard, bool seatHadKeyboard,
+                           std::string userKeymap, WaylandPacing pacing,
+                           std::function<void()> beep);
     ~CWaylandKeyboardOutput() override;
     CWaylandKeyboardOutput(const CWaylandKeyboardOutput&) = delete;
     CWaylandKeyboardOutput& operator=(const CWaylandKeyboardOutput&) = delete;
@@ -73,6 +75,7 @@ private:
     void Pace();
 
     std::unique_ptr<CWaylandSession> m_session;
+    bool m_bSeatHadKeyboard;
     zwp_virtual_keyboard_v1* m_keyboard;
     std::string m_strUserKeymap;
     WaylandPacing m_pacing;

@@ -2,6 +2,8 @@
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
+#include <algorithm>
+
 namespace quenby {
 namespace {
 
@@ -63,8 +65,11 @@ void CWaylandLayout::MapCharacters() {
                 xkb_state_update_key(state, key, XKB_KEY_DOWN);
             }
         }
-        for (xkb_keycode_t key = xkb_keymap_min_keycode(m_keymap);
-             available && key <= xkb_keymap_max_keycode(m_keymap); ++key) {
+        // Keys past 255 are left out: X clients behind XWayland cannot receive them (a keymap may
+        // put a character such as the euro sign on one of those as well as on a plain key).
+        const xkb_keycode_t last = std::min<xkb_keycode_t>(255, xkb_keymap_max_keycode(m_keymap));
+        for (xkb_keycode_t key = xkb_keymap_min_keycode(m_keymap); available && key <= last;
+             ++key) {
             const std::uint32_t codePoint = xkb_state_key_get_utf32(state, key);
             // The layout method types UTF-16 code units: characters beyond them have no key.
             if (codePoint != 0 && codePoint < 0x10000 &&

@@ -55,7 +55,8 @@ Expected<std::unique_ptr<CWaylandSession>> CWaylandSession::Open() {
     if (!session->RoundTrip() || !session->RoundTrip()) {
         return Status::Fail(u"The Wayland compositor does not answer.");
     }
-    if (session->m_seat != nullptr) {
+    // wlroots treats asking a seat without a keyboard for one as a protocol error.
+    if (session->m_seat != nullptr && session->m_bSeatHasKeyboard) {
         static const wl_keyboard_listener keyboardListener{OnKeymap, OnEnter,     OnLeave,
                                                            OnKey,    OnModifiers, OnRepeatInfo};
         session->m_keyboard = wl_seat_get_keyboard(session->m_seat);
