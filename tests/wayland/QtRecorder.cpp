@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 
 int main(int argc, char** argv) {
