@@ -1,0 +1,255 @@
+// Types the same 10,000-character mixed text into a GTK 3 recorder on a headless sway through
+// Quenby's virtual keyboard (the default pacing) and through wtype, and prints characters per
+// second and the share of characters that arrived right. With --sweep it also types a shorter
+// text at several key intervals into GTK 3, Qt 6 and a terminal (foot), to show where each
+// application stops keeping up.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/WideText.h"
+#include "input/TypingJob.h"
+#include "linux/ThreadSleeper.h"
+#include "linux/wayland/WaylandKeyboard.h"
+#include "wayland/HeadlessSway.h"
+
+namespace {
+
+using namespace quenby;
+using Clock = std::chrono::steady_clock;
+
+class CNoTextSetters final : public ITextSetterFactory {
+public:
+    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
+};
+
+const std::u16string kMarker = u"\ue000";
+
+std::u16string MixedText(std::size_t length) {
+    std::u16string text;
+    const std::u16string pieces[] = {u"quick brown fox ",
+                                     u"\u00e9\u00c9\u00df",
+                                     u"\u0436\u0416",
+                                     u"\u03a9\u03b1",
+                                     u"\U0001F600",
+                                     u"^`~",
+                                     u"\t",
+                                     u"\n"};
+    for (std::size_t i = 0; text.size() < length; ++i) {
+        text += pieces[i % std::size(pieces)];
+        text.push_back(static_cast<char16_t>(0x4E00 + (i * 7) % 150));
+    }
+    text.resize(length);
+    return text;
+}
+
+// Characters that arrived right: the longest common subsequence of what was sent and what came.
+double ShareRight(const std::u16string& sent, const std::u16string& got) {
+    std::vector<int> previous(got.size() + 1, 0);
+    std::vector<int> current(got.size() + 1, 0);
+    for (char16_t s : sent) {
+        for (std::size_t j = 0; j < got.size(); ++j) {
+            current[j + 1] = s == got[j] ? previous[j] + 1 : std::max(previous[j + 1], current[j]);
+        }
+        std::swap(previous, current);
+    }
+    return sent.empty() ? 1.0 : double(previous[got.size()]) / double(sent.size());
+}
+
+// Where a target reports what it received.
+struct Target {
+    std::unique_ptr<test::CChildProcess> process;
+    std::string file;  // the terminal's program writes here; empty: the process's output
+};
+
+bool ReadText(Target& target, std::string& text, int timeoutMs) {
+    if (target.file.empty()) {
+        return test::ReadRecordedText(*target.process, text, timeoutMs);
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        std::ifstream in(target.file);
+        std::string line;
+        std::string last;
+        while (std::getline(in, line)) {
+            if (line.rfind("TEXT ", 0) == 0) {
+                last = line;
+            }
+        }
+        if (!last.empty()) {
+            std::ofstream(target.file, std::ios::trunc).flush();
+            text.clear();
+            for (std::size_t i = 5; i + 1 < last.size(); i += 2) {
+                text.push_back(char(std::stoi(last.substr(i, 2), nullptr, 16)));
+            }
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+Target StartTarget(const test::CHeadlessSway& sway, const std::string& name) {
+    Target target;
+    if (name == "GTK3") {
+        target.process = sway.StartGtkRecorder();
+    } else if (name == "Qt6") {
+        target.process = sway.Run({QUENBY_QT_RECORDER}, {"QT_QPA_PLATFORM=wayland"});
+        if (!target.process->WaitForLine("READY", 20000)) {
+            target.process.reset();
+        }
+    } else {
+        target.file = sway.RuntimeDir() + "/terminal.txt";
+        std::ofstream(target.file).flush();
+        ::chmod(target.file.c_str(), 0666);
+        target.process = sway.Run({"foot", "python3", QUENBY_WAYLAND_RECORDER, "tty", target.file});
+        std::string ready;
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        while (ready.find("READY") == std::string::npos && Clock::now() < deadline) {
+            std::ifstream in(target.file);
+            std::getline(in, ready);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (ready.find("READY") == std::string::npos) {
+            target.process.reset();
+        } else {
+            // The terminal's window is focused when its program runs; give the focus change a
+            // moment to reach the compositor's seat (there is no event to wait for from here).
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    }
+    return target;
+}
+
+// What a target makes of a text: a terminal reads Return as carriage return.
+std::u16string Expected(const std::string& target, std::u16string text) {
+    if (target == "foot") {
+        std::replace(text.begin(), text.end(), u'\n', u'\r');
+    }
+    return text;
+}
+
+struct Result {
+    double rate = 0;
+    double right = 0;
+    bool connected = false;
+};
+
+Result TypeOurs(Target& target, const std::string& name, const std::u16string& text,
+                WaylandPacing pacing) {
+    CWaylandKeyboard keyboard(pacing);
+    CNoTextSetters setters;
+    CThreadSleeper sleeper;
+    std::atomic<bool> runActive{true};
+    KeystrokeServices services{keyboard, setters, sleeper, runActive};
+    TypingJob job;
+    job.m_iKeyInputMethod = 0;
+    job.m_uCharDelayMin = job.m_uCharDelayMax = 0;
+    job.m_strText = text + kMarker;
+    const auto start = Clock::now();
+    (void)RunTypingJob(services, job);
+    std::string received;
+    Result result;
+    const bool got = ReadText(target, received, 120000);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.rate = double(text.size()) / seconds;
+    result.right = got ? 100.0 * ShareRight(Expected(name, text), Utf16FromUtf8(received)) : 0.0;
+    // Still connected: a short second text arrives.
+    job.m_strText = u"ok" + kMarker;
+    (void)RunTypingJob(services, job);
+    result.connected = ReadText(target, received, 5000) && received == "ok";
+    return result;
+}
+
+void Sweep() {
+    const std::u16string text = MixedText(2000);
+    std::printf(
+        "\nPacing sweep: 2,000 mixed characters, a round trip before each key press and\n"
+        "the least interval between presses below; a fresh compositor per row.\n");
+    std::printf("%-6s %12s %12s %9s %10s\n", "target", "interval", "chars/s", "right", "connected");
+    for (const char* name : {"GTK3", "Qt6", "foot"}) {
+        for (const int interval : {0, 100, 250, 500, 1000}) {
+            test::CHeadlessSway sway;
+            Target target = StartTarget(sway, name);
+            if (!sway.Failure().empty() || !target.process) {
+                std::printf("%-6s %10d us  (the target did not start)\n", name, interval);
+                continue;
+            }
+            WaylandPacing pacing;
+            pacing.m_keyInterval = std::chrono::microseconds(interval);
+            const Result r = TypeOurs(target, name, text, pacing);
+            std::printf("%-6s %10d us %12.0f %8.2f%% %10s\n", name, interval, r.rate, r.right,
+                        r.connected ? "yes" : "NO");
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::u16string text = MixedText(10000);
+    WaylandPacing pacing;
+    // --interval US: another least interval between key presses than the default.
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--interval") == 0) {
+            pacing.m_keyInterval = std::chrono::microseconds(std::atoi(argv[i + 1]));
+        }
+    }
+    std::printf(
+        "Pacing: a round trip before each key press, at least %lld us between presses, "
+        "%lld ms after a keymap change, %lld ms after the first keymap in a seat "
+        "without a keyboard.\n",
+        static_cast<long long>(pacing.m_keyInterval.count()),
+        static_cast<long long>(pacing.m_afterKeymap.count()),
+        static_cast<long long>(pacing.m_newKeyboard.count()));
+    std::printf("%-10s %-28s %10s %9s %10s\n", "who", "text", "chars/s", "right", "connected");
+    {
+        test::CHeadlessSway sway;
+        Target target = StartTarget(sway, "GTK3");
+        if (!sway.Failure().empty() || !target.process) {
+            std::printf("no compositor or recorder: %s\n", sway.Failure().c_str());
+            return 1;
+        }
+        const Result r = TypeOurs(target, "GTK3", text, pacing);
+        std::printf("%-10s %-28s %10.0f %8.2f%% %10s\n", "Quenby", "10,000 mixed into GTK 3",
+                    r.rate, r.right, r.connected ? "yes" : "NO");
+        std::printf("REPORT wayland typing 10,000 chars, Quenby|%.0f chars/s, %.2f%% right\n",
+                    r.rate, r.right);
+    }
+    {
+        // A fresh compositor and recorder: the run above must not decide how wtype fares.
+        test::CHeadlessSway sway;
+        Target target = StartTarget(sway, "GTK3");
+        if (!sway.Failure().empty() || !target.process) {
+            std::printf("no compositor or recorder for wtype: %s\n", sway.Failure().c_str());
+            return 1;
+        }
+        const auto start = Clock::now();
+        auto wtype = sway.Run({"wtype", Utf8FromUtf16(text + kMarker)});
+        std::string received;
+        const bool got = ReadText(target, received, 300000);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        wtype->Wait();
+        const double rate = double(text.size()) / seconds;
+        const double right = got ? 100.0 * ShareRight(text, Utf16FromUtf8(received)) : 0.0;
+        std::printf("%-10s %-28s %10.0f %8.2f%%\n", "wtype", "10,000 mixed into GTK 3", rate,
+                    right);
+        std::printf("REPORT wayland typing 10,000 chars, wtype|%.0f chars/s, %.2f%% right\n", rate,
+                    right);
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--sweep") == 0) {
+            Sweep();
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+
+namespace quenby::test {
+
+// A headless sway of the test's own, with a session bus and runtime folder of its own. Sway
+// refuses to run as root: when the test runs as root, sway and every client started through
+// Run() run as an unprivileged user (created on first use), and the runtime folder belongs to
+// that user. This process connects to the compositor's socket by its full path (WAYLAND_DISPLAY
+// is set while the object lives); root may use a socket of any owner.
+class CHeadlessSway {
+public:
+    CHeadlessSway();
+    ~CHeadlessSway();
+    CHeadlessSway(const CHeadlessSway&) = delete;
+    CHeadlessSway& operator=(const CHeadlessSway&) = delete;
+
+    // Why the compositor is not up, or empty when it is.
+    const std::string& Failure() const { return m_strFailure; }
+    const std::string& RuntimeDir() const { return m_strRuntimeDir; }
+    // Starts a program in the session (as the session's user), its standard output read by lines.
+    std::unique_ptr<CChildProcess> Run(const std::vector<std::string>& argv,
+                                       const std::vector<std::string>& env = {}) const;
+    // Starts the GTK 3 recorder and waits until its window has the focus; null when it does not
+    // get there in time.
+    std::unique_ptr<CChildProcess> StartGtkRecorder() const;
+
+    // The unprivileged user the session runs as when the test runs as root.
+    static constexpr const char* kUser = "quenby-test";
+
+private:
+    bool Start();
+    std::vector<std::string> Prefix() const;
+
+    std::string m_strFailure;
+    std::string m_strRuntimeDir;
+    std::string m_strSocket;
+    std::string m_strBus;
+    unsigned m_uid = 0;
+    unsigned m_gid = 0;
+    bool m_bAsOtherUser = false;
+    std::unique_ptr<CChildProcess> m_bus;
+    std::unique_ptr<CChildProcess> m_sway;
+};
+
+// Waits for the next "TEXT <hex>" line of a recorder and returns the text; false on timeout.
+bool ReadRecordedText(CChildProcess& recorder, std::string& text, int timeoutMs);
+
+}  // namespace quenby::test

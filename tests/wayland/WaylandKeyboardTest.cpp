@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "engine/WideText.h"
+#include "input/TypingJob.h"
+#include "linux/ThreadSleeper.h"
+#include "linux/wayland/WaylandKeyboard.h"
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wayland/HeadlessSway.h"
+
+namespace quenby {
+namespace {
+
+class CNoTextSetters final : public ITextSetterFactory {
+public:
+    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
+};
+
+// Ends each text in the recorder: it reports what came before it.
+const std::u16string kMarker = u"\ue000";
+constexpr int kUnicode = 0;
+constexpr int kLayout = 1;
+
+// Where two texts first differ, shown briefly: long texts must not flood the log.
+std::string FirstDifference(const std::string& got, const std::string& wanted) {
+    std::size_t at = 0;
+    while (at < got.size() && at < wanted.size() && got[at] == wanted[at]) {
+        ++at;
+    }
+    if (at == got.size() && at == wanted.size()) {
+        return "";
+    }
+    return "differ at byte " + std::to_string(at) + " of " + std::to_string(wanted.size()) +
+           " (got " + std::to_string(got.size()) + "): got \"" + got.substr(at, 40) +
+           "\" wanted \"" + wanted.substr(at, 40) + "\"";
+}
+
+// A keyboard the user might have: a second virtual keyboard with a named XKB layout, which has
+// pressed one key so that it is the seat's keyboard.
+class CUserKeyboard {
+public:
+    explicit CUserKeyboard(const char* layout) {
+        Expected<std::unique_ptr<CWaylandSession>> session = CWaylandSession::Open();
+        if (!session.ok() || session.value()->VirtualKeyboardManager() == nullptr) {
+            return;
+        }
+        m_session = std::move(session).value();
+        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        const xkb_rule_names names{"evdev", "pc105", layout, "", ""};
+        xkb_keymap* keymap =
+            xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+        const std::size_t size = std::strlen(text) + 1;
+        const int fd = ::memfd_create("user-keymap", MFD_CLOEXEC);
+        const bool written = ::write(fd, text, size) == static_cast<ssize_t>(size);
+        std::free(text);
+        xkb_keymap_unref(keymap);
+        xkb_context_unref(context);
+        m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
+            m_session->VirtualKeyboardManager(), m_session->Seat());
+        zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
+                                       static_cast<std::uint32_t>(size));
+        ::close(fd);
+        // Left Shift (evdev 42), as a user's key press makes a keyboard the seat's.
+        zwp_virtual_keyboard_v1_key(m_keyboard, 0, 42, WL_KEYBOARD_KEY_STATE_PRESSED);
+        zwp_virtual_keyboard_v1_key(m_keyboard, 1, 42, WL_KEYBOARD_KEY_STATE_RELEASED);
+        m_bReady = written && m_session->RoundTrip();
+    }
+    ~CUserKeyboard() {
+        if (m_keyboard != nullptr) {
+            zwp_virtual_keyboard_v1_destroy(m_keyboard);
+            m_session->RoundTrip();
+        }
+    }
+    bool Ready() const { return m_bReady; }
+
+private:
+    std::unique_ptr<CWaylandSession> m_session;
+    zwp_virtual_keyboard_v1* m_keyboard = nullptr;
+    bool m_bReady = false;
+};
+
+class WaylandKeyboardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(m_sway.Failure(), "");
+        m_recorder = m_sway.StartGtkRecorder();
+        ASSERT_NE(m_recorder, nullptr) << "the GTK recorder was not focused";
+    }
+
+    // Types a text and then the marker, and returns what the recorder received before it.
+    std::string TypeAndRecord(const std::u16string& text, int method, std::uint32_t pauseMin = 0,
+                              std::uint32_t pauseMax = 0, int timeoutMs = 60000) {
+        TypingJob job;
+        job.m_strText = text;
+        job.m_iKeyInputMethod = method;
+        job.m_uCharDelayMin = pauseMin;
+        job.m_uCharDelayMax = pauseMax;
+        EXPECT_TRUE(RunTypingJob(m_services, job).ok());
+        job.m_strText = kMarker;
+        job.m_iKeyInputMethod = kUnicode;
+        EXPECT_TRUE(RunTypingJob(m_services, job).ok());
+        std::string received;
+        EXPECT_TRUE(test::ReadRecordedText(*m_recorder, received, timeoutMs))
+            << "no end marker: the recorder lost its connection or keys were lost";
+        return received;
+    }
+
+    test::CHeadlessSway m_sway;
+    std::unique_ptr<test::CChildProcess> m_recorder;
+    std::atomic<int> m_iBeeps{0};
+    CWaylandKeyboard m_keyboard{WaylandPacing{}, [this] { ++m_iBeeps; }};
+    CNoTextSetters m_noSetters;
+    CThreadSleeper m_sleeper;
+    std::atomic<bool> m_runActive{true};
+    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
+};
+
+// Every script, both cases, symbols that are dead keys on some layouts, tab and line breaks.
+const std::u16string kMixed =
+    u"Hi yz@ ~^`'\" \u00e9\u00c9\u00df\u00e0\u00c0\u00f1\u00d1 \u0436\u0416\u0449 \u03b1\u03a9"
+    u"\u03c2 \u4e2d\u6587\u65e5\u672c \U0001F600\U0001F44D \u20ac\u00a7\u00b0\u2192\tok\nend\r!";
+
+TEST_F(WaylandKeyboardTest, TheUnicodeMethodDeliversEveryScriptExactly) {
+    // Line breaks arrive as the text view stores them: carriage return becomes line feed.
+    std::string wanted = Utf8FromUtf16(kMixed);
+    wanted.back() = '!';
+    wanted[wanted.size() - 2] = '\n';
+    const struct { std::uint32_t min, max; } pauses[] = {{0, 0}, {1, 4}, {3, 0}};
+    for (const auto& p : pauses) {
+        EXPECT_EQ(FirstDifference(TypeAndRecord(kMixed, kUnicode, p.min, p.max), wanted), "")
+            << "pauses " << p.min << "-" << p.max;
+    }
+    EXPECT_EQ(m_iBeeps, 0);
+}
+
+TEST_F(WaylandKeyboardTest, TenThousandMixedCharactersArriveWholeAndTheRecorderStaysConnected) {
+    // More than 200 distinct characters: the text needs several keymaps of ours.
+    std::u16string text;
+    const std::u16string pieces[] = {u"quick brown fox ",
+                                     u"\u00e9\u00c9\u00df",
+                                     u"\u0436\u0416",
+                                     u"\u03a9\u03b1",
+                                     u"\U0001F600",
+                                     u"^`~",
+                                     u"\t",
+                                     u"\n"};
+    for (std::size_t i = 0; text.size() < 10000; ++i) {
+        text += pieces[i % std::size(pieces)];
+        text.push_back(static_cast<char16_t>(0x4E00 + (i * 7) % 600));
+    }
+    text.resize(10000);
+    EXPECT_EQ(FirstDifference(TypeAndRecord(text, kUnicode, 0, 0, 120000), Utf8FromUtf16(text)),
+              "");
+    // Still connected, and still typing.
+    EXPECT_EQ(TypeAndRecord(u"after", kUnicode), "after");
+}
+
+TEST_F(WaylandKeyboardTest, TheLayoutMethodTypesWhatTheUsersLayoutHasAndBeepsForTheRest) {
+    const struct {
+        const char* layout;
+        const char* typed;  // UTF-8
+        int beeps;
+    } cases[] = {
+        {"us", "aA@ ~", 3},              // no ß, €, ж
+        {"de", "aA@ \u00df\u20ac~", 1},  // @, €, ~ through AltGr; no ж
+        {"ru", " \u0436", 6},            // no Latin letters (a, A), no @, ß, € or ~
+    };
+    for (const auto& c : cases) {
+        CUserKeyboard user(c.layout);
+        ASSERT_TRUE(user.Ready()) << c.layout;
+        m_iBeeps = 0;
+        EXPECT_EQ(TypeAndRecord(u"aA@ \u00df\u20ac~\u0436", kLayout), c.typed) << c.layout;
+        EXPECT_EQ(m_iBeeps, c.beeps) << c.layout;
+    }
+}
+
+TEST_F(WaylandKeyboardTest, EnterBeforeAndAfterAndAStoppedRunTypeOnlyTheEnters) {
+    TypingJob job;
+    job.m_strText = u"abc";
+    job.m_bEnterBefore = true;
+    job.m_bEnterAfter = true;
+    job.m_uCharDelayMin = job.m_uCharDelayMax = 0;
+    for (const int method : {kUnicode, kLayout}) {
+        job.m_iKeyInputMethod = method;
+        m_runActive = false;
+        ASSERT_TRUE(RunTypingJob(m_services, job).ok());
+        m_runActive = true;
+        EXPECT_EQ(TypeAndRecord(u"", kUnicode), "\n\n") << method;
+    }
+}
+
+TEST_F(WaylandKeyboardTest, NoKeyStaysDown) {
+    // A key left down would repeat in the recorder once its repeat delay has passed: wait past
+    // it (sway's default is 600 ms) and nothing more may have arrived.
+    EXPECT_EQ(TypeAndRecord(u"x\u00e9\t", kUnicode), "x\u00e9\t");
+    std::string line;
+    EXPECT_FALSE(m_recorder->ReadLine(line, 1000)) << line;
+    EXPECT_EQ(TypeAndRecord(u"", kUnicode), "");
+}
+
+TEST_F(WaylandKeyboardTest, NoCompositorIsAFailureNotACrash) {
+    ::setenv("WAYLAND_DISPLAY", "/nonexistent/wayland-99", 1);
+    EXPECT_EQ(OpenWaylandKeyboard(), nullptr);
+    const Expected<std::unique_ptr<IKeyboardOutput>> output = m_keyboard.OpenOutput();
+    ASSERT_FALSE(output.ok());
+    EXPECT_NE(output.reason().find(u"Cannot connect to the Wayland display"), std::u16string::npos);
+}
+
+}  // namespace
+}  // namespace quenby

@@ -1,0 +1,101 @@
+#!/usr/bin/python3
+# Receives typed text on Wayland and reports it, one line per end marker (U+E000), as
+#   TEXT <hex of the UTF-8 received before the marker>
+# Modes:
+#   gtk        a GTK 3 window with a text view; prints READY once the window has the focus.
+#   tty FILE   the program inside a terminal: reads its terminal raw, appends the lines to FILE,
+#              READY first.
+# Characters are taken as they are inserted, so a long text costs no more per character than a
+# short one.
+import os
+import sys
+
+MARKER = "\ue000"
+
+
+class Collector:
+    def __init__(self, say):
+        self.say = say
+        self.pending = []
+
+    def add(self, text):
+        while MARKER in text:
+            before, text = text.split(MARKER, 1)
+            self.pending.append(before)
+            self.say("TEXT " + "".join(self.pending).encode().hex())
+            self.pending = []
+        self.pending.append(text)
+
+
+def run_gtk():
+    import gi
+
+    gi.require_version("Gdk", "3.0")
+    gi.require_version("Gtk", "3.0")
+    from gi.repository import Gdk, GLib, Gtk
+
+    def say(line):
+        print(line, flush=True)
+
+    collector = Collector(say)
+    window = Gtk.Window(title="Quenby Wayland recorder")
+    view = Gtk.TextView()
+    view.set_wrap_mode(Gtk.WrapMode.CHAR)
+    buffer = view.get_buffer()
+
+    def inserted(_buffer, _where, text, _length):
+        if text:
+            if MARKER in text:
+                GLib.idle_add(lambda: buffer.set_text("") or False)
+            collector.add(text)
+
+    buffer.connect("insert-text", inserted)
+    scroller = Gtk.ScrolledWindow()
+    scroller.add(view)
+    window.add(scroller)
+    window.set_default_size(600, 400)
+    ready = []
+
+    # Ready once the compositor has focused the window. GTK calls a window active only when a
+    # keyboard has entered it, and a headless seat has no keyboard until the first one is made.
+    def state_changed(_window, event):
+        if event.new_window_state & Gdk.WindowState.FOCUSED and view.is_focus() and not ready:
+            ready.append(True)
+            say("READY")
+        return False
+
+    window.connect("window-state-event", state_changed)
+    window.connect("destroy", Gtk.main_quit)
+    window.show_all()
+    view.grab_focus()
+    Gtk.main()
+
+
+def run_tty(path):
+    import termios
+    import tty
+
+    out = open(path, "a", buffering=1)
+
+    def say(line):
+        out.write(line + "\n")
+
+    collector = Collector(say)
+    fd = sys.stdin.fileno()
+    tty.setraw(fd)
+    attributes = termios.tcgetattr(fd)
+    attributes[3] &= ~termios.ECHO
+    termios.tcsetattr(fd, termios.TCSANOW, attributes)
+    say("READY")
+    decoder = __import__("codecs").getincrementaldecoder("utf-8")()
+    while True:
+        chunk = os.read(fd, 65536)
+        if not chunk:
+            break
+        collector.add(decoder.decode(chunk))
+
+
+if sys.argv[1:2] == ["tty"]:
+    run_tty(sys.argv[2])
+else:
+    run_gtk()
