@@ -186,6 +186,8 @@ int main() {
         auto connection = CXcbConnection::Open();
         auto snapshot = CXkbSnapshot::Take(*connection.value());
         const std::size_t spare = CSpareKeyCache::FindSpareKeys(snapshot.value()->Keymap()).size();
+        const std::size_t vendor =
+            CSpareKeyCache::FindVendorKeys(snapshot.value()->Keymap()).size();
         CX11Layout lookup(std::move(snapshot).value());
         std::set<char32_t> missing;
         std::size_t missingCount = 0;
@@ -200,9 +202,9 @@ int main() {
             }
         }
         std::printf(
-            "\nlayout %s: %zu spare keycodes; the mixed text has %zu different characters "
-            "the layout lacks, %zu in all\n",
-            layout, spare, missing.size(), missingCount);
+            "\nlayout %s: %zu spare keycodes and %zu vendor keys to lend (two characters each); "
+            "the mixed text has %zu different characters the layout lacks, %zu in all\n",
+            layout, spare, vendor, missing.size(), missingCount);
         std::printf("%-3s %-8s %-22s %10s %10s %8s\n", "", "tool", "text", "chars/s", "right",
                     "keymap changes");
         const struct {

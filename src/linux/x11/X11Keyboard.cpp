@@ -178,8 +178,9 @@ void CX11KeyboardOutput::BeginUnicodeText(std::u16string_view text) {
     m_codePoints = CodePoints(text);
     m_iNextCodePoint = 0;
     m_highSurrogate = 0;
-    m_spareKeys = std::make_unique<CSpareKeyCache>(
-        *m_connection, CSpareKeyCache::FindSpareKeys(m_unicodeLayout->Snapshot().Keymap()));
+    m_spareKeys =
+        std::make_unique<CSpareKeyCache>(*m_connection, m_unicodeLayout->Snapshot().Keymap(),
+                                         m_unicodeLayout->ModifierKey(KEY_MODIFIER_SHIFT) != 0);
     const CX11Layout& layout = *m_unicodeLayout;
     m_spareKeys->Plan(m_codePoints, [&layout](char32_t codePoint) {
         return !layout.FindCodePoint(codePoint).has_value();
@@ -245,12 +246,14 @@ void CX11KeyboardOutput::TypeCodePoint(char32_t codePoint, bool down) {
     }
     std::optional<KeyForCharacter> key = m_unicodeLayout->FindCodePoint(codePoint);
     if (!key) {
-        const xkb_keycode_t spare =
-            m_spareKeys ? m_spareKeys->KeyFor(m_iNextCodePoint, codePoint) : 0;
-        if (spare == 0) {
+        const CSpareKeyCache::Binding lent = m_spareKeys
+                                                 ? m_spareKeys->KeyFor(m_iNextCodePoint, codePoint)
+                                                 : CSpareKeyCache::Binding{};
+        if (lent.m_key == 0) {
             return;
         }
-        key = KeyForCharacter{spare, 0};
+        key = KeyForCharacter{lent.m_key,
+                              static_cast<std::uint8_t>(lent.m_bShift ? KEY_MODIFIER_SHIFT : 0)};
     }
     for (EKeyModifier modifier : {KEY_MODIFIER_SHIFT, KEY_MODIFIER_LEVEL3, KEY_MODIFIER_LEVEL5}) {
         if ((key->m_modifiers & modifier) != 0) {
