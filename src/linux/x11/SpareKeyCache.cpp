@@ -25,6 +25,10 @@ constexpr std::size_t kNever = std::numeric_limits<std::size_t>::max();
 // the core view of such a key is both symbols as they are, so no client derives a case pair.
 constexpr std::uint8_t kTwoLevelType = 1;
 
+// The core keyboard: the server applies a change to it and all its devices, and announces it once
+// (named by its device id, each device's change is announced to clients on its own).
+constexpr xcb_xkb_device_spec_t kCoreKeyboard = XCB_XKB_ID_USE_CORE_KBD;
+
 constexpr xkb_keysym_t kFirstVendorKeysym = 0x1008FF00;
 constexpr xkb_keysym_t kLastVendorKeysym = 0x1008FFFF;
 
@@ -71,11 +75,10 @@ std::optional<ServerKeys> ReadServerKeys(const CXcbConnection& connection, bool 
                  XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
     }
     const std::unique_ptr<xcb_xkb_get_map_reply_t, decltype(&std::free)> reply(
-        xcb_xkb_get_map_reply(
-            conn,
-            xcb_xkb_get_map(conn, static_cast<xcb_xkb_device_spec_t>(connection.KeyboardDeviceId()),
-                            parts, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-            nullptr),
+        xcb_xkb_get_map_reply(conn,
+                              xcb_xkb_get_map(conn, kCoreKeyboard, parts, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                              0, 0, 0, 0, 0, 0, 0),
+                              nullptr),
         &std::free);
     if (!reply || reply->firstKeySym != reply->minKeyCode) {
         return std::nullopt;
@@ -147,12 +150,12 @@ void SendKeySyms(const CXcbConnection& connection, const ServerKeys& range, xkb_
         }
         total += key.m_syms.size();
     }
-    xcb_xkb_set_map(
-        connection.Get(), static_cast<xcb_xkb_device_spec_t>(connection.KeyboardDeviceId()),
-        XCB_XKB_MAP_PART_KEY_SYMS, 0, static_cast<xcb_keycode_t>(range.m_min),
-        static_cast<xcb_keycode_t>(range.m_max), 0, 0, static_cast<xcb_keycode_t>(first),
-        static_cast<std::uint8_t>(keys.size()), static_cast<std::uint16_t>(total), 0, 0, 0, 0, 0, 0,
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, values.data());
+    xcb_xkb_set_map(connection.Get(), kCoreKeyboard, XCB_XKB_MAP_PART_KEY_SYMS, 0,
+                    static_cast<xcb_keycode_t>(range.m_min),
+                    static_cast<xcb_keycode_t>(range.m_max), 0, 0,
+                    static_cast<xcb_keycode_t>(first), static_cast<std::uint8_t>(keys.size()),
+                    static_cast<std::uint16_t>(total), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                    0, values.data());
 }
 
 }  // namespace
