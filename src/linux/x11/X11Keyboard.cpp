@@ -1,10 +1,12 @@
 #include "linux/x11/X11Keyboard.h"
 
+#include <xcb/xcbext.h>
 #include <xcb/xtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "linux/x11/XcbXkb.h"
@@ -50,8 +52,20 @@ CX11KeyboardOutput::~CX11KeyboardOutput() {
     if (m_bRelockCaps) {
         SetCapsLock(true);
     }
+    if (m_keysAsked) {
+        xcb_discard_reply(m_connection->Get(), m_keysAsked->sequence);
+    }
     // The server drops fake input it has not handled yet when the connection closes.
     m_connection->Sync();
+}
+
+bool CX11KeyboardOutput::ForeignKeyHeld(const xcb_query_keymap_reply_t& state) const {
+    for (unsigned key = 8; key < 256; ++key) {
+        if ((state.keys[key / 8] & (1u << (key % 8))) != 0 && m_pressed.count(key) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CX11KeyboardOutput::WaitForForeignKeys() {
@@ -59,19 +73,34 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
         return;
     }
     xcb_connection_t* conn = m_connection->Get();
-    const auto deadline = std::chrono::steady_clock::now() + kLongestKeyWait;
-    for (;;) {
-        auto* state = xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr);
-        if (state == nullptr) {
+    // The question is asked with none of our keys down and its answer looked at once it has come,
+    // a character or a few later: waiting for a fresh answer before each character would make
+    // typing as slow as a round trip to the server (four times slower, measured), to notice a key
+    // the user presses a few characters sooner. The first character of a message waits.
+    if (m_keysAsked) {
+        void* reply = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(conn, m_keysAsked->sequence, &reply, &error) == 0) {
             return;
         }
-        bool held = false;
-        for (unsigned key = 8; key < 256 && !held; ++key) {
-            const bool down = (state->keys[key / 8] & (1u << (key % 8))) != 0;
-            held = down && m_pressed.count(key) == 0;
+        std::free(error);
+        std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)> state(
+            static_cast<xcb_query_keymap_reply_t*>(reply), &std::free);
+        m_keysAsked.reset();
+        if (state && !ForeignKeyHeld(*state)) {
+            m_keysAsked = xcb_query_keymap(conn);
+            return;
         }
-        std::free(state);
-        if (!held) {
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kLongestKeyWait;
+    for (;;) {
+        std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)> state(
+            xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr), &std::free);
+        if (!state) {
+            return;
+        }
+        if (!ForeignKeyHeld(*state)) {
+            m_keysAsked = xcb_query_keymap(conn);
             return;
         }
         if (std::chrono::steady_clock::now() > deadline) {

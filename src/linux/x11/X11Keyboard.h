@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -46,6 +47,8 @@ private:
     // Ctrl or Alt, still down from the shortcut, would turn letters into commands, and while the
     // shortcut's own key is down its grab takes every key away from the focused window.
     void WaitForForeignKeys();
+    // Whether a key is down in `state` that this output did not press.
+    bool ForeignKeyHeld(const xcb_query_keymap_reply_t& state) const;
 
     std::unique_ptr<CXcbConnection> m_connection;
     std::unique_ptr<CX11Layout> m_unicodeLayout;           // for the text being typed by Unicode
@@ -59,6 +62,8 @@ private:
     xkb_keycode_t m_returnKey = 0;
     bool m_bRelockCaps = false;     // Caps Lock was unlocked for a Unicode text
     bool m_bGaveUpWaiting = false;  // a key stayed down too long: no more waiting this message
+    // The keys held, asked before the last character and answered while it was typed.
+    std::optional<xcb_query_keymap_cookie_t> m_keysAsked;
 };
 
 // Opens a connection to the X server for each message.
