@@ -288,6 +288,14 @@ std::size_t CSpareKeyCache::NextUse(char32_t codePoint, std::size_t from) const 
     return next == it->second.end() ? kNever : *next;
 }
 
+void CSpareKeyCache::BindAhead() {
+    const auto first = std::find(m_missing.begin(), m_missing.end(), true);
+    if (first != m_missing.end()) {
+        const auto position = static_cast<std::size_t>(first - m_missing.begin());
+        KeyFor(position, m_codePoints[position]);
+    }
+}
+
 CSpareKeyCache::Binding CSpareKeyCache::KeyFor(std::size_t position, char32_t codePoint) {
     if (xkb_utf32_to_keysym(codePoint) == XKB_KEY_NoSymbol) {
         return {};
@@ -313,11 +321,11 @@ CSpareKeyCache::Binding CSpareKeyCache::KeyFor(std::size_t position, char32_t co
 
 void CSpareKeyCache::WaitForClients() {
     if (m_iChanges == 0) {
-        // Keys sent before our first change are looked up the same in the changed keymap.
         const Clock::time_point restored{Clock::duration{g_lastRestore.load()}};
         std::this_thread::sleep_until(restored + kSettleTime);
-        return;
     }
+    // Even before our first change: a key sent earlier may be the one at which a client fetches a
+    // keymap someone else changed (setxkbmap, say), and our change must not come during that fetch.
     if (m_iEventsSinceChange == 0) {
         return;  // nothing sent since the last change: clients have no key left to look up
     }

@@ -63,6 +63,9 @@ public:
     // Learns the text to come; `missing` says which characters need a lent key.
     void Plan(const std::vector<char32_t>& codePoints,
               const std::function<bool(char32_t)>& missing);
+    // Binds the first characters the text lacks before any of its keys is sent: clients take the
+    // change in at the first key they look up, and typing need not wait for them.
+    void BindAhead();
     // The key bound to the character at `position` of the planned text (or to `codePoint` when it
     // does not stand there), binding it first; no key when the character has no keysym or there
     // are no keys to lend.

@@ -214,6 +214,7 @@ void CX11KeyboardOutput::BeginUnicodeText(std::u16string_view text) {
     m_spareKeys->Plan(m_codePoints, [&layout](char32_t codePoint) {
         return !layout.FindCodePoint(codePoint).has_value();
     });
+    m_spareKeys->BindAhead();
 }
 
 void CX11KeyboardOutput::EndUnicodeText() {
