@@ -6,6 +6,7 @@
 #include "engine/WideText.h"
 #include "input/TypingJob.h"
 #include "linux/ThreadSleeper.h"
+#include "linux/x11/SpareKeyCache.h"
 #include "linux/x11/X11Keyboard.h"
 #include "support/XDisplayFixture.h"
 
@@ -291,6 +292,62 @@ TEST_F(X11KeyboardTest, MissingCharactersStayBoundWhileTheirKeysAreNotNeeded) {
         EXPECT_LT(changes, 600) << layout;
         EXPECT_EQ(KeymapNow(), before) << layout;
         EXPECT_EQ(KeysDown(), 0) << layout;
+    }
+}
+
+// Keys are lent for characters the layout lacks with a character on each of their two levels,
+// the second taken with Shift; keys of vendor functions are lent too, unless another client grabs
+// them. More different missing characters than keys to lend, case pairs side by side.
+TEST_F(X11KeyboardTest, LentKeysTypeBothOfTheirCharactersWhateverTheLockAndTheGrabs) {
+    StartRecorder();
+    std::u16string text = u"ok ";
+    for (char16_t c = 0x0100; c < 0x0180; ++c) {
+        text.push_back(c);  // Latin Extended-A: capital and small letter in turn
+    }
+    for (char16_t c = 0x0410; c < 0x0450; ++c) {
+        text.push_back(c);  // Cyrillic capitals, then small letters
+    }
+    text += u" \u00e9\u00c9 ok";
+    const struct {
+        const char* layout;
+        bool capsLock;
+        bool vendorKeysGrabbed;  // by another client, on the root window
+    } cases[] = {
+        {"us", false, false},
+        {"us", true, false},
+        {"de", true, false},
+        {"us", false, true},
+    };
+    for (const auto& c : cases) {
+        SetLayout(c.layout);
+        xcb_connection_t* grabber = xcb_connect(nullptr, nullptr);
+        if (c.vendorKeysGrabbed) {
+            Expected<std::unique_ptr<CXcbConnection>> connection = CXcbConnection::Open();
+            Expected<std::unique_ptr<CXkbSnapshot>> snapshot =
+                CXkbSnapshot::Take(*connection.value());
+            const auto keys = CSpareKeyCache::FindVendorKeys(snapshot.value()->Keymap());
+            ASSERT_FALSE(keys.empty());
+            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(grabber)).data->root;
+            for (xkb_keycode_t key : keys) {
+                xcb_grab_key(grabber, 1, root, XCB_MOD_MASK_ANY, static_cast<xcb_keycode_t>(key),
+                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            }
+            free(xcb_get_input_focus_reply(grabber, xcb_get_input_focus(grabber), nullptr));
+        }
+        if (c.capsLock) {
+            ASSERT_EQ(test::RunCommand({"xdotool", "key", "Caps_Lock"}), 0);
+        }
+        const std::string before = KeymapNow();
+        ASSERT_TRUE(Type(text, kUnicode).ok());
+        EXPECT_EQ(FirstDifference(CollectReceived(60000).m_strText, Utf8FromUtf16(text)), "")
+            << c.layout << (c.capsLock ? " Caps Lock" : "")
+            << (c.vendorKeysGrabbed ? " vendor keys grabbed" : "");
+        if (c.capsLock) {
+            ASSERT_EQ(test::RunCommand({"xdotool", "key", "Caps_Lock"}), 0);
+        }
+        EXPECT_EQ(KeymapNow(), before) << c.layout;
+        EXPECT_EQ(KeysDown(), 0) << c.layout;
+        xcb_disconnect(grabber);
     }
 }
 
