@@ -18,9 +18,10 @@ namespace quenby {
 // Key events through XTest on one connection of its own, for one message.
 //
 // Unicode texts: characters the layout has are typed with their keys; the others go through a
-// cache of spare keycodes (CSpareKeyCache), which is emptied again at the end of the text so the
-// keymap is left as it was found. Caps Lock is released for the text and locked again after it:
-// Unicode characters arrive as they are, whatever the lock state.
+// cache of lent keys (CSpareKeyCache), two characters on each, the second typed with Shift; the
+// keys get their own symbols back at the end of the text, so the keymap is left as it was found.
+// Caps Lock is released for the text and locked again after it: Unicode characters arrive as they
+// are, whatever the lock state.
 class CX11KeyboardOutput final : public IKeyboardOutput {
 public:
     explicit CX11KeyboardOutput(std::unique_ptr<CXcbConnection> connection);
