@@ -415,7 +415,12 @@ void CSpareKeyCache::Write(const std::vector<std::pair<std::size_t, char32_t>>& 
     // The keys in between go back as the server has them now, so that one request does it all.
     const std::optional<ServerKeys> server = ReadServerKeys(m_connection, false);
     if (!server || server->m_min != m_minKey || server->m_max != m_maxKey) {
-        return;  // the keymap was replaced meanwhile: its keys are not ours to set
+        // The keymap was replaced meanwhile: its keys are not ours to set, and characters bound to
+        // them would come out as whatever they are now.
+        m_slots.clear();
+        m_keys.clear();
+        m_slotOfCodePoint.clear();
+        return;
     }
     xkb_keycode_t first = m_maxKey;
     xkb_keycode_t last = m_minKey;
