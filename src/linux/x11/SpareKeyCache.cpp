@@ -448,8 +448,9 @@ void CSpareKeyCache::Write(const std::vector<std::pair<std::size_t, char32_t>>& 
     ++m_iChanges;
 }
 
-void CSpareKeyCache::NoteEvent() {
-    m_clientDone = std::max(m_clientDone, Clock::now()) + kClientTimePerEvent;
+void CSpareKeyCache::NoteEvent(bool press) {
+    m_clientDone = std::max(m_clientDone, Clock::now()) +
+                   (press ? kClientTimePerPress : kClientTimePerRelease);
     ++m_iEventsSinceChange;
 }
 

@@ -130,7 +130,7 @@ void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
                         static_cast<std::uint8_t>(key), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_flush(m_connection->Get());
     if (m_spareKeys) {
-        m_spareKeys->NoteEvent();
+        m_spareKeys->NoteEvent(down);
     }
     if (down) {
         m_pressed.insert(key);
