@@ -68,15 +68,26 @@ bool CX11KeyboardOutput::ForeignKeyHeld(const xcb_query_keymap_reply_t& state) c
     return false;
 }
 
+void CX11KeyboardOutput::AskForKeys() {
+    m_keysAsked = xcb_query_keymap(m_connection->Get());
+    m_keysAskedAt = std::chrono::steady_clock::now();
+}
+
 void CX11KeyboardOutput::WaitForForeignKeys() {
     if (m_bGaveUpWaiting) {
         return;
     }
     xcb_connection_t* conn = m_connection->Get();
-    // The question is asked with none of our keys down and its answer looked at once it has come,
-    // a character or a few later: waiting for a fresh answer before each character would make
-    // typing as slow as a round trip to the server (four times slower, measured), to notice a key
-    // the user presses a few characters sooner. The first character of a message waits.
+    // At full speed the question is asked with none of our keys down and its answer looked at once
+    // it has come, a character or a few later: waiting for a fresh answer before each character
+    // would make typing as slow as a round trip to the server (four times slower, measured), to
+    // notice a key the user presses a millisecond sooner. After a pause between characters the
+    // answer is stale (the user may have pressed Ctrl since): then, and at a message's first
+    // character, typing waits for a fresh one.
+    if (m_keysAsked && std::chrono::steady_clock::now() - m_keysAskedAt > kFreshKeysAnswer) {
+        xcb_discard_reply(conn, m_keysAsked->sequence);
+        m_keysAsked.reset();
+    }
     if (m_keysAsked) {
         void* reply = nullptr;
         xcb_generic_error_t* error = nullptr;
@@ -88,7 +99,7 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
             static_cast<xcb_query_keymap_reply_t*>(reply), &std::free);
         m_keysAsked.reset();
         if (state && !ForeignKeyHeld(*state)) {
-            m_keysAsked = xcb_query_keymap(conn);
+            AskForKeys();
             return;
         }
     }
@@ -100,7 +111,7 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
             return;
         }
         if (!ForeignKeyHeld(*state)) {
-            m_keysAsked = xcb_query_keymap(conn);
+            AskForKeys();
             return;
         }
         if (std::chrono::steady_clock::now() > deadline) {

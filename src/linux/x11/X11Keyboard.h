@@ -37,6 +37,8 @@ public:
 
     // How long typing waits for the user to let go of keys before it goes on anyway.
     static constexpr std::chrono::milliseconds kLongestKeyWait{3000};
+    // How old an answer about the keys held may be to go on typing without asking again.
+    static constexpr std::chrono::milliseconds kFreshKeysAnswer{2};
 
 private:
     void TypeCodePoint(char32_t codePoint, bool down);
@@ -48,6 +50,8 @@ private:
     // Ctrl or Alt, still down from the shortcut, would turn letters into commands, and while the
     // shortcut's own key is down its grab takes every key away from the focused window.
     void WaitForForeignKeys();
+    // Asks the server which keys are down, for the next character.
+    void AskForKeys();
     // Whether a key is down in `state` that this output did not press.
     bool ForeignKeyHeld(const xcb_query_keymap_reply_t& state) const;
 
@@ -65,6 +69,7 @@ private:
     bool m_bGaveUpWaiting = false;  // a key stayed down too long: no more waiting this message
     // The keys held, asked before the last character and answered while it was typed.
     std::optional<xcb_query_keymap_cookie_t> m_keysAsked;
+    std::chrono::steady_clock::time_point m_keysAskedAt;
 };
 
 // Opens a connection to the X server for each message.
