@@ -21,8 +21,9 @@ using Clock = CSpareKeyCache::Clock;
 constexpr std::size_t kNever = std::numeric_limits<std::size_t>::max();
 
 // XKB keeps its canonical types first (ONE_LEVEL, TWO_LEVEL, ALPHABETIC, KEYPAD). TWO_LEVEL takes
-// its second level with Shift alone: Caps Lock does not make a capital of the first character, and
-// the core view of such a key is both symbols as they are, so no client derives a case pair.
+// its second level with Shift alone, whatever the two characters (é and É, or ж and 字), and the
+// core view of such a key is both symbols as they are, so no client derives a case pair from the
+// first. (Xlib still capitalises under Caps Lock, which the keyboard output releases for the text.)
 constexpr std::uint8_t kTwoLevelType = 1;
 
 // The core keyboard: the server applies a change to it and all its devices, and announces it once

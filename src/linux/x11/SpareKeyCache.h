@@ -29,14 +29,16 @@ struct XkbKeySyms {
 //
 // Each lent key holds two characters, the second typed with Shift. Lent are the keycodes without
 // symbols and, for the one text, keycodes whose only symbols are vendor function keys (XF86...):
-// see FindVendorKeys for why that is safe enough. However many keys change, each go is one XKB
-// request, so clients see one keymap change per go.
+// LendKeys says why that is safe enough. However many keys change, each go is one XKB request, so
+// clients see one keymap change per go; with two hundred places most texts need one go before
+// their first key and one after their last.
 //
 // Xlib clients note a keymap change when they read it from their connection, and look up every key
 // still in their queue in the keymap they fetch then; a change that arrives while they fetch an
 // earlier one is lost to them for good (they clear what they noted once the fetch returns). So a
 // keymap change goes out only when clients have worked through every key sent before it, which is
-// estimated from the events sent (a slow client's backlog) and a settle time.
+// estimated from the events sent (a slow client's backlog) and a settle time. Whether they have
+// cannot be observed: a round trip to the server only shows that the server has sent the events.
 class CSpareKeyCache {
 public:
     using Clock = std::chrono::steady_clock;
