@@ -6,6 +6,7 @@
 #include "engine/WideText.h"
 #include "input/TypingJob.h"
 #include "linux/ThreadSleeper.h"
+#include "linux/x11/SpareKeyCache.h"
 #include "linux/x11/X11Keyboard.h"
 #include "support/XDisplayFixture.h"
 
@@ -261,10 +262,11 @@ TEST_F(X11KeyboardTest, MoreMissingCharactersThanSpareKeysAreBoundInTurns) {
 
 TEST_F(X11KeyboardTest, MissingCharactersStayBoundWhileTheirKeysAreNotNeeded) {
     StartRecorder();
-    // 30 different Cyrillic letters, more than the spare keys, in turn 20 times between words.
+    // 240 different CJK characters, more than the places on lent keys (two on each of 98 here), in
+    // turn 5 times between words.
     std::u16string text;
-    for (int round = 0; round < 20; ++round) {
-        for (char16_t c = 0x0430; c < 0x0430 + 30; ++c) {
+    for (int round = 0; round < 5; ++round) {
+        for (char16_t c = 0x4E00; c < 0x4E00 + 240; ++c) {
             text += u"ab";
             text.push_back(c);
         }
@@ -286,11 +288,67 @@ TEST_F(X11KeyboardTest, MissingCharactersStayBoundWhileTheirKeysAreNotNeeded) {
             free(event);
         }
         xcb_disconnect(watcher);
-        // Rebinding keys for every batch of letters takes two changes per letter (measured: 1,139
-        // for these 600); letters kept bound while their keys are not needed take fewer than one.
-        EXPECT_LT(changes, 600) << layout;
+        // Binding each letter when it is typed takes a change per letter; letters kept bound while
+        // their keys are not needed, and bound in batches, take a change per many letters.
+        EXPECT_LT(changes, 120) << layout;
         EXPECT_EQ(KeymapNow(), before) << layout;
         EXPECT_EQ(KeysDown(), 0) << layout;
+    }
+}
+
+// Keys are lent for characters the layout lacks with a character on each of their two levels,
+// the second taken with Shift; keys of vendor functions are lent too, unless another client grabs
+// them. More different missing characters than keys to lend, case pairs side by side.
+TEST_F(X11KeyboardTest, LentKeysTypeBothOfTheirCharactersWhateverTheLockAndTheGrabs) {
+    StartRecorder();
+    std::u16string text = u"ok ";
+    for (char16_t c = 0x0100; c < 0x0180; ++c) {
+        text.push_back(c);  // Latin Extended-A: capital and small letter in turn
+    }
+    for (char16_t c = 0x0410; c < 0x0450; ++c) {
+        text.push_back(c);  // Cyrillic capitals, then small letters
+    }
+    text += u" \u00e9\u00c9 ok";
+    const struct {
+        const char* layout;
+        bool capsLock;
+        bool vendorKeysGrabbed;  // by another client, on the root window
+    } cases[] = {
+        {"us", false, false},
+        {"us", true, false},
+        {"de", true, false},
+        {"us", false, true},
+    };
+    for (const auto& c : cases) {
+        SetLayout(c.layout);
+        xcb_connection_t* grabber = xcb_connect(nullptr, nullptr);
+        if (c.vendorKeysGrabbed) {
+            Expected<std::unique_ptr<CXcbConnection>> connection = CXcbConnection::Open();
+            Expected<std::unique_ptr<CXkbSnapshot>> snapshot =
+                CXkbSnapshot::Take(*connection.value());
+            const auto keys = CSpareKeyCache::FindVendorKeys(snapshot.value()->Keymap());
+            ASSERT_FALSE(keys.empty());
+            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(grabber)).data->root;
+            for (xkb_keycode_t key : keys) {
+                xcb_grab_key(grabber, 1, root, XCB_MOD_MASK_ANY, static_cast<xcb_keycode_t>(key),
+                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            }
+            free(xcb_get_input_focus_reply(grabber, xcb_get_input_focus(grabber), nullptr));
+        }
+        if (c.capsLock) {
+            ASSERT_EQ(test::RunCommand({"xdotool", "key", "Caps_Lock"}), 0);
+        }
+        const std::string before = KeymapNow();
+        ASSERT_TRUE(Type(text, kUnicode).ok());
+        EXPECT_EQ(FirstDifference(CollectReceived(60000).m_strText, Utf8FromUtf16(text)), "")
+            << c.layout << (c.capsLock ? " Caps Lock" : "")
+            << (c.vendorKeysGrabbed ? " vendor keys grabbed" : "");
+        if (c.capsLock) {
+            ASSERT_EQ(test::RunCommand({"xdotool", "key", "Caps_Lock"}), 0);
+        }
+        EXPECT_EQ(KeymapNow(), before) << c.layout;
+        EXPECT_EQ(KeysDown(), 0) << c.layout;
+        xcb_disconnect(grabber);
     }
 }
 

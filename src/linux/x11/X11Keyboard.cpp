@@ -1,10 +1,12 @@
 #include "linux/x11/X11Keyboard.h"
 
+#include <xcb/xcbext.h>
 #include <xcb/xtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "linux/x11/XcbXkb.h"
@@ -50,8 +52,25 @@ CX11KeyboardOutput::~CX11KeyboardOutput() {
     if (m_bRelockCaps) {
         SetCapsLock(true);
     }
+    if (m_keysAsked) {
+        xcb_discard_reply(m_connection->Get(), m_keysAsked->sequence);
+    }
     // The server drops fake input it has not handled yet when the connection closes.
     m_connection->Sync();
+}
+
+bool CX11KeyboardOutput::ForeignKeyHeld(const xcb_query_keymap_reply_t& state) const {
+    for (unsigned key = 8; key < 256; ++key) {
+        if ((state.keys[key / 8] & (1u << (key % 8))) != 0 && m_pressed.count(key) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CX11KeyboardOutput::AskForKeys() {
+    m_keysAsked = xcb_query_keymap(m_connection->Get());
+    m_keysAskedAt = std::chrono::steady_clock::now();
 }
 
 void CX11KeyboardOutput::WaitForForeignKeys() {
@@ -59,19 +78,40 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
         return;
     }
     xcb_connection_t* conn = m_connection->Get();
-    const auto deadline = std::chrono::steady_clock::now() + kLongestKeyWait;
-    for (;;) {
-        auto* state = xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr);
-        if (state == nullptr) {
+    // At full speed the question is asked with none of our keys down and its answer looked at once
+    // it has come, a character or a few later: waiting for a fresh answer before each character
+    // would make typing as slow as a round trip to the server (four times slower, measured), to
+    // notice a key the user presses a millisecond sooner. After a pause between characters the
+    // answer is stale (the user may have pressed Ctrl since): then, and at a message's first
+    // character, typing waits for a fresh one.
+    if (m_keysAsked && std::chrono::steady_clock::now() - m_keysAskedAt > kFreshKeysAnswer) {
+        xcb_discard_reply(conn, m_keysAsked->sequence);
+        m_keysAsked.reset();
+    }
+    if (m_keysAsked) {
+        void* reply = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(conn, m_keysAsked->sequence, &reply, &error) == 0) {
             return;
         }
-        bool held = false;
-        for (unsigned key = 8; key < 256 && !held; ++key) {
-            const bool down = (state->keys[key / 8] & (1u << (key % 8))) != 0;
-            held = down && m_pressed.count(key) == 0;
+        std::free(error);
+        std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)> state(
+            static_cast<xcb_query_keymap_reply_t*>(reply), &std::free);
+        m_keysAsked.reset();
+        if (state && !ForeignKeyHeld(*state)) {
+            AskForKeys();
+            return;
         }
-        std::free(state);
-        if (!held) {
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kLongestKeyWait;
+    for (;;) {
+        std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)> state(
+            xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr), &std::free);
+        if (!state) {
+            return;
+        }
+        if (!ForeignKeyHeld(*state)) {
+            AskForKeys();
             return;
         }
         if (std::chrono::steady_clock::now() > deadline) {
@@ -101,7 +141,7 @@ void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
                         static_cast<std::uint8_t>(key), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_flush(m_connection->Get());
     if (m_spareKeys) {
-        m_spareKeys->NoteEvent();
+        m_spareKeys->NoteEvent(down);
     }
     if (down) {
         m_pressed.insert(key);
@@ -178,12 +218,14 @@ void CX11KeyboardOutput::BeginUnicodeText(std::u16string_view text) {
     m_codePoints = CodePoints(text);
     m_iNextCodePoint = 0;
     m_highSurrogate = 0;
-    m_spareKeys = std::make_unique<CSpareKeyCache>(
-        *m_connection, CSpareKeyCache::FindSpareKeys(m_unicodeLayout->Snapshot().Keymap()));
+    m_spareKeys =
+        std::make_unique<CSpareKeyCache>(*m_connection, m_unicodeLayout->Snapshot().Keymap(),
+                                         m_unicodeLayout->ModifierKey(KEY_MODIFIER_SHIFT) != 0);
     const CX11Layout& layout = *m_unicodeLayout;
     m_spareKeys->Plan(m_codePoints, [&layout](char32_t codePoint) {
         return !layout.FindCodePoint(codePoint).has_value();
     });
+    m_spareKeys->BindAhead();
 }
 
 void CX11KeyboardOutput::EndUnicodeText() {
@@ -245,12 +287,14 @@ void CX11KeyboardOutput::TypeCodePoint(char32_t codePoint, bool down) {
     }
     std::optional<KeyForCharacter> key = m_unicodeLayout->FindCodePoint(codePoint);
     if (!key) {
-        const xkb_keycode_t spare =
-            m_spareKeys ? m_spareKeys->KeyFor(m_iNextCodePoint, codePoint) : 0;
-        if (spare == 0) {
+        const CSpareKeyCache::Binding lent = m_spareKeys
+                                                 ? m_spareKeys->KeyFor(m_iNextCodePoint, codePoint)
+                                                 : CSpareKeyCache::Binding{};
+        if (lent.m_key == 0) {
             return;
         }
-        key = KeyForCharacter{spare, 0};
+        key = KeyForCharacter{lent.m_key,
+                              static_cast<std::uint8_t>(lent.m_bShift ? KEY_MODIFIER_SHIFT : 0)};
     }
     for (EKeyModifier modifier : {KEY_MODIFIER_SHIFT, KEY_MODIFIER_LEVEL3, KEY_MODIFIER_LEVEL5}) {
         if ((key->m_modifiers & modifier) != 0) {

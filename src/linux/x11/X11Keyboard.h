@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -17,9 +18,10 @@ namespace quenby {
 // Key events through XTest on one connection of its own, for one message.
 //
 // Unicode texts: characters the layout has are typed with their keys; the others go through a
-// cache of spare keycodes (CSpareKeyCache), which is emptied again at the end of the text so the
-// keymap is left as it was found. Caps Lock is released for the text and locked again after it:
-// Unicode characters arrive as they are, whatever the lock state.
+// cache of lent keys (CSpareKeyCache), two characters on each, the second typed with Shift; the
+// keys get their own symbols back at the end of the text, so the keymap is left as it was found.
+// Caps Lock is released for the text and locked again after it: Unicode characters arrive as they
+// are, whatever the lock state.
 class CX11KeyboardOutput final : public IKeyboardOutput {
 public:
     explicit CX11KeyboardOutput(std::unique_ptr<CXcbConnection> connection);
@@ -35,6 +37,8 @@ public:
 
     // How long typing waits for the user to let go of keys before it goes on anyway.
     static constexpr std::chrono::milliseconds kLongestKeyWait{3000};
+    // How old an answer about the keys held may be to go on typing without asking again.
+    static constexpr std::chrono::milliseconds kFreshKeysAnswer{2};
 
 private:
     void TypeCodePoint(char32_t codePoint, bool down);
@@ -46,6 +50,10 @@ private:
     // Ctrl or Alt, still down from the shortcut, would turn letters into commands, and while the
     // shortcut's own key is down its grab takes every key away from the focused window.
     void WaitForForeignKeys();
+    // Asks the server which keys are down, for the next character.
+    void AskForKeys();
+    // Whether a key is down in `state` that this output did not press.
+    bool ForeignKeyHeld(const xcb_query_keymap_reply_t& state) const;
 
     std::unique_ptr<CXcbConnection> m_connection;
     std::unique_ptr<CX11Layout> m_unicodeLayout;           // for the text being typed by Unicode
@@ -59,6 +67,9 @@ private:
     xkb_keycode_t m_returnKey = 0;
     bool m_bRelockCaps = false;     // Caps Lock was unlocked for a Unicode text
     bool m_bGaveUpWaiting = false;  // a key stayed down too long: no more waiting this message
+    // The keys held, asked before the last character and answered while it was typed.
+    std::optional<xcb_query_keymap_cookie_t> m_keysAsked;
+    std::chrono::steady_clock::time_point m_keysAskedAt;
 };
 
 // Opens a connection to the X server for each message.
