@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     std::size_t characters = 0;
-    for (const std::u16string& line : utf16 ? std::vector<std::u16string>{}
-                                            : quenby::ReadSimpleTextLines(bytes)) {
+    for (const std::u16string& line :
+         utf16 ? std::vector<std::u16string>{} : quenby::ReadSimpleTextLines(bytes)) {
         // LF always ends a line, and 0x1A ends the file: neither is ever inside a line.
         if (line.find(u'\n') != std::u16string::npos ||
             line.find(u'\x1a') != std::u16string::npos) {
