@@ -1,0 +1,246 @@
+#include "linux/portal/PortalKeyboard.h"
+
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "linux/portal/PortalBus.h"
+#include "linux/wayland/VirtualKeymap.h"
+#include "linux/wayland/WaylandLayout.h"
+#include "linux/wayland/WaylandSession.h"
+
+namespace quenby {
+namespace {
+
+// Evdev numbers keys from 0; XKB, and so the layout the core is given, from 8.
+constexpr KeyCode kEvdevOffset = 8;
+
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+std::u32string CodePoints(std::u16string_view text) {
+    std::u32string points;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            points += static_cast<char32_t>(0x10000 + ((text[i] - 0xD800u) << 10) +
+                                            (text[i + 1] - 0xDC00u));
+            ++i;
+        } else {
+            points += static_cast<char32_t>(text[i]);
+        }
+    }
+    return points;
+}
+
+}  // namespace
+
+CPortalKeyboardOutput::CPortalKeyboardOutput(std::shared_ptr<CRemoteDesktopSession> session,
+                                             std::optional<CLayoutKeysyms> layout,
+                                             std::string userKeymap, std::function<void()> beep,
+                                             FocusedTextSetter setFocusedText)
+    : m_session(std::move(session)),
+      m_layout(std::move(layout)),
+      m_strUserKeymap(std::move(userKeymap)),
+      m_beep(std::move(beep)),
+      m_setFocusedText(std::move(setFocusedText)) {}
+
+CPortalKeyboardOutput::~CPortalKeyboardOutput() {
+    // Whatever happened, no key of ours stays down in the user's session.
+    ReleaseAll();
+}
+
+void CPortalKeyboardOutput::ReleaseAll() {
+    while (!m_keysymsDown.empty()) {
+        SendKeysym(m_keysymsDown.back(), false);
+    }
+    while (!m_keysDown.empty()) {
+        SendKey(m_keysDown.back(), false);
+    }
+}
+
+bool CPortalKeyboardOutput::Typeable(std::uint32_t keysym) const {
+    // Tab and Return are keys of every keyboard, whatever the keymap says.
+    return keysym == XKB_KEY_Return || keysym == XKB_KEY_Tab || !m_layout || m_layout->Has(keysym);
+}
+
+std::u32string CPortalKeyboardOutput::MissingCharacters(std::u16string_view text) const {
+    std::u32string missing;
+    if (!m_layout) {
+        return missing;
+    }
+    for (char32_t point : CodePoints(text)) {
+        const xkb_keysym_t keysym = CVirtualKeymap::KeysymFor(point);
+        if (keysym != XKB_KEY_NoSymbol && !Typeable(keysym) &&
+            missing.find(point) == std::u32string::npos) {
+            missing += point;
+        }
+    }
+    return missing;
+}
+
+void CPortalKeyboardOutput::BeginUnicodeText(std::u16string_view text) {
+    m_highSurrogate = 0;
+    m_bTextWasSet = false;
+    if (m_setFocusedText && !MissingCharacters(text).empty()) {
+        m_bTextWasSet = m_setFocusedText(std::u16string(text));
+    }
+}
+
+void CPortalKeyboardOutput::EndUnicodeText() {
+    ReleaseAll();
+    m_bTextWasSet = false;
+}
+
+void CPortalKeyboardOutput::SendKeysym(std::uint32_t keysym, bool down) {
+    const auto pressed = std::find(m_keysymsDown.begin(), m_keysymsDown.end(), keysym);
+    if (down == (pressed != m_keysymsDown.end())) {
+        return;  // already in that state
+    }
+    if (down) {
+        m_keysymsDown.push_back(keysym);
+    } else {
+        m_keysymsDown.erase(pressed);
+    }
+    m_session->SendKeysym(keysym, down);
+}
+
+void CPortalKeyboardOutput::SendUnicodeUnit(char16_t unit, bool down) {
+    if (m_bTextWasSet) {
+        return;
+    }
+    if (IsHighSurrogate(unit)) {
+        m_highSurrogate = down ? unit : m_highSurrogate;
+        return;
+    }
+    char32_t point = unit;
+    if (IsLowSurrogate(unit)) {
+        if (m_highSurrogate == 0) {
+            return;  // half a character: nothing to type
+        }
+        point = 0x10000 + ((m_highSurrogate - 0xD800u) << 10) + (unit - 0xDC00u);
+        if (!down) {
+            m_highSurrogate = 0;
+        }
+    }
+    const xkb_keysym_t keysym = CVirtualKeymap::KeysymFor(point);
+    if (keysym == XKB_KEY_NoSymbol) {
+        return;
+    }
+    if (!Typeable(keysym)) {
+        if (down) {
+            Beep();
+        }
+        return;
+    }
+    SendKeysym(keysym, down);
+}
+
+void CPortalKeyboardOutput::SendKey(KeyCode key, bool down) {
+    if (key <= kEvdevOffset) {
+        return;
+    }
+    const auto pressed = std::find(m_keysDown.begin(), m_keysDown.end(), key);
+    if (down == (pressed != m_keysDown.end())) {
+        return;
+    }
+    if (down) {
+        m_keysDown.push_back(key);
+    } else {
+        m_keysDown.erase(pressed);
+    }
+    m_session->SendKeycode(key - kEvdevOffset, down);
+}
+
+void CPortalKeyboardOutput::PressEnter() {
+    SendKeysym(XKB_KEY_Return, true);
+    SendKeysym(XKB_KEY_Return, false);
+}
+
+void CPortalKeyboardOutput::Beep() {
+    if (m_beep) {
+        m_beep();
+    }
+}
+
+std::unique_ptr<IKeyboardLayout> CPortalKeyboardOutput::LoadCurrentLayout() {
+    if (m_strUserKeymap.empty()) {
+        return nullptr;
+    }
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    xkb_keymap* keymap = xkb_keymap_new_from_string(
+        context, m_strUserKeymap.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_context_unref(context);
+    if (keymap == nullptr) {
+        return nullptr;
+    }
+    auto layout = std::make_unique<CWaylandLayout>(keymap);
+    xkb_keymap_unref(keymap);
+    return layout;
+}
+
+CPortalKeyboard::CPortalKeyboard(std::shared_ptr<CPortalBus> bus,
+                                 std::function<std::string()> readUserKeymap,
+                                 std::function<void()> beep, FocusedTextSetter setFocusedText,
+                                 PortalWaits waits)
+    : m_bus(std::move(bus)),
+      m_readUserKeymap(std::move(readUserKeymap)),
+      m_beep(std::move(beep)),
+      m_setFocusedText(std::move(setFocusedText)),
+      m_waits(waits) {}
+
+Expected<std::unique_ptr<IKeyboardOutput>> CPortalKeyboard::OpenOutput() {
+    std::shared_ptr<CRemoteDesktopSession> session;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_session || !m_session->Alive()) {
+            m_session.reset();  // closes a dead one before asking again
+            Expected<std::unique_ptr<CRemoteDesktopSession>> started =
+                CRemoteDesktopSession::Start(m_bus, m_waits);
+            if (!started.ok()) {
+                return started.status();
+            }
+            m_session = std::move(started).value();
+        }
+        session = m_session;
+    }
+    std::string keymap = m_readUserKeymap ? m_readUserKeymap() : std::string();
+    std::optional<CLayoutKeysyms> layout =
+        keymap.empty() ? std::nullopt : CLayoutKeysyms::FromKeymap(keymap);
+    return std::unique_ptr<IKeyboardOutput>(std::make_unique<CPortalKeyboardOutput>(
+        std::move(session), std::move(layout), std::move(keymap), m_beep, m_setFocusedText));
+}
+
+std::string ReadWaylandUserKeymap() {
+    if (std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        return {};
+    }
+    Expected<std::unique_ptr<CWaylandSession>> session = CWaylandSession::Open();
+    if (!session.ok() || CVirtualKeymap::IsOurs(session.value()->SeatKeymap())) {
+        return {};
+    }
+    return session.value()->SeatKeymap();
+}
+
+bool RemoteDesktopPortalAvailable() {
+    const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
+    return bus && bus->InterfaceVersion("org.freedesktop.portal.RemoteDesktop",
+                                        PortalWaits{}.m_call) != 0;
+}
+
+std::unique_ptr<IKeyboard> OpenPortalKeyboard(std::function<void()> beep,
+                                              FocusedTextSetter setFocusedText) {
+    std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
+    if (!bus || bus->InterfaceVersion("org.freedesktop.portal.RemoteDesktop",
+                                      PortalWaits{}.m_call) == 0) {
+        return nullptr;
+    }
+    return std::make_unique<CPortalKeyboard>(std::move(bus), ReadWaylandUserKeymap,
+                                             std::move(beep), std::move(setFocusedText));
+}
+
+}  // namespace quenby
