@@ -78,11 +78,24 @@ std::shared_ptr<CPortalBus> CPortalBus::Connect() {
     bus->m_strSenderPart = sender;
     bus->m_context = g_main_context_new();
     bus->m_loop = g_main_loop_new(bus->m_context, FALSE);
-    bus->m_thread = std::thread([context = bus->m_context, loop = bus->m_loop] {
+    std::promise<void> running;
+    bus->m_thread = std::thread([context = bus->m_context, loop = bus->m_loop, &running] {
         g_main_context_push_thread_default(context);
+        // Told from inside the loop: a quit before the loop runs would be lost.
+        GSource* started = g_idle_source_new();
+        g_source_set_callback(
+            started,
+            [](gpointer data) -> gboolean {
+                static_cast<std::promise<void>*>(data)->set_value();
+                return G_SOURCE_REMOVE;
+            },
+            &running, nullptr);
+        g_source_attach(started, context);
+        g_source_unref(started);
         g_main_loop_run(loop);
         g_main_context_pop_thread_default(context);
     });
+    running.get_future().wait();
     return bus;
 }
 
@@ -129,10 +142,9 @@ VariantPtr CPortalBus::CallAt(const char* path, const char* interface, const cha
                               GVariant* parameters, std::chrono::milliseconds timeout,
                               std::string* error) {
     GError* failure = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(m_connection, kPortalName, path,
-                                                  interface, method, parameters, nullptr,
-                                                  G_DBUS_CALL_FLAGS_NONE, Milliseconds(timeout),
-                                                  nullptr, &failure);
+    GVariant* reply = g_dbus_connection_call_sync(
+        m_connection, kPortalName, path, interface, method, parameters, nullptr,
+        G_DBUS_CALL_FLAGS_NONE, Milliseconds(timeout), nullptr, &failure);
     if (reply == nullptr) {
         const std::string text = TakeError(failure);
         if (error != nullptr) {
@@ -179,9 +191,9 @@ unsigned CPortalBus::Subscribe(const char* interface, const char* signal, const 
     unsigned id = 0;
     // Subscribed on the bus thread: GDBus delivers signals to the subscriber's context.
     RunOnBusThread([&] {
-        id = g_dbus_connection_signal_subscribe(
-            m_connection, owner.c_str(), interface, signal, path, nullptr,
-            G_DBUS_SIGNAL_FLAGS_NONE, OnSignal, new Handler{std::move(handler)}, DeleteHandler);
+        id = g_dbus_connection_signal_subscribe(m_connection, owner.c_str(), interface, signal,
+                                                path, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnSignal,
+                                                new Handler{std::move(handler)}, DeleteHandler);
     });
     return id;
 }
@@ -209,26 +221,26 @@ PortalResponse CPortalBus::Request(const char* interface, const char* method,
     const std::string path = ObjectPath("request", token);
     auto wait = std::make_shared<ResponseWait>();
     // Subscribed before the call: the answer may come before the call's reply does.
-    const unsigned id = Subscribe(
-        "org.freedesktop.portal.Request", "Response", path.c_str(), [wait](GVariant* args) {
-            if (!g_variant_is_of_type(args, G_VARIANT_TYPE("(ua{sv})"))) {
-                return;
-            }
-            std::uint32_t code = 2;
-            GVariant* results = nullptr;
-            g_variant_get(args, "(u@a{sv})", &code, &results);
-            std::lock_guard<std::mutex> lock(wait->m_mutex);
-            wait->m_uCode = code;
-            wait->m_results.reset(results);
-            wait->m_bDone = true;
-            wait->m_changed.notify_all();
-        });
+    const unsigned id = Subscribe("org.freedesktop.portal.Request", "Response", path.c_str(),
+                                  [wait](GVariant* args) {
+                                      if (!g_variant_is_of_type(args, G_VARIANT_TYPE("(ua{sv})"))) {
+                                          return;
+                                      }
+                                      std::uint32_t code = 2;
+                                      GVariant* results = nullptr;
+                                      g_variant_get(args, "(u@a{sv})", &code, &results);
+                                      std::lock_guard<std::mutex> lock(wait->m_mutex);
+                                      wait->m_uCode = code;
+                                      wait->m_results.reset(results);
+                                      wait->m_bDone = true;
+                                      wait->m_changed.notify_all();
+                                  });
     if (id == 0) {
         response.m_strError = "no desktop portal on the session bus";
         return response;
     }
-    VariantPtr reply = Call(interface, method, parameters(token.c_str()), callWait,
-                            &response.m_strError);
+    VariantPtr reply =
+        Call(interface, method, parameters(token.c_str()), callWait, &response.m_strError);
     if (!reply) {
         Unsubscribe(id);
         return response;

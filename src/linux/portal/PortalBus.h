@@ -66,7 +66,8 @@ public:
     // `answerWait`. `parameters` gets the handle token to put in the call's options.
     PortalResponse Request(const char* interface, const char* method,
                            const std::function<GVariant*(const char* token)>& parameters,
-                           std::chrono::milliseconds callWait, std::chrono::milliseconds answerWait);
+                           std::chrono::milliseconds callWait,
+                           std::chrono::milliseconds answerWait);
     // Runs `handler` on the bus thread for each signal from the portal on `path` (any path when
     // null); the subscription's id.
     unsigned Subscribe(const char* interface, const char* signal, const char* path,

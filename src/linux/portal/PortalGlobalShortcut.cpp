@@ -14,8 +14,7 @@ constexpr const char* kGlobalShortcuts = "org.freedesktop.portal.GlobalShortcuts
 // shortcut left out (the user removed it in its dialog).
 bool Bound(GVariant* results) {
     GVariant* shortcuts = nullptr;
-    if (results == nullptr ||
-        !g_variant_lookup(results, "shortcuts", "@a(sa{sv})", &shortcuts)) {
+    if (results == nullptr || !g_variant_lookup(results, "shortcuts", "@a(sa{sv})", &shortcuts)) {
         return false;
     }
     VariantPtr held(shortcuts);
@@ -69,19 +68,19 @@ bool CPortalGlobalShortcut::RegisterHotKey(std::uint16_t virtualKey, std::uint16
     std::lock_guard<std::mutex> lock(m_mutex);
     m_strSession = handle;
     // Listened to before binding: the user may press the combination as soon as it is bound.
-    m_uActivated = m_bus->Subscribe(
-        kGlobalShortcuts, "Activated", kPortalPath,
-        [session = m_strSession, onPressed = m_onPressed](GVariant* args) {
-            const gchar* path = nullptr;
-            const gchar* id = nullptr;
-            if (g_variant_is_of_type(args, G_VARIANT_TYPE("(osta{sv})"))) {
-                g_variant_get(args, "(&o&sta{sv})", &path, &id, nullptr, nullptr);
-            }
-            if (path != nullptr && session == path && std::strcmp(id, kShortcutId) == 0 &&
-                *onPressed) {
-                (*onPressed)();
-            }
-        });
+    m_uActivated =
+        m_bus->Subscribe(kGlobalShortcuts, "Activated", kPortalPath,
+                         [session = m_strSession, onPressed = m_onPressed](GVariant* args) {
+                             const gchar* path = nullptr;
+                             const gchar* id = nullptr;
+                             if (g_variant_is_of_type(args, G_VARIANT_TYPE("(osta{sv})"))) {
+                                 g_variant_get(args, "(&o&sta{sv})", &path, &id, nullptr, nullptr);
+                             }
+                             if (path != nullptr && session == path &&
+                                 std::strcmp(id, kShortcutId) == 0 && *onPressed) {
+                                 (*onPressed)();
+                             }
+                         });
     PortalResponse bound = m_bus->Request(
         kGlobalShortcuts, "BindShortcuts",
         [&](const char* token) {

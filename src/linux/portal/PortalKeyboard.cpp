@@ -228,19 +228,19 @@ std::string ReadWaylandUserKeymap() {
 
 bool RemoteDesktopPortalAvailable() {
     const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
-    return bus && bus->InterfaceVersion("org.freedesktop.portal.RemoteDesktop",
-                                        PortalWaits{}.m_call) != 0;
+    return bus &&
+           bus->InterfaceVersion("org.freedesktop.portal.RemoteDesktop", PortalWaits{}.m_call) != 0;
 }
 
 std::unique_ptr<IKeyboard> OpenPortalKeyboard(std::function<void()> beep,
                                               FocusedTextSetter setFocusedText) {
     std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
-    if (!bus || bus->InterfaceVersion("org.freedesktop.portal.RemoteDesktop",
-                                      PortalWaits{}.m_call) == 0) {
+    if (!bus ||
+        bus->InterfaceVersion("org.freedesktop.portal.RemoteDesktop", PortalWaits{}.m_call) == 0) {
         return nullptr;
     }
-    return std::make_unique<CPortalKeyboard>(std::move(bus), ReadWaylandUserKeymap,
-                                             std::move(beep), std::move(setFocusedText));
+    return std::make_unique<CPortalKeyboard>(std::move(bus), ReadWaylandUserKeymap, std::move(beep),
+                                             std::move(setFocusedText));
 }
 
 }  // namespace quenby

@@ -75,8 +75,7 @@ Expected<std::unique_ptr<CRemoteDesktopSession>> CRemoteDesktopSession::Start(
         return Failure(created, "no session");
     }
     // From here the session closes with the object, whatever happens next.
-    std::unique_ptr<CRemoteDesktopSession> session(
-        new CRemoteDesktopSession(bus, handle, waits));
+    std::unique_ptr<CRemoteDesktopSession> session(new CRemoteDesktopSession(bus, handle, waits));
     PortalResponse selected = bus->Request(
         kRemoteDesktop, "SelectDevices",
         [&](const char* token) {

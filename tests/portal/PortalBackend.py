@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""A portal backend for the tests: serves the RemoteDesktop and GlobalShortcuts backend
+interfaces to the real xdg-desktop-portal frontend and prints every call it gets, one line each,
+so the test reads what reached the desktop side.
+
+Usage: PortalBackend.py BUS_NAME [--refuse]
+  --refuse  the user says no in the consent dialog (Start answers 1)
+A test presses the bound shortcut by calling org.quenby.test.Control.Activate(id) on BUS_NAME.
+"""
+import sys
+
+import dbus
+import dbus.service
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+PATH = "/org/freedesktop/portal/desktop"
+REMOTE_DESKTOP = "org.freedesktop.impl.portal.RemoteDesktop"
+SHORTCUTS = "org.freedesktop.impl.portal.GlobalShortcuts"
+SESSION = "org.freedesktop.impl.portal.Session"
+CONTROL = "org.quenby.test.Control"
+KEYBOARD = 1
+
+
+def say(*words):
+    print(" ".join(str(w) for w in words), flush=True)
+
+
+class Session(dbus.service.Object):
+    """The backend's side of a session; the frontend closes it through here."""
+
+    def __init__(self, bus, path, sessions):
+        super().__init__(bus, path)
+        self.path = path
+        self.sessions = sessions
+
+    @dbus.service.method(SESSION, in_signature="", out_signature="")
+    def Close(self):
+        say("close-session", self.path)
+        self.sessions.pop(self.path, None)
+        self.remove_from_connection()
+
+    @dbus.service.signal(SESSION, signature="a{sv}")
+    def Closed(self, details):
+        pass
+
+
+class ShortcutSessions(dbus.service.Object):
+    """GlobalShortcuts.CreateSession: a base class of its own, because RemoteDesktop has a method
+    of the same name and dbus-python finds each interface's methods through the classes."""
+
+    @dbus.service.method(SHORTCUTS, in_signature="oosa{sv}", out_signature="ua{sv}")
+    def CreateSession(self, handle, session, app_id, options):
+        self.new_session(session, "global-shortcuts")
+        return dbus.UInt32(0), {}
+
+
+class Backend(ShortcutSessions):
+    def __init__(self, bus, refuse):
+        super().__init__(bus, PATH)
+        self.bus = bus
+        self.refuse = refuse
+        self.sessions = {}
+        self.started = set()
+        self.shortcut_sessions = set()
+
+    # The properties the frontend reads when it starts.
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        return self.GetAll(interface)[name]
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
+    def GetAll(self, interface):
+        if interface == REMOTE_DESKTOP:
+            return {"AvailableDeviceTypes": dbus.UInt32(KEYBOARD), "version": dbus.UInt32(1)}
+        if interface == SHORTCUTS:
+            return {"version": dbus.UInt32(1)}
+        return {}
+
+    def new_session(self, path, kind):
+        self.sessions[str(path)] = Session(self.bus, path, self.sessions)
+        say("create-session", kind)
+
+    @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
+    def CreateSession(self, handle, session, app_id, options):
+        self.new_session(session, "remote-desktop")
+        return dbus.UInt32(0), {}
+
+    @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
+    def SelectDevices(self, handle, session, app_id, options):
+        say("select-devices", int(options.get("types", 0)))
+        return dbus.UInt32(0), {}
+
+    @dbus.service.method(REMOTE_DESKTOP, in_signature="oossa{sv}", out_signature="ua{sv}")
+    def Start(self, handle, session, app_id, parent_window, options):
+        if self.refuse:
+            say("start refused")
+            return dbus.UInt32(1), {}
+        say("start granted")
+        self.started.add(str(session))
+        return dbus.UInt32(0), {"devices": dbus.UInt32(KEYBOARD, variant_level=1)}
+
+    @dbus.service.method(REMOTE_DESKTOP, in_signature="oa{sv}iu", out_signature="")
+    def NotifyKeyboardKeysym(self, session, options, keysym, state):
+        say("keysym", "0x%x" % keysym, "down" if state else "up")
+
+    @dbus.service.method(REMOTE_DESKTOP, in_signature="oa{sv}iu", out_signature="")
+    def NotifyKeyboardKeycode(self, session, options, keycode, state):
+        say("keycode", keycode, "down" if state else "up")
+
+    @dbus.service.method(SHORTCUTS, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}")
+    def BindShortcuts(self, handle, session, shortcuts, parent_window, options):
+        bound = []
+        for shortcut_id, properties in shortcuts:
+            trigger = str(properties.get("preferred_trigger", ""))
+            say("bind", shortcut_id, trigger)
+            bound.append((shortcut_id, {"description": properties.get("description", ""),
+                                        "trigger_description": trigger}))
+        self.shortcut_sessions.add(str(session))
+        return dbus.UInt32(0), {"shortcuts": dbus.Array(bound, signature="(sa{sv})",
+                                                        variant_level=1)}
+
+    @dbus.service.method(SHORTCUTS, in_signature="oo", out_signature="ua{sv}")
+    def ListShortcuts(self, handle, session):
+        return dbus.UInt32(0), {}
+
+    @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
+    def Activated(self, session, shortcut_id, timestamp, options):
+        pass
+
+    @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
+    def Activate(self, shortcut_id):
+        for session in self.shortcut_sessions:
+            if session in self.sessions:
+                self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
+                say("activated", shortcut_id)
+                return dbus.UInt32(1)
+        return dbus.UInt32(0)
+
+
+def main():
+    name = sys.argv[1]
+    DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    Backend(bus, "--refuse" in sys.argv[2:])
+    owned = dbus.service.BusName(name, bus)  # the name is released when this goes
+    say("ready")
+    GLib.MainLoop().run()
+    del owned
+
+
+if __name__ == "__main__":
+    main()
