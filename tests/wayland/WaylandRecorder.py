@@ -5,6 +5,11 @@
 #   gtk        a GTK 3 window with a text view; prints READY once the window has the focus.
 #   tty FILE   the program inside a terminal: reads its terminal raw, appends the lines to FILE,
 #              READY first.
+#   entry [readonly]
+#              a GTK 3 window with one focused text entry (editable or read-only), for setting
+#              text through accessibility: READY once it has the focus, then
+#              CHANGED <hex of the UTF-8 text> whenever its text changes, and KEY <key name> for
+#              every key pressed in it (a read-only entry shows that keys came, and nothing else).
 # Characters are taken as they are inserted, so a long text costs no more per character than a
 # short one.
 import os
@@ -95,7 +100,43 @@ def run_tty(path):
         collector.add(decoder.decode(chunk))
 
 
+def run_entry(readonly):
+    import gi
+
+    gi.require_version("Gdk", "3.0")
+    gi.require_version("Gtk", "3.0")
+    from gi.repository import Gdk, Gtk
+
+    def say(line):
+        print(line, flush=True)
+
+    window = Gtk.Window(title="Quenby Wayland entry")
+    entry = Gtk.Entry()
+    entry.set_text("before")
+    entry.set_editable(not readonly)
+    entry.connect("changed", lambda e: say("CHANGED " + e.get_text().encode().hex()))
+    entry.connect("key-press-event",
+                  lambda _e, event: say("KEY %s" % Gdk.keyval_name(event.keyval)) or False)
+    window.add(entry)
+    window.set_default_size(400, 60)
+    ready = []
+
+    def state_changed(_window, event):
+        if event.new_window_state & Gdk.WindowState.FOCUSED and entry.is_focus() and not ready:
+            ready.append(True)
+            say("READY")
+        return False
+
+    window.connect("window-state-event", state_changed)
+    window.connect("destroy", Gtk.main_quit)
+    window.show_all()
+    entry.grab_focus()
+    Gtk.main()
+
+
 if sys.argv[1:2] == ["tty"]:
     run_tty(sys.argv[2])
+elif sys.argv[1:2] == ["entry"]:
+    run_entry(sys.argv[2:3] == ["readonly"])
 else:
     run_gtk()
