@@ -34,6 +34,9 @@ Accessible ActiveWindowOfAnotherApplication(Clock::time_point deadline) {
         if (Failed(error)) {
             continue;  // not answering: it cannot be the one the user is typing into
         }
+        // libatspi caches states and updates them from events only while its context runs:
+        // an earlier search's "active" may be stale now.
+        atspi_accessible_clear_cache(application.get());
         for (gint w = 0; w < windows && Clock::now() < deadline; ++w) {
             Accessible window(atspi_accessible_get_child_at_index(application.get(), w, &error));
             if (!Failed(error) && window && HasState(window.get(), ATSPI_STATE_ACTIVE)) {
