@@ -10,6 +10,10 @@
 #              text through accessibility: READY once it has the focus, then
 #              CHANGED <hex of the UTF-8 text> whenever its text changes, and KEY <key name> for
 #              every key pressed in it (a read-only entry shows that keys came, and nothing else).
+#              Its text starts as "before", not selected: typed keys add to it, a set replaces it.
+#   reachable PID
+#              waits until the application of process PID has an active window on the
+#              accessibility bus: REACHABLE, or UNREACHABLE after 20 seconds.
 # Characters are taken as they are inserted, so a long text costs no more per character than a
 # short one.
 import os
@@ -131,11 +135,47 @@ def run_entry(readonly):
     window.connect("destroy", Gtk.main_quit)
     window.show_all()
     entry.grab_focus()
+    entry.set_position(-1)  # focusing selected the text: typing would replace it like a set
     Gtk.main()
+
+
+# An application registers with the accessibility bus some time after its window shows.
+def run_reachable(pid):
+    import time
+
+    import gi
+
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+
+    deadline = time.monotonic() + 20
+    last = "no application of that process"
+    while time.monotonic() < deadline:
+        desktop = Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            try:
+                application = desktop.get_child_at_index(i)
+                if application is None or application.get_process_id() != pid:
+                    continue
+                # States are cached, and updated only through events this script does not
+                # listen for: ask afresh every time.
+                application.clear_cache()
+                last = "no active window"
+                for w in range(application.get_child_count()):
+                    states = application.get_child_at_index(w).get_state_set()
+                    if states.contains(Atspi.StateType.ACTIVE):
+                        print("REACHABLE", flush=True)
+                        return
+            except Exception as error:  # gone or not answering yet
+                last = str(error)
+        time.sleep(0.1)
+    print("UNREACHABLE " + last, flush=True)
 
 
 if sys.argv[1:2] == ["tty"]:
     run_tty(sys.argv[2])
+elif sys.argv[1:2] == ["reachable"]:
+    run_reachable(int(sys.argv[2]))
 elif sys.argv[1:2] == ["entry"]:
     run_entry(sys.argv[2:3] == ["readonly"])
 else:
