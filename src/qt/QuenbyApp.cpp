@@ -29,7 +29,7 @@ CQuenbyApp::CQuenbyApp(const ShellServices& services)
     m_controller = std::make_unique<CQuenbyController>(
         MainWindowServices{*m_dlgMain, services.m_profile, services.m_files, services.m_protector,
                            *m_timers, services.m_pointer, *m_shortcut, services.m_shell, *m_typist,
-                           services.m_textSetters, g_bTypingRunActive});
+                           services.m_textSetters, g_bTypingRunActive, services.m_session});
     m_dlgMain->SetController(m_controller.get());
     m_dlgMain->m_pHotKey->SetShortcutKeys(services.m_shortcutKeys);
 }

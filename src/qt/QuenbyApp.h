@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/DesktopSession.h"
 #include "app/QuenbyController.h"
 #include "input/AppHelper.h"
 #include "platform/GlobalShortcut.h"
@@ -38,6 +39,8 @@ struct ShellServices {
     std::function<std::unique_ptr<IGlobalShortcut>(std::function<void()> onPressed)> m_makeShortcut;
     // Names the keys pressed in the shortcut field; none: by the character Qt reports.
     IShortcutKeys* m_shortcutKeys = nullptr;
+    // The session the program runs in, and whether the shortcut above reaches the system.
+    DesktopSession m_session{};
 };
 
 // The application: owns the main window, the controller and the services' Qt side, for the

@@ -279,6 +279,17 @@ void CQuenbyDlg::SetHotKeyControl(const HotKeyCapture& hotKey) {
     m_pHotKey->SetHotKey(hotKey);
 }
 
+void CQuenbyDlg::SetHotKeyHint(std::u16string_view hint) {
+    // The window's layout has no free line there: the hint goes where the eye and the mouse go,
+    // into the empty field and onto the field and its buttons.
+    const QString text = ToQString(hint);
+    m_pHotKey->setPlaceholderText(text);
+    for (QWidget* widget : {static_cast<QWidget*>(m_pHotKey), static_cast<QWidget*>(m_pAssign),
+                            static_cast<QWidget*>(m_pClear)}) {
+        widget->setToolTip(text);
+    }
+}
+
 std::vector<std::uint8_t> CQuenbyDlg::GetPlacement() {
     const QByteArray geometry = saveGeometry();
     return std::vector<std::uint8_t>(geometry.begin(), geometry.end());

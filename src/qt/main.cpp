@@ -1,5 +1,6 @@
-// Quenby on Linux: the Qt window over the X11, AT-SPI, Secret Service and desktop services.
-// This is the one place where the shell and the platform backends meet.
+// Quenby on Linux: the Qt window over the X11 or Wayland, AT-SPI, Secret Service and desktop
+// services. This is the one place where the shell and the platform backends meet; the backends
+// are chosen here, at run time, from the session the program finds itself in.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "app/ProfileValues.h"
 #include "app/Texts.h"
 #include "linux/CommandLine.h"
+#include "linux/DesktopPortal.h"
 #include "linux/DesktopShellActions.h"
 #include "linux/IniProfileStore.h"
 #include "linux/PosixFileStore.h"
@@ -17,6 +19,8 @@
 #include "linux/XdgPaths.h"
 #include "linux/atspi/AtspiTextSetter.h"
 #include "linux/protection/UserDataProtector.h"
+#include "linux/wayland/WaylandKeyboard.h"
+#include "linux/wayland/WaylandPointer.h"
 #include "linux/x11/X11GlobalShortcut.h"
 #include "linux/x11/X11Keyboard.h"
 #include "linux/x11/X11Pointer.h"
@@ -26,7 +30,7 @@
 
 namespace {
 
-// Without an X server nothing can be typed: the shortcut reports every combination refused.
+// Without a shortcut service (no X server, or Wayland): every combination is refused.
 class CNoGlobalShortcut final : public quenby::IGlobalShortcut {
 public:
     bool RegisterHotKey(std::uint16_t, std::uint16_t) override { return false; }
@@ -36,6 +40,43 @@ public:
 bool IsSet(const char* variable) {
     const char* value = std::getenv(variable);
     return value != nullptr && value[0] != '\0';
+}
+
+std::string Environment(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr ? value : "";
+}
+
+// Where no keys can be sent at all, the run says why at its first message.
+class CUnavailableKeyboard final : public quenby::IKeyboard {
+public:
+    quenby::Expected<std::unique_ptr<quenby::IKeyboardOutput>> OpenOutput() override {
+        return quenby::Status::Fail(
+            u"This Wayland desktop offers programs no virtual keyboard, and there is no XWayland "
+            u"(DISPLAY is not set) to type through.");
+    }
+};
+
+// The keyboard for this session. Wayland: the compositor's virtual keyboard where it offers one
+// (sway, Hyprland and other wlroots compositors).
+std::unique_ptr<quenby::IKeyboard> ChooseKeyboard(bool wayland) {
+    if (!wayland) {
+        return std::make_unique<quenby::CX11Keyboard>();
+    }
+    // The Wayland protocols have no bell: Qt's, on the UI thread, which owns the connection.
+    if (auto keyboard = quenby::OpenWaylandKeyboard([] {
+            QMetaObject::invokeMethod(
+                qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+        })) {
+        return keyboard;
+    }
+    // PORTAL KEYBOARD: GNOME and KDE offer no virtual keyboard; the RemoteDesktop portal's
+    // keyboard goes here, before the XWayland fallback below.
+    if (IsSet("DISPLAY")) {
+        // Through XWayland: the keys reach X11 applications only.
+        return std::make_unique<quenby::CX11Keyboard>();
+    }
+    return std::make_unique<CUnavailableKeyboard>();
 }
 
 // Tells the user why the running Quenby could not be reached; the exit status.
@@ -89,20 +130,28 @@ int main(int argc, char** argv) {
         case quenby::ECommandLineAction::Run:
             break;
     }
-    if (!IsSet("DISPLAY")) {
-        std::fprintf(stderr, "Quenby needs an X11 display (DISPLAY is not set).%s\n",
-                     IsSet("WAYLAND_DISPLAY")
-                         ? " Under Wayland it runs through XWayland, which is not available here."
-                         : "");
+    // A compositor to talk to makes this a Wayland session, whatever else is set.
+    const bool wayland = IsSet("WAYLAND_DISPLAY");
+    if (!wayland && !IsSet("DISPLAY")) {
+        std::fprintf(stderr,
+                     "Quenby needs a display (neither WAYLAND_DISPLAY nor DISPLAY is set).\n");
         return 1;
     }
-    const bool wayland =
-        IsSet("WAYLAND_DISPLAY") ||
-        std::string(std::getenv("XDG_SESSION_TYPE") != nullptr ? std::getenv("XDG_SESSION_TYPE")
-                                                               : "") == "wayland";
-    // The window, its tray icon and the pointer all speak X11, as the typing does.
+    quenby::DesktopSession session;
+    session.m_bWayland = wayland;
+    session.m_strDesktop = Environment("XDG_CURRENT_DESKTOP");
     if (!IsSet("QT_QPA_PLATFORM")) {
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // Native under Wayland (XWayland only where Qt lacks its Wayland platform); X11 elsewhere
+        // whatever Qt would guess.
+        ::setenv("QT_QPA_PLATFORM", wayland ? "wayland;xcb" : "xcb", 1);
+    }
+    // File dialogs through the desktop's portal where Qt has no theme of the desktop's own (GNOME
+    // and KDE have theirs), and only where a portal shows file dialogs: Qt's own dialog otherwise.
+    if (wayland && !IsSet("QT_QPA_PLATFORMTHEME") &&
+        quenby::DesktopFamilyOf(session.m_strDesktop) != quenby::EDesktopFamily::Gnome &&
+        quenby::DesktopFamilyOf(session.m_strDesktop) != quenby::EDesktopFamily::Kde &&
+        quenby::PortalOffersFileChooser(1000)) {
+        ::setenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal", 1);
     }
     QApplication application(qtArgc, argv);
     QApplication::setApplicationName(QString::fromUtf8(quenby::kAppTitleUtf8.data()));
@@ -145,36 +194,36 @@ int main(int argc, char** argv) {
     quenby::CPosixFileStore files;
     std::unique_ptr<quenby::CUserDataProtector> protector =
         quenby::CUserDataProtector::ForCurrentUser();
-    quenby::CX11Pointer pointer;
+    // Wayland gives no pointer position: set-text aims at the focused field.
+    quenby::CX11Pointer x11Pointer;
+    quenby::CWaylandPointer waylandPointer;
+    quenby::IPointer& pointer =
+        wayland ? static_cast<quenby::IPointer&>(waylandPointer) : x11Pointer;
     quenby::CDesktopShellActions shell;
     quenby::CAtspiTextSetterFactory textSetters;
-    quenby::CX11Keyboard keyboard;
+    const std::unique_ptr<quenby::IKeyboard> keyboard = ChooseKeyboard(wayland);
     quenby::CThreadSleeper sleeper;
     quenby::CX11ShortcutKeys shortcutKeys;
+    // GLOBAL SHORTCUTS PORTAL: where the GlobalShortcuts portal answers, it registers the field's
+    // combination here under Wayland, with m_bGlobalShortcuts left true. Without it the X11 grab
+    // would see only X11 applications' keys: the desktop runs `quenby --toggle` instead.
+    session.m_bGlobalShortcuts = !wayland;
     const quenby::ShellServices services{
-        profile,
-        files,
-        protector.get(),
-        pointer,
-        shell,
-        textSetters,
-        keyboard,
-        sleeper,
-        [](std::function<void()> onPressed) -> std::unique_ptr<quenby::IGlobalShortcut> {
-            auto shortcut = quenby::CX11GlobalShortcut::Open(std::move(onPressed));
-            if (shortcut.ok()) {
-                return std::move(shortcut).value();
+        profile, files, protector.get(), pointer, shell, textSetters, *keyboard, sleeper,
+        [wayland](std::function<void()> onPressed) -> std::unique_ptr<quenby::IGlobalShortcut> {
+            if (!wayland) {
+                auto shortcut = quenby::CX11GlobalShortcut::Open(std::move(onPressed));
+                if (shortcut.ok()) {
+                    return std::move(shortcut).value();
+                }
             }
             return std::make_unique<CNoGlobalShortcut>();
         },
-        &shortcutKeys};
+        // Under Wayland the keys pressed in the field are not X11 keycodes of the X keymap.
+        wayland ? nullptr : &shortcutKeys, session};
 
     quenby = std::make_unique<quenby::CQuenbyApp>(services);
     quenby->InitInstance(dataFile);
-    if (wayland) {
-        quenby->Controller().ShowStartupNotice(quenby::text::kWaylandNotice,
-                                               quenby::text::kWaylandNoticeId);
-    }
     const int status = application.exec();
     // The window and its services go before the bus name and the services they were made from.
     quenby.reset();

@@ -31,8 +31,8 @@ std::string Unhex(const std::string& hex) {
 
 }  // namespace
 
-CHeadlessSway::CHeadlessSway() {
-    if (!Start()) {
+CHeadlessSway::CHeadlessSway(const std::string& extraConfig) {
+    if (!Start(extraConfig)) {
         m_sway.reset();
         m_bus.reset();
     }
@@ -73,7 +73,7 @@ std::vector<std::string> CHeadlessSway::Prefix() const {
     return prefix;
 }
 
-bool CHeadlessSway::Start() {
+bool CHeadlessSway::Start(const std::string& extraConfig) {
     if (::geteuid() == 0) {
         if (::getpwnam(kUser) == nullptr &&
             RunCommand({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
@@ -103,7 +103,8 @@ bool CHeadlessSway::Start() {
     std::ofstream(config) << "output HEADLESS-1 resolution 1280x800\n"
                              "xwayland disable\n"
                              "default_border none\n"
-                             "focus_on_window_activation focus\n";
+                             "focus_on_window_activation focus\n"
+                          << extraConfig;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(m_strRuntimeDir)) {
         (void)::chown(entry.path().c_str(), m_uid, m_gid);
     }
@@ -163,6 +164,60 @@ std::unique_ptr<CChildProcess> CHeadlessSway::StartGtkRecorder() const {
         return nullptr;
     }
     return recorder;
+}
+
+void CHeadlessSway::WriteHomeFile(const std::string& relativePath, const std::string& bytes) const {
+    const std::filesystem::path path = std::filesystem::path(Home()) / relativePath;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+    // Every folder from the home down belongs to the session's user, as the file does.
+    for (std::filesystem::path part = path; part.string().size() >= Home().size();
+         part = part.parent_path()) {
+        (void)::chown(part.c_str(), m_uid, m_gid);
+    }
+}
+
+std::string CHeadlessSway::SwayMsg(const std::vector<std::string>& arguments) const {
+    std::string socket;
+    for (const auto& entry : std::filesystem::directory_iterator(m_strRuntimeDir)) {
+        if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) {
+            socket = entry.path();
+        }
+    }
+    if (socket.empty()) {
+        return {};
+    }
+    std::vector<std::string> command = Prefix();
+    command.insert(command.end(), {"timeout", "10", "swaymsg", "-s", socket});
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::string output;
+    return RunCommand(command, &output) == 0 ? output : std::string();
+}
+
+bool CHeadlessSway::WaitForFocusedWindow(const std::string& title, int timeoutMs) const {
+    // The focused window in sway's tree: the one node with "focused" set, found by a small
+    // script so that the order of the keys in sway's output does not matter.
+    static const char* const kFocusedName =
+        "import json, sys\n"
+        "def walk(node):\n"
+        "    if node.get('focused'):\n"
+        "        print(node.get('name') or '')\n"
+        "    for child in node.get('nodes', []) + node.get('floating_nodes', []):\n"
+        "        walk(child)\n"
+        "walk(json.load(sys.stdin))\n";
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        const std::string tree = SwayMsg({"-t", "get_tree", "-r"});
+        if (!tree.empty()) {
+            CChildProcess script({"python3", "-c", kFocusedName}, {}, tree);
+            std::string focused;
+            if (script.ReadLine(focused, 5000) && focused == title) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 bool ReadRecordedText(CChildProcess& recorder, std::string& text, int timeoutMs) {

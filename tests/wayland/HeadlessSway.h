@@ -15,7 +15,8 @@ namespace quenby::test {
 // is set while the object lives); root may use a socket of any owner.
 class CHeadlessSway {
 public:
-    CHeadlessSway();
+    // `extraConfig`: lines added to the compositor's configuration (key bindings, for example).
+    explicit CHeadlessSway(const std::string& extraConfig = "");
     ~CHeadlessSway();
     CHeadlessSway(const CHeadlessSway&) = delete;
     CHeadlessSway& operator=(const CHeadlessSway&) = delete;
@@ -29,12 +30,19 @@ public:
     // Starts the GTK 3 recorder and waits until its window has the focus; null when it does not
     // get there in time.
     std::unique_ptr<CChildProcess> StartGtkRecorder() const;
+    // Writes a file under the session's home, owned by the session's user.
+    void WriteHomeFile(const std::string& relativePath, const std::string& bytes) const;
+    std::string Home() const { return m_strRuntimeDir + "/home"; }
+    // Runs swaymsg with these arguments against this compositor; its output, or empty on failure.
+    std::string SwayMsg(const std::vector<std::string>& arguments) const;
+    // Waits until a window with this title is on the screen and has the focus.
+    bool WaitForFocusedWindow(const std::string& title, int timeoutMs) const;
 
     // The unprivileged user the session runs as when the test runs as root.
     static constexpr const char* kUser = "quenby-test";
 
 private:
-    bool Start();
+    bool Start(const std::string& extraConfig);
     std::vector<std::string> Prefix() const;
 
     std::string m_strFailure;

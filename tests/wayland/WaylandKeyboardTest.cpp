@@ -12,9 +12,12 @@
 #include "linux/wayland/WaylandKeyboard.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wayland/HeadlessSway.h"
+#include "wayland/UserKeyboard.h"
 
 namespace quenby {
 namespace {
+
+using test::CUserKeyboard;
 
 class CNoTextSetters final : public ITextSetterFactory {
 public:
@@ -39,51 +42,6 @@ std::string FirstDifference(const std::string& got, const std::string& wanted) {
            " (got " + std::to_string(got.size()) + "): got \"" + got.substr(at, 40) +
            "\" wanted \"" + wanted.substr(at, 40) + "\"";
 }
-
-// A keyboard the user might have: a second virtual keyboard with a named XKB layout, which has
-// pressed one key so that it is the seat's keyboard.
-class CUserKeyboard {
-public:
-    explicit CUserKeyboard(const char* layout) {
-        Expected<std::unique_ptr<CWaylandSession>> session = CWaylandSession::Open();
-        if (!session.ok() || session.value()->VirtualKeyboardManager() == nullptr) {
-            return;
-        }
-        m_session = std::move(session).value();
-        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-        const xkb_rule_names names{"evdev", "pc105", layout, "", ""};
-        xkb_keymap* keymap =
-            xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
-        char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
-        const std::size_t size = std::strlen(text) + 1;
-        const int fd = ::memfd_create("user-keymap", MFD_CLOEXEC);
-        const bool written = ::write(fd, text, size) == static_cast<ssize_t>(size);
-        std::free(text);
-        xkb_keymap_unref(keymap);
-        xkb_context_unref(context);
-        m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
-            m_session->VirtualKeyboardManager(), m_session->Seat());
-        zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
-                                       static_cast<std::uint32_t>(size));
-        ::close(fd);
-        // Left Shift (evdev 42), as a user's key press makes a keyboard the seat's.
-        zwp_virtual_keyboard_v1_key(m_keyboard, 0, 42, WL_KEYBOARD_KEY_STATE_PRESSED);
-        zwp_virtual_keyboard_v1_key(m_keyboard, 1, 42, WL_KEYBOARD_KEY_STATE_RELEASED);
-        m_bReady = written && m_session->RoundTrip();
-    }
-    ~CUserKeyboard() {
-        if (m_keyboard != nullptr) {
-            zwp_virtual_keyboard_v1_destroy(m_keyboard);
-            m_session->RoundTrip();
-        }
-    }
-    bool Ready() const { return m_bReady; }
-
-private:
-    std::unique_ptr<CWaylandSession> m_session;
-    zwp_virtual_keyboard_v1* m_keyboard = nullptr;
-    bool m_bReady = false;
-};
 
 class WaylandKeyboardTest : public ::testing::Test {
 protected:

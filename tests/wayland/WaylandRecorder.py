@@ -5,6 +5,15 @@
 #   gtk        a GTK 3 window with a text view; prints READY once the window has the focus.
 #   tty FILE   the program inside a terminal: reads its terminal raw, appends the lines to FILE,
 #              READY first.
+#   entry [readonly]
+#              a GTK 3 window with one focused text entry (editable or read-only), for setting
+#              text through accessibility: READY once it has the focus, then
+#              CHANGED <hex of the UTF-8 text> whenever its text changes, and KEY <key name> for
+#              every key pressed in it (a read-only entry shows that keys came, and nothing else).
+#              Its text starts as "before", not selected: typed keys add to it, a set replaces it.
+#   reachable PID
+#              waits until the application of process PID has an active window on the
+#              accessibility bus: REACHABLE, or UNREACHABLE after 20 seconds.
 # Characters are taken as they are inserted, so a long text costs no more per character than a
 # short one.
 import os
@@ -95,7 +104,79 @@ def run_tty(path):
         collector.add(decoder.decode(chunk))
 
 
+def run_entry(readonly):
+    import gi
+
+    gi.require_version("Gdk", "3.0")
+    gi.require_version("Gtk", "3.0")
+    from gi.repository import Gdk, Gtk
+
+    def say(line):
+        print(line, flush=True)
+
+    window = Gtk.Window(title="Quenby Wayland entry")
+    entry = Gtk.Entry()
+    entry.set_text("before")
+    entry.set_editable(not readonly)
+    entry.connect("changed", lambda e: say("CHANGED " + e.get_text().encode().hex()))
+    entry.connect("key-press-event",
+                  lambda _e, event: say("KEY %s" % Gdk.keyval_name(event.keyval)) or False)
+    window.add(entry)
+    window.set_default_size(400, 60)
+    ready = []
+
+    def state_changed(_window, event):
+        if event.new_window_state & Gdk.WindowState.FOCUSED and entry.is_focus() and not ready:
+            ready.append(True)
+            say("READY")
+        return False
+
+    window.connect("window-state-event", state_changed)
+    window.connect("destroy", Gtk.main_quit)
+    window.show_all()
+    entry.grab_focus()
+    entry.set_position(-1)  # focusing selected the text: typing would replace it like a set
+    Gtk.main()
+
+
+# An application registers with the accessibility bus some time after its window shows.
+def run_reachable(pid):
+    import time
+
+    import gi
+
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+
+    deadline = time.monotonic() + 20
+    last = "no application of that process"
+    while time.monotonic() < deadline:
+        desktop = Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            try:
+                application = desktop.get_child_at_index(i)
+                if application is None or application.get_process_id() != pid:
+                    continue
+                # States are cached, and updated only through events this script does not
+                # listen for: ask afresh every time.
+                application.clear_cache()
+                last = "no active window"
+                for w in range(application.get_child_count()):
+                    states = application.get_child_at_index(w).get_state_set()
+                    if states.contains(Atspi.StateType.ACTIVE):
+                        print("REACHABLE", flush=True)
+                        return
+            except Exception as error:  # gone or not answering yet
+                last = str(error)
+        time.sleep(0.1)
+    print("UNREACHABLE " + last, flush=True)
+
+
 if sys.argv[1:2] == ["tty"]:
     run_tty(sys.argv[2])
+elif sys.argv[1:2] == ["reachable"]:
+    run_reachable(int(sys.argv[2]))
+elif sys.argv[1:2] == ["entry"]:
+    run_entry(sys.argv[2:3] == ["readonly"])
 else:
     run_gtk()

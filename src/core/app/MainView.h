@@ -74,6 +74,8 @@ public:
     // The shortcut capture control.
     virtual HotKeyCapture GetHotKeyControl() = 0;
     virtual void SetHotKeyControl(const HotKeyCapture& hotKey) = 0;
+    // A line by the shortcut control saying how start/stop is bound; empty: none.
+    virtual void SetHotKeyHint(std::u16string_view hint) = 0;
 
     // The window's position, size and state, in the shell's own form; one that cannot be applied
     // is ignored.

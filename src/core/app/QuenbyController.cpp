@@ -93,6 +93,7 @@ void CQuenbyController::OnInitDialogWithFile(const std::filesystem::path& dataFi
         ReadDataFile(dataFile);
     }
     UpdateWindowTitle();
+    ShowStartStopBinding();
 }
 
 void CQuenbyController::SetupMessageList() {
@@ -325,9 +326,21 @@ void CQuenbyController::SetupStartStopHotKey() {
     const HotKey hotKey = CHotKeyProfile(m_s.m_profile).LoadHotKey(kStartStopHotKeyName);
     m_s.m_view.SetHotKeyControl(CaptureFromProfile(hotKey));
     m_s.m_shortcut.UnregisterHotKey();
-    if (hotKey.m_wVirtualKey != 0 &&
+    // Without a shortcut service the stored combination is kept for sessions that have one, and
+    // nothing here can fail: the desktop runs `quenby --toggle` instead.
+    if (hotKey.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts &&
         !m_s.m_shortcut.RegisterHotKey(hotKey.m_wVirtualKey, hotKey.m_wSystemFlags)) {
         m_s.m_view.ShowMessage(text::kHotKeySetupFailed, EMessageIcon::Error, EMessageButtons::Ok);
+    }
+}
+
+void CQuenbyController::ShowStartStopBinding() {
+    m_s.m_view.SetHotKeyHint(ShortcutHint(m_s.m_session));
+    // Once per kind of desktop, whatever the answer: the line by the field keeps saying it.
+    const std::optional<OnceNotice> notice = FirstStartNotice(m_s.m_session);
+    if (notice && !m_notices.IsSuppressed(notice->m_identifier)) {
+        m_notices.Suppress(notice->m_identifier);
+        m_s.m_view.ShowMessage(notice->m_text, EMessageIcon::Information, EMessageButtons::Ok);
     }
 }
 

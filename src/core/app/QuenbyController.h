@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/AppSettings.h"
+#include "app/DesktopSession.h"
 #include "app/MainView.h"
 #include "app/SuppressibleNotices.h"
 #include "engine/MessageList.h"
@@ -35,6 +36,7 @@ struct MainWindowServices {
     IMessageTypist& m_typist;
     ITextSetterFactory& m_textSetters;
     std::atomic<bool>& m_runActive;
+    DesktopSession m_session{};
 };
 
 // The main window's behaviour: it owns the message list, the typing run and the current data file,
@@ -102,6 +104,9 @@ private:
     void SetupMessageList();
     void SetupStartStopHotKey();
     void UpdateWindowTitle();
+    // How start/stop is bound in this session: the line by the shortcut field, and once the
+    // notice that tells how to bind it.
+    void ShowStartStopBinding();
     bool ReadDataFile(const std::filesystem::path& path);
     // The end of Load...: the chosen file is remembered, read and shown in the caption.
     void LoadChosenDataFile(const std::filesystem::path& path);

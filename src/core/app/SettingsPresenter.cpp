@@ -33,6 +33,10 @@ std::optional<std::u16string> CSettingsPresenter::OnTimer() {
     if (!point) {
         return std::nullopt;
     }
+    if (point->m_bFocusedField) {
+        return std::u16string(m_textSetter.CanSetTextAt(*point) ? text::kCanSetTextAtFocus
+                                                                : text::kCannotSetTextAtFocus);
+    }
     std::u16string line(m_textSetter.CanSetTextAt(*point) ? text::kCanSetText
                                                           : text::kCannotSetText);
     line += FormatSigned(point->m_x);

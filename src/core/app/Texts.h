@@ -65,12 +65,34 @@ inline constexpr std::u16string_view kKeyStorePrefix = u"On this computer, the k
 inline constexpr std::u16string_view kScreenshotSent =
     u"Screenshot of Quenby by Holvane has been Sent to Clipboard.\n\nYou can Press Ctrl + V in "
     u"any Image Editor, EMail Application, etc\n\nto Paste the Captured Screenshot.";
-inline constexpr std::u16string_view kWaylandNotice =
-    u"This is a Wayland session. Quenby types through X11, so its keys reach only the "
-    u"applications that run under XWayland, and setting text works there only as well.";
-inline constexpr std::string_view kWaylandNoticeId = "{quenby-wayland-session}";
 inline constexpr std::u16string_view kTypingFailed =
     u"Typing was Stopped: Quenby could not Send Keys.";
+
+// Start/stop where programs cannot register a global shortcut (Wayland): the desktop runs
+// `quenby --toggle` on a key of the user's choosing.
+inline constexpr std::u16string_view kBindToggleHintWayland =
+    u"Under Wayland, bind quenby --toggle to a key in your desktop's settings.";
+inline constexpr std::u16string_view kBindToggleHint =
+    u"Bind quenby --toggle to a key in your desktop's settings.";
+inline constexpr std::u16string_view kBindToggleGnome =
+    u"Under Wayland, Quenby cannot register a keyboard shortcut itself. To start and stop "
+    u"typing with a key, open Settings, Keyboard, View and Customize Shortcuts, Custom "
+    u"Shortcuts, and add a shortcut with the command\n\n    quenby --toggle\n\nthen press the "
+    u"keys you want, for example Ctrl+Shift+F5.";
+inline constexpr std::u16string_view kBindToggleKde =
+    u"Under Wayland, Quenby cannot register a keyboard shortcut itself. To start and stop "
+    u"typing with a key, open System Settings, Shortcuts, choose Add New, Command or Script, "
+    u"enter the command\n\n    quenby --toggle\n\nand give it the keys you want, for example "
+    u"Ctrl+Shift+F5.";
+inline constexpr std::u16string_view kBindToggleWlroots =
+    u"Under Wayland, Quenby cannot register a keyboard shortcut itself. To start and stop "
+    u"typing with a key, add a binding to your compositor's configuration and reload it.\n\n"
+    u"sway:\n    bindsym Ctrl+Shift+F5 exec quenby --toggle\n\nHyprland:\n    bind = CTRL "
+    u"SHIFT, F5, exec, quenby --toggle";
+inline constexpr std::u16string_view kBindToggleOther =
+    u"Under Wayland, Quenby cannot register a keyboard shortcut itself. To start and stop "
+    u"typing with a key, bind the command\n\n    quenby --toggle\n\nto a key in your desktop's "
+    u"keyboard settings.";
 
 // Count box: the framework's integer check.
 inline constexpr std::u16string_view kEnterInteger = u"Please enter an integer.";
@@ -86,6 +108,10 @@ inline constexpr std::u16string_view kEditMessageCaption = u"Edit Message - ";
 inline constexpr std::u16string_view kSettingsCaption = u"Settings - ";
 inline constexpr std::u16string_view kCanSetText = u"Yes, Can Set Text at Cursor Location ";
 inline constexpr std::u16string_view kCannotSetText = u"No, Cannot Set Text at Cursor Location ";
+// Where there is no pointer position (Wayland), the probe looks at the focused field.
+inline constexpr std::u16string_view kCanSetTextAtFocus = u"Yes, Can Set Text at the Focused Field";
+inline constexpr std::u16string_view kCannotSetTextAtFocus =
+    u"No, Cannot Set Text at the Focused Field";
 inline constexpr std::u16string_view kSetTextHelp =
     u"Setting Text is Different than Simulating Text Typing.\n\nWhen you Enable Setting up Text, "
     u"you will Note that that the Settings Screen will Display Setting up Text Indication at "

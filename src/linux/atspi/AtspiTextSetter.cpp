@@ -7,32 +7,25 @@
 #include <future>
 
 #include "engine/WideText.h"
+#include "linux/atspi/AtspiElements.h"
+#include "linux/atspi/AtspiFocusedField.h"
 #include "linux/x11/X11WindowAtPoint.h"
 #include "linux/x11/XcbConnection.h"
 
 namespace quenby {
 namespace {
 
-struct UnrefDeleter {
-    void operator()(gpointer object) const {
-        if (object != nullptr) {
-            g_object_unref(object);
-        }
-    }
-};
-using Accessible = std::unique_ptr<AtspiAccessible, UnrefDeleter>;
-template <typename T>
-using Ref = std::unique_ptr<T, UnrefDeleter>;
+using atspi::Accessible;
+using atspi::EKind;
+using atspi::Failed;
+using atspi::HasState;
+using atspi::Ref;
+using atspi::Settable;
+using atspi::SettableKind;
 
-// Clears an AT-SPI error; true when there was one (the application did not answer, or is gone).
-bool Failed(GError*& error) {
-    if (error == nullptr) {
-        return false;
-    }
-    g_error_free(error);
-    error = nullptr;
-    return true;
-}
+// The search for the focused field walks a window where the application cannot search itself;
+// beyond this it gives up and the message is typed.
+constexpr std::chrono::milliseconds kFocusSearchBudget{500};
 
 // Asks toolkits to switch their accessibility on, as screen readers do; Qt applications otherwise
 // keep it off. Nothing is lost when there is no accessibility bus.
@@ -54,31 +47,36 @@ void EnableAccessibility() {
     g_object_unref(bus);
 }
 
-// The accessibility bus's address, found as libatspi finds it: $AT_SPI_BUS_ADDRESS, the root
-// window's AT_SPI_BUS property, or the session bus's org.a11y.Bus.
-std::string AccessibilityBusAddress(CXcbConnection& display) {
-    if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS"); address != nullptr) {
-        return address;
-    }
+// The AT_SPI_BUS property of the X root window; empty when it is not set.
+std::string RootWindowBusAddress(CXcbConnection& display) {
     xcb_connection_t* conn = display.Get();
     xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
         conn, xcb_intern_atom(conn, 1, sizeof "AT_SPI_BUS" - 1, "AT_SPI_BUS"), nullptr);
+    std::string address;
     if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
         xcb_get_property_reply_t* property = xcb_get_property_reply(
             conn, xcb_get_property(conn, 0, display.Root(), atom->atom, XCB_ATOM_STRING, 0, 1024),
             nullptr);
-        std::string address;
         if (property != nullptr) {
             address.assign(static_cast<const char*>(xcb_get_property_value(property)),
                            static_cast<std::size_t>(xcb_get_property_value_length(property)));
             std::free(property);
         }
-        std::free(atom);
-        if (!address.empty()) {
+    }
+    std::free(atom);
+    return address;
+}
+
+// The accessibility bus's address, found as libatspi finds it: $AT_SPI_BUS_ADDRESS, the root
+// window's AT_SPI_BUS property (where there is an X display), or the session bus's org.a11y.Bus.
+std::string AccessibilityBusAddress(CXcbConnection* display) {
+    if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS"); address != nullptr) {
+        return address;
+    }
+    if (display != nullptr) {
+        if (std::string address = RootWindowBusAddress(*display); !address.empty()) {
             return address;
         }
-    } else {
-        std::free(atom);
     }
     GError* error = nullptr;
     GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
@@ -103,7 +101,7 @@ std::string AccessibilityBusAddress(CXcbConnection& display) {
 
 // libatspi aborts the whole process when it cannot reach the accessibility bus, so it is only
 // started once a connection of our own has shown the bus is there.
-bool AccessibilityBusReachable(CXcbConnection& display) {
+bool AccessibilityBusReachable(CXcbConnection* display) {
     const std::string address = AccessibilityBusAddress(display);
     if (address.empty()) {
         return false;
@@ -121,27 +119,6 @@ bool AccessibilityBusReachable(CXcbConnection& display) {
     g_dbus_connection_close_sync(bus, nullptr, nullptr);
     g_object_unref(bus);
     return true;
-}
-
-bool HasState(AtspiAccessible* accessible, AtspiStateType state) {
-    Ref<AtspiStateSet> states(atspi_accessible_get_state_set(accessible));
-    return states && atspi_state_set_contains(states.get(), state);
-}
-
-enum class EKind { None, Text, Value };
-
-EKind SettableKind(AtspiAccessible* accessible) {
-    if (!HasState(accessible, ATSPI_STATE_ENABLED) || HasState(accessible, ATSPI_STATE_READ_ONLY)) {
-        return EKind::None;
-    }
-    if (Ref<AtspiEditableText> text{atspi_accessible_get_editable_text_iface(accessible)};
-        text && HasState(accessible, ATSPI_STATE_EDITABLE)) {
-        return EKind::Text;
-    }
-    if (Ref<AtspiValue> value{atspi_accessible_get_value_iface(accessible)}) {
-        return EKind::Value;
-    }
-    return EKind::None;
 }
 
 Accessible ApplicationOfProcess(int pid) {
@@ -167,26 +144,30 @@ Accessible ApplicationOfProcess(int pid) {
     return nullptr;
 }
 
-// The element that would take text at the point, and what it takes; nothing when there is none.
-std::pair<Accessible, EKind> FindSettable(CXcbConnection* display, ScreenPoint point) {
+// The element that would take text at the point (or the focused field), and what it takes;
+// nothing when there is none.
+Settable FindSettable(CXcbConnection* display, ScreenPoint point) {
+    if (point.m_bFocusedField) {
+        return atspi::FindFocusedSettable(kFocusSearchBudget);
+    }
     const std::optional<int> pid = display ? ProcessAtPoint(*display, point) : std::nullopt;
     if (!pid) {
-        return {nullptr, EKind::None};
+        return {};
     }
     Accessible application = ApplicationOfProcess(*pid);
     if (!application) {
-        return {nullptr, EKind::None};
+        return {};
     }
     GError* error = nullptr;
     const gint windows = atspi_accessible_get_child_count(application.get(), &error);
     if (Failed(error)) {
-        return {nullptr, EKind::None};
+        return {};
     }
     Accessible found;
     for (gint i = 0; i < windows && !found; ++i) {
         Accessible window(atspi_accessible_get_child_at_index(application.get(), i, &error));
         if (Failed(error)) {
-            return {nullptr, EKind::None};  // the application does not answer: leave it alone
+            return {};  // the application does not answer: leave it alone
         }
         Ref<AtspiComponent> component(window ? atspi_accessible_get_component_iface(window.get())
                                              : nullptr);
@@ -196,7 +177,7 @@ std::pair<Accessible, EKind> FindSettable(CXcbConnection* display, ScreenPoint p
             found = std::move(window);
         }
         if (Failed(error)) {
-            return {nullptr, EKind::None};
+            return {};
         }
     }
     // Down to the deepest element at the point.
@@ -224,7 +205,7 @@ std::pair<Accessible, EKind> FindSettable(CXcbConnection* display, ScreenPoint p
         }
         found = std::move(parent);
     }
-    return {nullptr, EKind::None};
+    return {};
 }
 
 }  // namespace
@@ -243,8 +224,13 @@ std::shared_ptr<CAtspiWorker> CAtspiWorker::Start() {
 void CAtspiWorker::Loop(std::promise<bool>* started) {
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
+    // The X display finds the window under a point; without one (Wayland) only the focused
+    // field can be reached.
     Expected<std::unique_ptr<CXcbConnection>> display = CXcbConnection::Open();
-    bool ok = display.ok() && AccessibilityBusReachable(*display.value());
+    if (display.ok()) {
+        m_display = std::move(display).value();
+    }
+    bool ok = AccessibilityBusReachable(m_display.get());
     if (ok) {
         const int init = atspi_init();
         ok = init == 0 || init == 1;
@@ -254,7 +240,6 @@ void CAtspiWorker::Loop(std::promise<bool>* started) {
         atspi_set_main_context(context);
     }
     if (ok) {
-        m_display = std::move(display).value();
         atspi_set_timeout(kCallTimeoutMs, 0);
         EnableAccessibility();
     }
@@ -305,7 +290,7 @@ void CAtspiWorker::Run(const std::function<void()>& task) {
 bool CAtspiTextSetter::CanSetTextAt(ScreenPoint point) {
     bool settable = false;
     m_worker->Run(
-        [&] { settable = FindSettable(m_worker->Display(), point).second != EKind::None; });
+        [&] { settable = FindSettable(m_worker->Display(), point).m_kind != EKind::None; });
     return settable;
 }
 

@@ -19,12 +19,14 @@ class CXcbConnection;
 // must not be the UI thread's. Callers on any thread hand it work and wait for the result.
 class CAtspiWorker {
 public:
-    // Connects to the accessibility bus; nothing when it cannot.
+    // Connects to the accessibility bus (and to the X display, where there is one); nothing when
+    // the bus cannot be reached.
     static std::shared_ptr<CAtspiWorker> Start();
     ~CAtspiWorker();
 
     // Runs `task` on the worker thread and returns when it is done.
     void Run(const std::function<void()>& task);
+    // The X display; null without one, and then only the focused field can be found.
     CXcbConnection* Display() { return m_display.get(); }
 
     // How long one AT-SPI call may wait for an application before it counts as not answering.
@@ -44,8 +46,9 @@ private:
 
 // Sets text through AT-SPI into the control under a point: the topmost X window there, matched to
 // its application by process id, then down to the deepest element at the point (or its parent
-// where an inner viewport has no text). Settable: editable text, or a value, that is enabled and
-// not read-only; anything else is left alone.
+// where an inner viewport has no text). For kFocusedField, the focused field of the active window
+// instead (Wayland: no X window stacking, no global coordinates). Settable: editable text, or a
+// value, that is enabled and not read-only; anything else is left alone.
 class CAtspiTextSetter final : public ITextSetter {
 public:
     explicit CAtspiTextSetter(std::shared_ptr<CAtspiWorker> worker) : m_worker(std::move(worker)) {}

@@ -17,6 +17,7 @@ namespace quenby::test {
 // Controls on a fake screen: points where text can be set, and what each was set to.
 struct FakeScreen {
     std::map<std::pair<int, int>, bool> m_settable;  // point -> takes text
+    bool m_bFocusedFieldSettable = false;            // the field with the keyboard focus
     std::vector<std::pair<ScreenPoint, std::u16string>> m_sets;
     int m_iProbes = 0;
     int m_iSetters = 0;  // accessibility connections made
@@ -29,6 +30,9 @@ public:
     explicit CFakeTextSetter(FakeScreen& screen) : m_screen(screen) {}
     bool CanSetTextAt(ScreenPoint point) override {
         ++m_screen.m_iProbes;
+        if (point.m_bFocusedField) {
+            return m_screen.m_bFocusedFieldSettable;
+        }
         auto it = m_screen.m_settable.find({point.m_x, point.m_y});
         return it != m_screen.m_settable.end() && it->second;
     }

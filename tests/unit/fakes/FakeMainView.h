@@ -85,6 +85,7 @@ public:
     void SetRandomOrderCheck(bool checked) override { m_bRandomOrder = checked; }
     HotKeyCapture GetHotKeyControl() override { return m_hotKey; }
     void SetHotKeyControl(const HotKeyCapture& hotKey) override { m_hotKey = hotKey; }
+    void SetHotKeyHint(std::u16string_view hint) override { m_strHotKeyHint = hint; }
     std::vector<std::uint8_t> GetPlacement() override { return m_placement; }
     void ApplyPlacement(const std::vector<std::uint8_t>& placement) override {
         m_appliedPlacements.push_back(placement);
@@ -127,6 +128,7 @@ public:
     std::u16string m_strCount;
     bool m_bRandomOrder = false;
     HotKeyCapture m_hotKey;
+    std::u16string m_strHotKeyHint;
     int m_iEditorRuns = 0;
     int m_iSettingsRuns = 0;
     int m_iAboutBoxes = 0;

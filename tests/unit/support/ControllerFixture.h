@@ -28,9 +28,9 @@ protected:
         if (!m_controller) {
             IMessageTypist& typist =
                 m_bManualTypist ? static_cast<IMessageTypist&>(m_manualTypist) : m_syncTypist;
-            m_controller = std::make_unique<CQuenbyController>(
-                MainWindowServices{m_view, m_profile, m_files, &m_protector, m_clock, m_pointer,
-                                   m_shortcut, m_shell, typist, m_textSetters, m_runActive});
+            m_controller = std::make_unique<CQuenbyController>(MainWindowServices{
+                m_view, m_profile, m_files, &m_protector, m_clock, m_pointer, m_shortcut, m_shell,
+                typist, m_textSetters, m_runActive, m_session});
         }
         return *m_controller;
     }
@@ -116,6 +116,7 @@ protected:
     CFakeTextSetterFactory m_textSetters;
     CRecordingKeyboard m_keyboard{&m_clock};
     std::atomic<bool> m_runActive{false};
+    DesktopSession m_session;  // an X11 session with its global shortcut unless a test says
     CSynchronousTypist m_syncTypist{
         KeystrokeServices{m_keyboard, m_textSetters, m_clock, m_runActive}};
     CManualTypist m_manualTypist;
