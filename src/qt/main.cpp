@@ -18,6 +18,8 @@
 #include "linux/ThreadSleeper.h"
 #include "linux/XdgPaths.h"
 #include "linux/atspi/AtspiTextSetter.h"
+#include "linux/portal/PortalGlobalShortcut.h"
+#include "linux/portal/PortalKeyboard.h"
 #include "linux/protection/UserDataProtector.h"
 #include "linux/wayland/WaylandKeyboard.h"
 #include "linux/wayland/WaylandPointer.h"
@@ -58,20 +60,31 @@ public:
 };
 
 // The keyboard for this session. Wayland: the compositor's virtual keyboard where it offers one
-// (sway, Hyprland and other wlroots compositors).
-std::unique_ptr<quenby::IKeyboard> ChooseKeyboard(bool wayland) {
+// (sway, Hyprland and other wlroots compositors), else the desktop's RemoteDesktop portal (GNOME,
+// KDE), which types what the user's layout has and hands a message with other characters to
+// the focused field.
+std::unique_ptr<quenby::IKeyboard> ChooseKeyboard(bool wayland,
+                                                  quenby::ITextSetterFactory& textSetters) {
     if (!wayland) {
         return std::make_unique<quenby::CX11Keyboard>();
     }
     // The Wayland protocols have no bell: Qt's, on the UI thread, which owns the connection.
-    if (auto keyboard = quenby::OpenWaylandKeyboard([] {
-            QMetaObject::invokeMethod(
-                qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
-        })) {
+    const auto beep = [] {
+        QMetaObject::invokeMethod(
+            qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+    };
+    if (auto keyboard = quenby::OpenWaylandKeyboard(beep)) {
         return keyboard;
     }
-    // PORTAL KEYBOARD: GNOME and KDE offer no virtual keyboard; the RemoteDesktop portal's
-    // keyboard goes here, before the XWayland fallback below.
+    // Runs on the typing thread, as every text setter of a message does.
+    auto setFocusedText = [&textSetters](const std::u16string& text) {
+        const std::unique_ptr<quenby::ITextSetter> setter = textSetters.CreateTextSetter();
+        return setter != nullptr && setter->CanSetTextAt(quenby::kFocusedField) &&
+               setter->SetTextAt(quenby::kFocusedField, text);
+    };
+    if (auto keyboard = quenby::OpenPortalKeyboard(beep, setFocusedText)) {
+        return keyboard;
+    }
     if (IsSet("DISPLAY")) {
         // Through XWayland: the keys reach X11 applications only.
         return std::make_unique<quenby::CX11Keyboard>();
@@ -201,16 +214,23 @@ int main(int argc, char** argv) {
         wayland ? static_cast<quenby::IPointer&>(waylandPointer) : x11Pointer;
     quenby::CDesktopShellActions shell;
     quenby::CAtspiTextSetterFactory textSetters;
-    const std::unique_ptr<quenby::IKeyboard> keyboard = ChooseKeyboard(wayland);
+    const std::unique_ptr<quenby::IKeyboard> keyboard = ChooseKeyboard(wayland, textSetters);
     quenby::CThreadSleeper sleeper;
     quenby::CX11ShortcutKeys shortcutKeys;
-    // GLOBAL SHORTCUTS PORTAL: where the GlobalShortcuts portal answers, it registers the field's
-    // combination here under Wayland, with m_bGlobalShortcuts left true. Without it the X11 grab
-    // would see only X11 applications' keys: the desktop runs `quenby --toggle` instead.
-    session.m_bGlobalShortcuts = !wayland;
+    // Under Wayland the desktop's GlobalShortcuts portal registers the field's combination where
+    // it answers. Without it the X11 grab would see only X11 applications' keys: the desktop
+    // runs `quenby --toggle` instead.
+    const bool portalShortcuts = wayland && quenby::GlobalShortcutsPortalAvailable();
+    session.m_bGlobalShortcuts = !wayland || portalShortcuts;
     const quenby::ShellServices services{
         profile, files, protector.get(), pointer, shell, textSetters, *keyboard, sleeper,
-        [wayland](std::function<void()> onPressed) -> std::unique_ptr<quenby::IGlobalShortcut> {
+        [wayland, portalShortcuts](
+            std::function<void()> onPressed) -> std::unique_ptr<quenby::IGlobalShortcut> {
+            if (portalShortcuts) {
+                if (auto shortcut = quenby::OpenPortalGlobalShortcut(onPressed)) {
+                    return shortcut;
+                }
+            }
             if (!wayland) {
                 auto shortcut = quenby::CX11GlobalShortcut::Open(std::move(onPressed));
                 if (shortcut.ok()) {

@@ -44,14 +44,14 @@ void PortalFixture::StartDesktop(unsigned impl, const std::vector<std::string>& 
           "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
           "<busconfig><type>session</type><listen>unix:dir=" +
-              m_root.string() +
-              "</listen><auth>EXTERNAL</auth><servicedir>" + (m_root / "services").string() +
+              m_root.string() + "</listen><auth>EXTERNAL</auth><servicedir>" +
+              (m_root / "services").string() +
               "</servicedir><policy context=\"default\"><allow send_destination=\"*\" "
               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
               "</busconfig>\n");
-    m_bus = std::make_unique<CChildProcess>(std::vector<std::string>{
-        "dbus-daemon", "--config-file=" + (m_root / "bus.conf").string(), "--nofork",
-        "--print-address=1"});
+    m_bus = std::make_unique<CChildProcess>(
+        std::vector<std::string>{"dbus-daemon", "--config-file=" + (m_root / "bus.conf").string(),
+                                 "--nofork", "--print-address=1"});
     std::string address;
     ASSERT_TRUE(m_bus->Started() && m_bus->ReadLine(address, 20000) && !address.empty());
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
@@ -71,8 +71,8 @@ void PortalFixture::StartDesktop(unsigned impl, const std::vector<std::string>& 
     if ((impl & PORTAL_GLOBAL_SHORTCUTS) != 0) {
         interfaces += "org.freedesktop.impl.portal.GlobalShortcuts;";
     }
-    Write(m_root / "portals/quenbytest.portal", std::string("[portal]\nDBusName=") +
-                                                    kBackendName + "\nInterfaces=" + interfaces +
+    Write(m_root / "portals/quenbytest.portal", std::string("[portal]\nDBusName=") + kBackendName +
+                                                    "\nInterfaces=" + interfaces +
                                                     "\nUseIn=quenbytest\n");
     // Set here rather than added to the child's environment: a variable the test runner already
     // has would come first there and win.
@@ -124,11 +124,10 @@ bool PortalFixture::WaitFor(const std::string& wanted, std::chrono::milliseconds
 
 bool PortalFixture::PressShortcut(const std::string& id) {
     std::string output;
-    const int status =
-        RunCommand({"gdbus", "call", "--session", "--dest", kBackendName, "--object-path",
-                    "/org/freedesktop/portal/desktop", "--method",
-                    "org.quenby.test.Control.Activate", id},
-                   &output);
+    const int status = RunCommand(
+        {"gdbus", "call", "--session", "--dest", kBackendName, "--object-path",
+         "/org/freedesktop/portal/desktop", "--method", "org.quenby.test.Control.Activate", id},
+        &output);
     return status == 0 && output.find("uint32 1") != std::string::npos;
 }
 

@@ -53,8 +53,8 @@ TEST_F(PortalGlobalShortcutTest, BindsTheCombinationAsThePreferredTrigger) {
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(shortcut->RegisterHotKey(c.m_virtualKey, c.m_modifiers)) << c.m_trigger;
-        EXPECT_EQ(Lines("bind", 1), std::vector<std::string>{std::string("bind start-stop ") +
-                                                             c.m_trigger});
+        EXPECT_EQ(Lines("bind", 1),
+                  std::vector<std::string>{std::string("bind start-stop ") + c.m_trigger});
     }
 }
 
@@ -81,8 +81,8 @@ TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
 }
 
 TEST_F(PortalGlobalShortcutTest, RefusedWithoutThePortal) {
-    for (unsigned impl : {static_cast<unsigned>(PORTAL_NONE),
-                          static_cast<unsigned>(PORTAL_REMOTE_DESKTOP)}) {
+    for (unsigned impl :
+         {static_cast<unsigned>(PORTAL_NONE), static_cast<unsigned>(PORTAL_REMOTE_DESKTOP)}) {
         SCOPED_TRACE(impl);
         TearDown();
         StartDesktop(impl);

@@ -42,8 +42,8 @@ protected:
                                               FocusedTextSetter setter = {}) {
         return std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), [keymap] { return keymap; }, [this] { ++m_beeps; },
-            std::move(setter), PortalWaits{std::chrono::milliseconds(5000),
-                                           std::chrono::milliseconds(10000)});
+            std::move(setter),
+            PortalWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000)});
     }
     // Types one message by the Unicode method, then Enter, as a run types it.
     void TypeMessage(IKeyboard& keyboard, const std::u16string& text) {
@@ -126,8 +126,8 @@ TEST_F(PortalKeyboardTest, RefusedConsentFailsClearlyAndSendsNothing) {
 }
 
 TEST_F(PortalKeyboardTest, NoPortalFailsClearly) {
-    for (unsigned impl : {static_cast<unsigned>(PORTAL_NONE),
-                          static_cast<unsigned>(PORTAL_GLOBAL_SHORTCUTS)}) {
+    for (unsigned impl :
+         {static_cast<unsigned>(PORTAL_NONE), static_cast<unsigned>(PORTAL_GLOBAL_SHORTCUTS)}) {
         SCOPED_TRACE(impl);
         TearDown();
         StartDesktop(impl);
@@ -160,8 +160,11 @@ TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
     } cases[] = {
         {u"Cafe!", true, {}, {"0x43", "0x61", "0x66", "0x65", "0x21", "0xff0d"}, 0},
         {u"Caf\u00e9", true, {u"Caf\u00e9"}, {"0xff0d"}, 0},
-        {u"Caf\u00e9 \u0436", false, {u"Caf\u00e9 \u0436"}, {"0x43", "0x61", "0x66", "0x20",
-                                                               "0xff0d"}, 2},
+        {u"Caf\u00e9 \u0436",
+         false,
+         {u"Caf\u00e9 \u0436"},
+         {"0x43", "0x61", "0x66", "0x20", "0xff0d"},
+         2},
     };
     for (const auto& c : cases) {
         std::vector<std::u16string> offered;
@@ -190,7 +193,7 @@ TEST_F(PortalKeyboardTest, LayoutMethodSendsTheLayoutsKeycodes) {
     typer.TypeText(u"A\u00e9");
     // Evdev codes under the US layout: Left Shift 42, A 30; é is not on it and beeps.
     EXPECT_EQ(Keys(4), (std::vector<std::string>{"keycode 42 down", "keycode 30 down",
-                                                         "keycode 30 up", "keycode 42 up"}));
+                                                 "keycode 30 up", "keycode 42 up"}));
     EXPECT_EQ(m_beeps.load(), 1);
 }
 
