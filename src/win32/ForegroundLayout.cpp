@@ -10,6 +10,9 @@ constexpr BYTE kShiftBit = 1;
 constexpr BYTE kControlBit = 2;
 constexpr BYTE kAltBit = 4;
 
+constexpr std::array<BYTE, 4> kUsableShiftStates{0, kShiftBit, kControlBit | kAltBit,
+                                                 kShiftBit | kControlBit | kAltBit};
+
 std::optional<std::uint8_t> ModifiersFor(BYTE shiftState) {
     switch (shiftState) {
         case 0:
@@ -46,21 +49,43 @@ std::optional<KeyForCharacter> CForegroundLayout::FindKey(char16_t unit) {
     }
     // Line feed is typed as Return, as carriage return is, not as the layout's Ctrl+Return.
     const wchar_t character = unit == u'\n' ? L'\r' : static_cast<wchar_t>(unit);
-    const SHORT found = ::VkKeyScanExW(character, m_layout);
-    if (found == -1) {
+    std::optional<LayoutKey> key;
+    if (const SHORT found = ::VkKeyScanExW(character, m_layout); found != -1) {
+        const LayoutKey candidate{static_cast<WORD>(found & 0xFF),
+                                  static_cast<BYTE>((found >> 8) & 0xFF)};
+        if (ModifiersFor(candidate.m_shiftState) && Produces(candidate) == character) {
+            key = candidate;
+        }
+    }
+    if (!key) {
+        key = SearchAllKeys(character);
+    }
+    if (!key) {
         return std::nullopt;
     }
-    const auto virtualKey = static_cast<WORD>(found & 0xFF);
-    const auto shiftState = static_cast<BYTE>((found >> 8) & 0xFF);
-    const std::optional<std::uint8_t> modifiers = ModifiersFor(shiftState);
-    if (!modifiers || IsDeadKey(virtualKey, shiftState)) {
-        return std::nullopt;
-    }
-    const UINT scan = ::MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_VSC, m_layout);
+    const UINT scan = ::MapVirtualKeyExW(key->m_virtualKey, MAPVK_VK_TO_VSC, m_layout);
     if (scan == 0) {
         return std::nullopt;
     }
-    return KeyForCharacter{MakeKeyCode(virtualKey, static_cast<WORD>(scan)), *modifiers};
+    return KeyForCharacter{MakeKeyCode(key->m_virtualKey, static_cast<WORD>(scan)),
+                           *ModifiersFor(key->m_shiftState)};
+}
+
+std::optional<CForegroundLayout::LayoutKey> CForegroundLayout::SearchAllKeys(wchar_t character) {
+    if (!m_bSearched) {
+        m_bSearched = true;
+        // Fewer modifiers first, so the plainest way to type a character wins.
+        for (BYTE shiftState : kUsableShiftStates) {
+            for (UINT virtualKey = 1; virtualKey < 0xFF; ++virtualKey) {
+                const LayoutKey key{static_cast<WORD>(virtualKey), shiftState};
+                if (const std::optional<wchar_t> produced = Produces(key)) {
+                    m_allKeys.emplace(*produced, key);
+                }
+            }
+        }
+    }
+    const auto it = m_allKeys.find(character);
+    return it == m_allKeys.end() ? std::nullopt : std::optional<LayoutKey>(it->second);
 }
 
 KeyCode CForegroundLayout::ModifierKey(EKeyModifier modifier) {
@@ -74,21 +99,24 @@ KeyCode CForegroundLayout::ModifierKey(EKeyModifier modifier) {
     return MakeKeyCode(virtualKey, static_cast<WORD>(scan));
 }
 
-bool CForegroundLayout::IsDeadKey(WORD virtualKey, BYTE shiftState) const {
+std::optional<wchar_t> CForegroundLayout::Produces(LayoutKey key) const {
     std::array<BYTE, 256> keys{};
-    if ((shiftState & kShiftBit) != 0) {
+    if ((key.m_shiftState & kShiftBit) != 0) {
         keys[VK_SHIFT] = keys[VK_LSHIFT] = 0x80;
     }
-    if ((shiftState & kControlBit) != 0) {
+    if ((key.m_shiftState & kControlBit) != 0) {
         keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
     }
-    if ((shiftState & kAltBit) != 0) {
+    if ((key.m_shiftState & kAltBit) != 0) {
         keys[VK_MENU] = keys[VK_LMENU] = 0x80;
     }
-    const UINT scan = ::MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_VSC, m_layout);
+    const UINT scan = ::MapVirtualKeyExW(key.m_virtualKey, MAPVK_VK_TO_VSC, m_layout);
+    if (scan == 0) {
+        return std::nullopt;
+    }
     std::array<wchar_t, 8> out{};
     // Flag 4: leave the thread's keyboard state (its pending dead key) as it was.
-    const int result = ::ToUnicodeEx(virtualKey, scan, keys.data(), out.data(),
+    const int result = ::ToUnicodeEx(key.m_virtualKey, scan, keys.data(), out.data(),
                                      static_cast<int>(out.size()), 4, m_layout);
     if (result < 0) {
         // Systems that ignore the flag keep the dead key pending: a space takes it out again.
@@ -97,7 +125,10 @@ bool CForegroundLayout::IsDeadKey(WORD virtualKey, BYTE shiftState) const {
         ::ToUnicodeEx(VK_SPACE, space, none.data(), out.data(), static_cast<int>(out.size()), 0,
                       m_layout);
     }
-    return result < 0;
+    if (result != 1) {
+        return std::nullopt;
+    }
+    return out[0];
 }
 
 }  // namespace quenby

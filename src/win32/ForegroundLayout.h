@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <unordered_map>
 
 #include "platform/KeyboardOutput.h"
 
@@ -21,7 +23,10 @@ constexpr WORD ScanCodeOf(KeyCode key) {
 }
 
 // The keys of one Windows keyboard layout (an HKL), looked up with VkKeyScanExW and
-// MapVirtualKeyExW. A character reached with Shift holds Left Shift; one reached with AltGr
+// MapVirtualKeyExW, each answer checked with ToUnicodeEx: what it says is what the key types.
+// Where VkKeyScanExW has no answer or a wrong one (Wine answers from the first X key with the
+// character, and misses Shift+9 for "(" because the keypad's parenthesis comes first), every key
+// of the layout is tried. A character reached with Shift holds Left Shift; one reached with AltGr
 // holds Left Ctrl and Left Alt, which Windows treats as AltGr. Characters that need other
 // modifier combinations (Ctrl alone gives control codes, not text), and characters whose key is a
 // dead key (it would type nothing until the next key, and then perhaps a composed character),
@@ -41,9 +46,19 @@ public:
     HKL Handle() const { return m_layout; }
 
 private:
-    bool IsDeadKey(WORD virtualKey, BYTE shiftState) const;
+    struct LayoutKey {
+        WORD m_virtualKey = 0;
+        BYTE m_shiftState = 0;  // VkKeyScanExW's bits: 1 Shift, 2 Ctrl, 4 Alt
+    };
+
+    // The one character the key types in that shift state; nothing for none, several or a dead key.
+    std::optional<wchar_t> Produces(LayoutKey key) const;
+    // Every key and usable shift state, for the characters VkKeyScanExW does not find.
+    std::optional<LayoutKey> SearchAllKeys(wchar_t character);
 
     HKL m_layout;
+    std::unordered_map<wchar_t, LayoutKey> m_allKeys;  // filled at the first search
+    bool m_bSearched = false;
 };
 
 }  // namespace quenby
