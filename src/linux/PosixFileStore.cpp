@@ -1,6 +1,8 @@
 #include "linux/PosixFileStore.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,20 +87,85 @@ std::filesystem::path ResolveTarget(const std::filesystem::path& path) {
     return path;
 }
 
+constexpr char kSuffixLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kSuffixLength = 8;
+
+// The part of a temporary file's name that comes from its target: short enough for any name.
+std::string TemporaryBase(const std::filesystem::path& target) {
+    std::string base = target.filename().string();
+    if (base.size() > 200) {
+        base.resize(200);
+    }
+    return "." + base + ".";
+}
+
+// True for ".NAME.xxxxxxxx.tmp", the name of a temporary file of this target.
+bool IsTemporaryOf(std::string_view entry, std::string_view base) {
+    constexpr std::string_view kTmp = ".tmp";
+    if (entry.size() != base.size() + kSuffixLength + kTmp.size() || !entry.starts_with(base) ||
+        !entry.ends_with(kTmp)) {
+        return false;
+    }
+    const std::string_view suffix = entry.substr(base.size(), kSuffixLength);
+    return suffix.find_first_not_of(kSuffixLetters) == std::string_view::npos;
+}
+
+// Removes the temporary files of `target` that no save holds locked: a save killed midway left
+// them, and they would otherwise stay beside the data file for good.
+void RemoveLeftovers(const std::filesystem::path& target) {
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::string base = TemporaryBase(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTemporaryOf(entry->d_name, base)) {
+            continue;
+        }
+        const std::filesystem::path leftover = folder / entry->d_name;
+        const int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(leftover.c_str());
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// True when `path` still names the file open as `fd`.
+bool StillNames(int fd, const std::filesystem::path& path) {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 std::string RandomSuffix() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device source;
     std::string suffix;
-    for (int i = 0; i < 8; ++i) {
-        suffix.push_back(kLetters[source() % (sizeof kLetters - 1)]);
+    for (std::size_t i = 0; i < kSuffixLength; ++i) {
+        suffix.push_back(kSuffixLetters[source() % (sizeof kSuffixLetters - 1)]);
     }
     return suffix;
 }
 
 }  // namespace
 
+bool CPosixFileStore::Exists(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
 Expected<std::vector<std::uint8_t>> CPosixFileStore::ReadWholeFile(
     const std::filesystem::path& path) {
+    RemoveLeftovers(ResolveTarget(path));
     // Non-blocking, so that naming a FIFO cannot hang the program before the type check.
     CFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid()) {
@@ -153,20 +220,22 @@ Status CPosixFileStore::ReplaceFileAtomically(const std::filesystem::path& path,
         return WriteFailure(path, u"it is a folder, not a file.");
     }
 
-    // Beside the target, so the rename stays on one file system; short enough for any name.
-    std::string base = target.filename().string();
-    if (base.size() > 200) {
-        base.resize(200);
-    }
+    RemoveLeftovers(target);
+    // Beside the target, so the rename stays on one file system.
+    const std::string base = TemporaryBase(target);
     std::filesystem::path temporary;
     int fdValue = -1;
     for (int attempt = 0; attempt < 100 && fdValue < 0; ++attempt) {
-        std::string name = ".";
-        name.append(base).append(".").append(RandomSuffix()).append(".tmp");
-        temporary = folder / name;
+        temporary = folder / (base + RandomSuffix() + ".tmp");
         fdValue = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fdValue < 0 && errno != EEXIST) {
             return WriteFailure(path, ErrnoText(errno));
+        }
+        // Locked while written, so another save's clean-up leaves it alone. That clean-up may
+        // have taken it between the open and the lock: then start again with another name.
+        if (fdValue >= 0 && (::flock(fdValue, LOCK_EX) != 0 || !StillNames(fdValue, temporary))) {
+            ::close(fdValue);
+            fdValue = -1;
         }
     }
     if (fdValue < 0) {

@@ -52,6 +52,18 @@ CDlgAutoTextMessage::CDlgAutoTextMessage(CMessageEditorPresenter& presenter, QWi
 
     const MessageEditorFields fields = m_presenter.OnInitDialog();
     m_pText->setText(ToQString(fields.m_strText));
+    m_strShownText = m_pText->text();
+    // textEdited comes from the user only (typing, pasting), never from setText.
+    connect(m_pText, &QLineEdit::textEdited, this, [this](const QString& edited) {
+        const QString text =
+            ToQString(CMessageEditorPresenter::OnTextEdited(ToU16(m_strShownText), ToU16(edited)));
+        if (text != edited) {
+            const int cursor = m_pText->cursorPosition();
+            m_pText->setText(text);
+            m_pText->setCursorPosition(cursor - static_cast<int>(edited.size() - text.size()));
+        }
+        m_strShownText = text;
+    });
     m_pSeconds->setText(ToQString(fields.m_strSeconds));
     m_pMilliSeconds->setText(ToQString(fields.m_strMilliSeconds));
     m_pCharDelayMin->setText(ToQString(fields.m_strCharDelayMin));

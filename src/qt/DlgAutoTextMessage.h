@@ -38,6 +38,7 @@ private:
     QLineEdit* Field(EEditorField field) const;
 
     CMessageEditorPresenter& m_presenter;
+    QString m_strShownText;  // the text field before the user's latest edit
     std::unique_ptr<CDialogLayout> m_layout;
 };
 

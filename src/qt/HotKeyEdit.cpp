@@ -130,7 +130,11 @@ void CHotKeyEdit::keyPressEvent(QKeyEvent* event) {
         SetHotKey({});
         return;
     }
-    const std::uint16_t virtualKey = VirtualKeyOf(key, (modifiers & Qt::KeypadModifier) != 0);
+    // Qt's key is the character typed ('&', a Cyrillic letter): the key itself is in the native
+    // key code, when the platform gives one (the offscreen platform does not).
+    const std::uint16_t virtualKey = m_pKeys != nullptr && event->nativeScanCode() != 0
+                                         ? m_pKeys->VirtualKeyOfNativeKey(event->nativeScanCode())
+                                         : VirtualKeyOf(key, (modifiers & Qt::KeypadModifier) != 0);
     if (virtualKey == 0) {
         return;  // a modifier alone, or a key no shortcut can use
     }

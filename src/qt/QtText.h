@@ -18,6 +18,16 @@ inline std::u16string ToU16(const QString& text) {
                           static_cast<std::size_t>(text.size()));
 }
 
+// A message box whose Ctrl+C copies its caption, text and buttons to the clipboard, as the
+// texts of some boxes promise.
+class CMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
 // A message box owned by `parent` with the application title as caption.
 EMessageResult ShowMessageBox(QWidget* parent, std::u16string_view text, EMessageIcon icon,
                               EMessageButtons buttons);

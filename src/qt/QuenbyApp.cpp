@@ -31,6 +31,7 @@ CQuenbyApp::CQuenbyApp(const ShellServices& services)
                            *m_timers, services.m_pointer, *m_shortcut, services.m_shell, *m_typist,
                            services.m_textSetters, g_bTypingRunActive});
     m_dlgMain->SetController(m_controller.get());
+    m_dlgMain->m_pHotKey->SetShortcutKeys(services.m_shortcutKeys);
 }
 
 CQuenbyApp::~CQuenbyApp() {
@@ -44,8 +45,9 @@ CQuenbyApp::~CQuenbyApp() {
 
 void CQuenbyApp::InitInstance(const std::filesystem::path::string_type& commandLine) {
     m_dlgMain->AddTrayIcon();
-    m_dlgMain->show();
+    // Shown once its placement is applied, so that it does not appear in one place and jump.
     m_controller->OnInitDialog(commandLine);
+    m_dlgMain->show();
 }
 
 }  // namespace quenby

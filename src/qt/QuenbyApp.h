@@ -20,6 +20,7 @@ class IKeyboard;
 class IPointer;
 class IProfileStore;
 class IShellActions;
+class IShortcutKeys;
 class ISleeper;
 class ITextSetterFactory;
 
@@ -35,6 +36,8 @@ struct ShellServices {
     ISleeper& m_sleeper;
     // Makes the global shortcut; `onPressed` may be called on any thread.
     std::function<std::unique_ptr<IGlobalShortcut>(std::function<void()> onPressed)> m_makeShortcut;
+    // Names the keys pressed in the shortcut field; none: by the character Qt reports.
+    IShortcutKeys* m_shortcutKeys = nullptr;
 };
 
 // The application: owns the main window, the controller and the services' Qt side, for the

@@ -138,9 +138,8 @@ QMenu* CQuenbyDlg::BuildMenu(const MenuItem* items, std::size_t count, bool with
 }
 
 void CQuenbyDlg::AddTrayIcon() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return;  // hiding then minimises instead
-    }
+    // Shown even while no notification area runs: Qt docks the icon in one that starts later
+    // (a panel that starts after us, or one that restarts). Hiding looks at the area each time.
     m_tray = std::make_unique<QSystemTrayIcon>(m_idleIcon);
     m_tray->setToolTip(ToQString(kAppTitle));
     m_tray->setContextMenu(m_pTrayMenu);
@@ -167,11 +166,10 @@ EMessageResult CQuenbyDlg::ShowMessage(std::u16string_view text, EMessageIcon ic
 }
 
 bool CQuenbyDlg::ShowSuppressibleNotice(std::u16string_view text) {
-    QMessageBox box(this);
+    CMessageBox box(this);
     box.setWindowTitle(ToQString(kAppTitle));
     box.setIcon(QMessageBox::Information);
     box.setText(ToQString(text));
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     auto* check = new QCheckBox(tr("Do not show this message again"));
     box.setCheckBox(check);
     RunDialog(box);
@@ -184,6 +182,8 @@ std::optional<std::filesystem::path> CQuenbyDlg::ChooseFile(EFileDialog kind) {
         case EFileDialog::SaveDataFile:
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setNameFilter(tr("Quenby Unencrypted Data Files (*.quenbydata)"));
+            // No default suffix: a desktop's native dialog would check the name as typed and
+            // Qt add the suffix afterwards. The controller adds it and asks about that file.
             break;
         case EFileDialog::LoadDataFile:
             dialog.setFileMode(QFileDialog::ExistingFile);
@@ -251,6 +251,10 @@ void CQuenbyDlg::SetColumnWidth(int column, int width) {
     m_pList->setColumnWidth(column, width);
 }
 
+int CQuenbyDlg::FitDefaultColumnWidth(int column, int defaultWidth) {
+    return std::max(defaultWidth, m_pList->horizontalHeader()->sectionSizeHint(column));
+}
+
 std::u16string CQuenbyDlg::GetCountText() {
     return ToU16(m_pCount->text());
 }
@@ -290,7 +294,7 @@ bool CQuenbyDlg::IsMinimized() {
 }
 
 void CQuenbyDlg::HideToTray() {
-    if (m_tray) {
+    if (m_tray && QSystemTrayIcon::isSystemTrayAvailable()) {
         showMinimized();
         hide();
     } else {

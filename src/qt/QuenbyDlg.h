@@ -49,6 +49,7 @@ public:
     void ClearSelection() override;
     int GetColumnWidth(int column) override;
     void SetColumnWidth(int column, int width) override;
+    int FitDefaultColumnWidth(int column, int defaultWidth) override;
     std::u16string GetCountText() override;
     void SetCountText(std::u16string_view text) override;
     bool GetRandomOrderCheck() override;

@@ -17,6 +17,7 @@
 #include "linux/x11/X11GlobalShortcut.h"
 #include "linux/x11/X11Keyboard.h"
 #include "linux/x11/X11Pointer.h"
+#include "linux/x11/X11ShortcutKeys.h"
 #include "qt/QuenbyApp.h"
 
 namespace {
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     quenby::CAtspiTextSetterFactory textSetters;
     quenby::CX11Keyboard keyboard;
     quenby::CThreadSleeper sleeper;
+    quenby::CX11ShortcutKeys shortcutKeys;
     const quenby::ShellServices services{
         profile,
         files,
@@ -80,7 +82,8 @@ int main(int argc, char** argv) {
                 return std::move(shortcut).value();
             }
             return std::make_unique<CNoGlobalShortcut>();
-        }};
+        },
+        &shortcutKeys};
 
     // The whole command line is one data file path, blanks and all.
     std::string commandLine;

@@ -96,6 +96,10 @@ std::wstring CWin32FileStore::LongPath(const std::filesystem::path& path) {
     return L"\\\\?\\" + text;
 }
 
+bool CWin32FileStore::Exists(const std::filesystem::path& path) {
+    return ::GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 Expected<std::vector<std::uint8_t>> CWin32FileStore::ReadWholeFile(
     const std::filesystem::path& path) {
     const std::wstring name = LongPath(path);

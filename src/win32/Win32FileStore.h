@@ -14,6 +14,7 @@ namespace quenby {
 class CWin32FileStore final : public IFileStore {
 public:
     Expected<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) override;
+    bool Exists(const std::filesystem::path& path) override;
     Status ReplaceFileAtomically(const std::filesystem::path& path,
                                  std::span<const std::uint8_t> content) override;
 

@@ -331,5 +331,14 @@ TEST_F(EndToEndTest, ClosingWithUnsavedChangesAsksFirst) {
     EXPECT_FALSE(std::filesystem::exists(m_home / ".local/share/Holvane"));
 }
 
+TEST_F(EndToEndTest, ANotificationAreaThatStartsLaterGetsTheIcon) {
+    StartQuenby({}, "Untitled - Quenby by Holvane");
+    test::CChildProcess tray({QUENBY_TEST_TRAY});
+    ASSERT_TRUE(tray.WaitForLine("ready", 10000));
+    std::string line;
+    ASSERT_TRUE(tray.ReadLine(line, 20000)) << "the icon never asked to be docked";
+    EXPECT_EQ(line.rfind("dock 0x", 0), 0u) << line;
+}
+
 }  // namespace
 }  // namespace quenby

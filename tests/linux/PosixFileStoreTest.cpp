@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +56,44 @@ TEST_F(PosixFileStoreTest, KeepsPermissionsAndLinks) {
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_F(PosixFileStoreTest, LeftoversOfKilledSavesGoAtTheNextSaveOrLoadButNotThoseInUse) {
+    const std::filesystem::path file = m_home / "list.quenbydata";
+    ASSERT_TRUE(m_store.ReplaceFileAtomically(file, Content("a")).ok());
+    const std::filesystem::path killed = m_home / ".list.quenbydata.k1ll3d00.tmp";
+    const std::filesystem::path inUse = m_home / ".list.quenbydata.busy0000.tmp";
+    const std::vector<std::filesystem::path> others = {
+        m_home / ".other.quenbydata.k1ll3d00.tmp",  // another file's: its own save cleans it
+        m_home / ".list.quenbydata.notours.tmp",    // not a name a save makes
+        m_home / ".list.quenbydata.k1ll3d00.tmp~",
+    };
+    for (const auto& path : others) {
+        WriteBytes(path, "x");
+    }
+    // Another save still writing holds its file locked.
+    WriteBytes(inUse, "x");
+    const int held = ::open(inUse.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    for (const bool save : {true, false}) {
+        WriteBytes(killed, "half a list");
+        if (save) {
+            ASSERT_TRUE(m_store.ReplaceFileAtomically(file, Content("b")).ok());
+        } else {
+            ASSERT_TRUE(m_store.ReadWholeFile(file).ok());
+        }
+        EXPECT_FALSE(std::filesystem::exists(killed)) << (save ? "save" : "load");
+        EXPECT_TRUE(std::filesystem::exists(inUse)) << (save ? "save" : "load");
+        for (const auto& path : others) {
+            EXPECT_TRUE(std::filesystem::exists(path)) << path;
+        }
+    }
+    ::close(held);
+    EXPECT_TRUE(m_store.Exists(file));
+    EXPECT_TRUE(m_store.Exists(m_home));
+    EXPECT_FALSE(m_store.Exists(m_home / "list"));
 }
 
 TEST_F(PosixFileStoreTest, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {

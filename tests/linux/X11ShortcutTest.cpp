@@ -8,6 +8,8 @@
 #include "linux/x11/VirtualKeys.h"
 #include "linux/x11/X11GlobalShortcut.h"
 #include "linux/x11/X11Pointer.h"
+#include "linux/x11/X11ShortcutKeys.h"
+#include "linux/x11/XcbXkb.h"
 #include "support/XDisplayFixture.h"
 
 namespace quenby {
@@ -60,8 +62,102 @@ protected:
         return shortcut.ok() ? std::move(shortcut).value() : nullptr;
     }
 
+    // Sets the layouts and locks the keyboard on group `group` of them, as a user's switch does.
+    void SetLayoutAndGroup(const std::string& layouts, std::uint8_t group) {
+        SetLayout(layouts);
+        Expected<std::unique_ptr<CXcbConnection>> conn = CXcbConnection::Open();
+        ASSERT_TRUE(conn.ok());
+        xcb_xkb_latch_lock_state(conn.value()->Get(), XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0,
+                                 0);
+        conn.value()->Sync();
+    }
+
+    // Presses the physical key with Ctrl and Shift held, through XTest, by keycode.
+    static void PressWithCtrlShift(xcb_keycode_t key) {
+        const xcb_keycode_t control = 37, shift = 50;  // left Ctrl and Shift in every evdev keymap
+        xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+        for (const xcb_keycode_t down : {control, shift, key}) {
+            xcb_test_fake_input(conn, XCB_KEY_PRESS, down, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        }
+        for (const xcb_keycode_t up : {key, shift, control}) {
+            xcb_test_fake_input(conn, XCB_KEY_RELEASE, up, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        }
+        std::free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+        xcb_disconnect(conn);
+    }
+
     PressCounter m_counter;
 };
+
+// A physical key, in one group of a set of layouts, and the virtual-key code it has there.
+struct PlacedKey {
+    const char* m_layouts;
+    std::uint8_t m_group;
+    xcb_keycode_t m_key;
+    std::uint16_t m_virtualKey;
+};
+
+TEST_F(X11ShortcutTest, AKeyIsCapturedByItsPlaceUnderEveryLayout) {
+    const PlacedKey cases[] = {
+        {"us", 0, 38, 'A'},    {"us", 0, 10, '1'},
+        {"us", 0, 59, 0xBC},                         // comma
+        {"us", 0, 71, 0x74},                         // F5
+        {"us", 0, 50, 0},                            // Shift alone is no shortcut key
+        {"de", 0, 29, 'Z'},                          // the letters it types, Y and Z swapped
+        {"de", 0, 52, 'Y'},    {"de", 0, 20, 0xBD},  // ß, where a US keyboard has minus
+        {"fr", 0, 24, 'A'},    {"fr", 0, 38, 'Q'},
+        {"fr", 0, 10, '1'},  // 1/& types its digit with Shift
+        {"fr", 0, 16, '7'},    {"fr", 0, 47, 'M'},
+        {"fr", 0, 58, 0xBA},  // the comma key, at US M: the code of the place M went to
+        {"fr", 0, 59, 0xBC},   {"ru", 0, 38, 'A'},   // ф: the US letter of its place
+        {"ru", 0, 10, '1'},    {"ru", 0, 60, 0xBE},  // ю, where a US keyboard has period
+        {"ru", 0, 61, 0xBF},  // the key typing the period, where a US keyboard has slash
+        {"ru,us", 0, 38, 'A'}, {"ru,us", 1, 38, 'A'},
+        {"us,ru", 1, 24, 'Q'},
+    };
+    for (const PlacedKey& c : cases) {
+        SetLayoutAndGroup(c.m_layouts, c.m_group);
+        CX11ShortcutKeys keys;
+        EXPECT_EQ(keys.VirtualKeyOfNativeKey(c.m_key), c.m_virtualKey)
+            << c.m_layouts << " group " << int{c.m_group} << " key " << int{c.m_key};
+        // And the code leads back to the same key, as registering it will look it up.
+        Expected<std::unique_ptr<CXcbConnection>> conn = CXcbConnection::Open();
+        ASSERT_TRUE(conn.ok());
+        Expected<std::unique_ptr<CXkbSnapshot>> now = CXkbSnapshot::Take(*conn.value());
+        ASSERT_TRUE(now.ok());
+        if (c.m_virtualKey != 0) {
+            EXPECT_EQ(CShortcutKeyMap(conn.value()->XkbContext())
+                          .KeycodeForVirtualKey(now.value()->State(), c.m_virtualKey),
+                      c.m_key)
+                << c.m_layouts << " group " << int{c.m_group} << " key " << int{c.m_key};
+        }
+    }
+}
+
+TEST_F(X11ShortcutTest, AShortcutIsGrabbedOnItsKeyInEveryGroup) {
+    auto shortcut = Open();
+    const PlacedKey cases[] = {
+        {"us", 0, 38, 'A'},    {"de", 0, 29, 'Z'},    {"fr", 0, 24, 'A'},
+        {"fr", 0, 10, '1'},    {"ru", 0, 38, 'A'},    {"ru", 0, 60, 0xBE},
+        {"ru,us", 0, 38, 'A'}, {"ru,us", 1, 38, 'A'}, {"us,ru", 1, 38, 'A'},
+    };
+    int expected = 0;
+    for (const PlacedKey& c : cases) {
+        SetLayoutAndGroup(c.m_layouts, c.m_group);
+        ASSERT_TRUE(
+            shortcut->RegisterHotKey(c.m_virtualKey, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT))
+            << c.m_layouts;
+        PressWithCtrlShift(c.m_key);
+        EXPECT_EQ(m_counter.WaitFor(++expected), expected)
+            << c.m_layouts << " group " << int{c.m_group} << " key " << int{c.m_key};
+    }
+    // Registered in one group, it still fires when the user switches to the other.
+    SetLayoutAndGroup("ru,us", 0);
+    ASSERT_TRUE(shortcut->RegisterHotKey('A', SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT));
+    SetLayoutAndGroup("ru,us", 1);
+    PressWithCtrlShift(38);
+    EXPECT_EQ(m_counter.WaitFor(++expected), expected);
+}
 
 TEST_F(X11ShortcutTest, FiresForItsCombinationWhateverTheLocks) {
     auto shortcut = Open();

@@ -1,4 +1,8 @@
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 
 #include "ShellFixture.h"
@@ -103,6 +107,21 @@ TEST_F(ShellTest, TheShortcutFieldCapturesCombinations) {
     EXPECT_EQ(edit.text(), "None");
 }
 
+TEST_F(ShellTest, TheShortcutFieldNamesTheKeyNotTheCharacter) {
+    m_shortcutKeys.m_codes = {{10, '1'}, {38, 'A'}};  // AZERTY's 1/& key, the Russian ф key
+    Start();
+    CHotKeyEdit& edit = *Window().m_pHotKey;
+    QKeyEvent ampersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::ControlModifier, 10, 0, 0, "&");
+    QApplication::sendEvent(&edit, &ampersand);
+    EXPECT_EQ(edit.HotKey(), (HotKeyCapture{'1', true, false, false, false, false}));
+    EXPECT_EQ(edit.text(), "Ctrl + 1");
+    QKeyEvent ef(QEvent::KeyPress, 0x0424, Qt::ControlModifier | Qt::ShiftModifier, 38, 0, 0,
+                 QString(QChar(0x0424)));
+    QApplication::sendEvent(&edit, &ef);
+    EXPECT_EQ(edit.HotKey(), (HotKeyCapture{'A', true, false, true, false, false}));
+    EXPECT_EQ(edit.text(), "Ctrl + Shift + A");
+}
+
 TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     Start();
     CQuenbyDlg& window = Window();
@@ -185,6 +204,89 @@ TEST_F(ShellTest, TheMenusHoldEveryCommand) {
     EXPECT_EQ(configure->text(), "Configure...");
     EXPECT_EQ(Window().m_pTrayMenu->defaultAction(), configure);
     EXPECT_TRUE(configure->font().bold());
+}
+
+TEST_F(ShellTest, ANameTypedWithoutExtensionIsAskedAboutAsTheFileReallyWritten) {
+    const QString folder = QDir::tempPath();
+    const std::filesystem::path precious = folder.toStdString() + "/list.quenbydata";
+    m_files.m_files[precious] = {0, 0, 0, 0};
+    m_profile.WriteInt("DontShowAgain", std::string(text::kPlainFileWarningId), 1);
+    Start();
+    QStringList typed{folder + "/list", folder + "/other"};
+    Window().m_onDialog = [&typed](QDialog& dialog) {
+        auto& files = dynamic_cast<QFileDialog&>(dialog);
+        auto* name = files.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(typed.takeFirst());
+        QMetaObject::invokeMethod(&files, "accept");
+    };
+    AnswerNextMessageBox(QMessageBox::No);  // do not replace list.quenbydata: choose again
+    for (QAction* action : Window().m_pMainMenu->actions()) {
+        if (action->text() == "Save...") {
+            action->trigger();
+        }
+    }
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], "list.quenbydata" + ToQString(text::kAlreadyExists));
+    EXPECT_EQ(m_files.m_files[precious], (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_TRUE(m_files.m_files.count(folder.toStdString() + "/other.quenbydata"));
+    EXPECT_TRUE(typed.isEmpty());
+}
+
+TEST_F(ShellTest, PastedLineBreaksBecomeSpacesInTheEditor) {
+    CAppSettings settings(m_profile);
+    CMessageEditorPresenter presenter(settings);
+    CDlgAutoTextMessage dialog(presenter, nullptr);
+    QTest::keyClicks(dialog.m_pText, "say ");
+    QGuiApplication::clipboard()->setText("hello\r\nworld\n");
+    dialog.m_pText->paste();
+    QTest::keyClicks(dialog.m_pText, "!");
+    EXPECT_EQ(dialog.m_pText->text(), "say hello world !");
+}
+
+TEST_F(ShellTest, CtrlCCopiesANoticeAsItsTextPromises) {
+    Start();
+    QString copied;
+    Window().m_onDialog = [&copied](QDialog& dialog) {
+        auto& box = dynamic_cast<QMessageBox&>(dialog);
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(box.button(QMessageBox::Ok), Qt::Key_C, Qt::ControlModifier);
+        copied = QGuiApplication::clipboard()->text();
+        box.button(QMessageBox::Ok)->click();
+    };
+    Window().ShowSuppressibleNotice(text::kPlainFileWarning);
+    EXPECT_TRUE(copied.contains(ToQString(text::kPlainFileWarning))) << copied.toStdString();
+    EXPECT_TRUE(copied.contains("Quenby by Holvane"));
+}
+
+TEST_F(ShellTest, TheWindowIsFirstShownWhereItWasLeftWithHeadingsThatFit) {
+    Start();
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        QHeaderView* header = Window().m_pList->horizontalHeader();
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column)) << column;
+    }
+    Window().setGeometry(QRect(Window().pos() + QPoint(40, 30), Window().size() + QSize(90, 60)));
+    const QRect left = Window().geometry();
+    Window().close();
+    Stop();
+
+    // What the window looks like when it first appears on the screen.
+    struct CFirstShow : QObject {
+        std::optional<QRect> m_shown;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show && !m_shown &&
+                dynamic_cast<CQuenbyDlg*>(watched) != nullptr) {
+                m_shown = static_cast<QWidget*>(watched)->geometry();
+            }
+            return false;
+        }
+    } firstShow;
+    QApplication::instance()->installEventFilter(&firstShow);
+    Start();
+    QApplication::instance()->removeEventFilter(&firstShow);
+    ASSERT_TRUE(firstShow.m_shown.has_value());
+    EXPECT_EQ(firstShow.m_shown->size(), left.size());
+    EXPECT_EQ(firstShow.m_shown->topLeft(), left.topLeft());
 }
 
 }  // namespace

@@ -14,9 +14,8 @@ TEST(AppSettings, AnEmptyProfileReadsAsTheDefaultsAndStaysEmpty) {
     EXPECT_EQ(settings.GetKeyInputMethod(), KEY_INPUT_LAYOUT);
     EXPECT_EQ(settings.GetCount(), 5);
     EXPECT_FALSE(settings.GetRandomOrder());
-    const std::int32_t widths[] = {50, 200, 150, 75, 75, 75, 75};
     for (int column = 0; column < COLUMN_COUNT; ++column) {
-        EXPECT_EQ(settings.GetColumnWidth(column), widths[column]) << column;
+        EXPECT_FALSE(settings.GetStoredColumnWidth(column).has_value()) << column;
     }
     EXPECT_FALSE(settings.GetPlacement(profile::Location).has_value());
     EXPECT_FALSE(settings.GetPlacement(profile::Location1).has_value());

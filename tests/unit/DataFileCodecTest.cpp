@@ -192,7 +192,6 @@ TEST(DataFileCodec, GarbledCountsAreRefusedWithoutAllocatingForThem) {
         {"negative", Bytes({0xFF, 0xFF, 0xFF, 0xFF}), u"negative number of messages"},
         {"huge", Bytes({0xFF, 0xFF, 0xFF, 0x7F}), u"says it holds 2147483647 messages"},
         {"one too many", Bytes({2, 0, 0, 0}), u"holds 2 messages"},
-        {"too few", Bytes({0, 0, 0, 0}), u"follow its last message"},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> bytes = one;
@@ -201,6 +200,20 @@ TEST(DataFileCodec, GarbledCountsAreRefusedWithoutAllocatingForThem) {
         ASSERT_FALSE(back.ok()) << c.what;
         EXPECT_NE(back.reason().find(c.reason), std::u16string::npos)
             << c.what << ": " << Utf8FromUtf16(back.reason());
+    }
+}
+
+TEST(DataFileCodec, BytesAfterTheLastRecordAreIgnored) {
+    const CMessageList list = ListOf({Item(u"Hi", 1, 5), Item(u"there")});
+    for (const EDataFileForm form : {EDataFileForm::Plain, EDataFileForm::Protected}) {
+        test::CFakeDataProtector protector;
+        std::vector<std::uint8_t> bytes = Encode(list, form, &protector);
+        for (const int extra : {0x0D, 0x0A, 0x00, 0xFF}) {
+            bytes.push_back(static_cast<std::uint8_t>(extra));
+            const Expected<CMessageList> back = DecodeDataFile(bytes, form, &protector);
+            ASSERT_TRUE(back.ok()) << Utf8FromUtf16(back.reason());
+            EXPECT_EQ(ItemsOf(back.value()), ItemsOf(list));
+        }
     }
 }
 

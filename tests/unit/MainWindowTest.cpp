@@ -64,6 +64,7 @@ TEST_F(MainWindowTest, AnUnreadableFileIsNeverMadeCurrent) {
 
     AddMessages({Fields(u"keep me")});
     m_view.m_files = {"/d/cut.quenbydata"};
+    m_view.m_answers = {EMessageResult::No};  // do not save the unsaved list first
     Controller().OnLoadDataFile();
     EXPECT_EQ(Controller().List().GetItemCount(), 1u);  // the list is untouched
     EXPECT_TRUE(Controller().DataFilePath().empty());
@@ -104,12 +105,7 @@ TEST_F(MainWindowTest, TheCloseQuestionInAllItsBranches) {
         {"no", {EMessageResult::No}, {}, true},
     };
     for (const Case& c : cases) {
-        m_view = test::CFakeMainView{};
-        m_files.m_files.clear();
-        CQuenbyController controller(MainWindowServices{m_view, m_profile, m_files, &m_protector,
-                                                        m_clock, m_pointer, m_shortcut, m_shell,
-                                                        m_syncTypist, m_textSetters, m_runActive});
-        controller.OnInitDialog({});
+        CQuenbyController& controller = Restart();
         m_view.m_editorScript = test::EditorEnters(Fields(u"unsaved"));
         controller.OnAddNew();
         m_view.m_answers = c.answers;
@@ -125,15 +121,132 @@ TEST_F(MainWindowTest, TheCloseQuestionInAllItsBranches) {
     }
 }
 
-TEST_F(MainWindowTest, NoQuestionWithADataFileOrAfterOnlyImportsAndDeleteAll) {
+TEST_F(MainWindowTest, ImportedLinesAreUnsavedChangesButAnEmptyImportOrDeleteAllIsNot) {
     Start();
+    m_files.m_files["/d/empty.txt"] = {};
     m_files.m_files["/d/lines.txt"] = {'a', '\n', 'b'};
-    m_view.m_files = {"/d/lines.txt"};
+    m_view.m_files = {"/d/empty.txt"};
     Controller().OnAppendFromSimpleTextFile();
     Controller().OnDeleteAllRecords();
+    EXPECT_FALSE(Controller().IsModified());
+    m_view.m_files = {"/d/lines.txt"};
+    Controller().OnAppendFromSimpleTextFile();
     Controller().OnClose();
-    EXPECT_TRUE(m_view.m_bDestroyed);
+    EXPECT_FALSE(m_view.m_bDestroyed);  // asked, and the fake's default answer is Cancel
+    EXPECT_EQ(m_view.MessageTexts(),
+              std::vector<std::u16string>{std::u16string(text::kAskSaveChanges)});
+}
+
+TEST_F(MainWindowTest, LoadAsksAboutUnsavedChangesFirst) {
+    struct Case {
+        const char* what;
+        std::deque<EMessageResult> answers;
+        std::deque<std::filesystem::path> files;  // the save dialog's, then the load dialog's
+        std::vector<std::u16string> list;         // the window's list afterwards
+        bool savedFirst;
+    };
+    const Case cases[] = {
+        {"cancel keeps everything",
+         {EMessageResult::Cancel},
+         {"/d/other.quenbydata"},
+         {u"unsaved"},
+         false},
+        {"yes, save dialog cancelled: nothing loaded",
+         {EMessageResult::Yes},
+         {},
+         {u"unsaved"},
+         false},
+        {"yes saves, then loads",
+         {EMessageResult::Yes},
+         {"/d/saved.quenbydata", "/d/other.quenbydata"},
+         {u"other"},
+         true},
+        {"no discards", {EMessageResult::No}, {"/d/other.quenbydata"}, {u"other"}, false},
+    };
+    for (const Case& c : cases) {
+        CQuenbyController& controller = Restart();
+        PutDataFile("/d/other.quenbydata", {Item(u"other")});
+        m_view.m_editorScript = test::EditorEnters(Fields(u"unsaved"));
+        controller.OnAddNew();
+        m_view.m_answers = c.answers;
+        m_view.m_files = c.files;
+        controller.OnCommand(ID_LOAD);
+        EXPECT_EQ(m_view.MessageTexts(),
+                  std::vector<std::u16string>{std::u16string(text::kAskSaveChanges)})
+            << c.what;
+        std::vector<std::u16string> texts;
+        for (std::size_t row = 0; row < controller.List().GetItemCount(); ++row) {
+            texts.push_back(controller.List().GetMessageText(row));
+        }
+        EXPECT_EQ(texts, c.list) << c.what;
+        EXPECT_EQ(m_files.m_files.count("/d/saved.quenbydata") != 0, c.savedFirst) << c.what;
+        if (c.savedFirst) {
+            EXPECT_EQ(FileItems("/d/saved.quenbydata").at(0).m_strText, u"unsaved");
+        }
+    }
+    // With the list in a data file there is nothing to ask.
+    m_view = test::CFakeMainView{};
+    m_view.m_files = {"/d/other.quenbydata"};
+    Controller().OnLoadDataFile();
+    m_view.m_files = {"/d/other.quenbydata"};
+    Controller().OnLoadDataFile();
     EXPECT_TRUE(m_view.m_messages.empty());
+}
+
+TEST_F(MainWindowTest, SavingNeverReplacesAFileWithoutAskingAboutThatFile) {
+    struct Case {
+        const char* what;
+        std::deque<std::filesystem::path> typed;  // names the save dialog returns, in turn
+        std::deque<EMessageResult> answers;
+        std::optional<std::filesystem::path> written;
+        std::vector<std::u16string> questions;  // the names asked about
+    };
+    const Case cases[] = {
+        {"extension added, file exists, yes",
+         {"/d/list"},
+         {EMessageResult::Yes},
+         "/d/list.quenbydata",
+         {u"list.quenbydata"}},
+        {"no, then another name",
+         {"/d/list", "/d/new"},
+         {EMessageResult::No},
+         "/d/new.quenbydata",
+         {u"list.quenbydata"}},
+        {"no, then cancel", {"/d/list"}, {EMessageResult::No}, std::nullopt, {u"list.quenbydata"}},
+        // A name with an extension is the one the dialog itself asked about.
+        {"typed with the extension", {"/d/list.quenbydata"}, {}, "/d/list.quenbydata", {}},
+        {"new name", {"/d/fresh"}, {}, "/d/fresh.quenbydata", {}},
+    };
+    for (const Case& c : cases) {
+        CQuenbyController& controller = Restart();
+        PutDataFile("/d/list.quenbydata", {Item(u"precious")});
+        const std::vector<std::uint8_t> precious = m_files.m_files["/d/list.quenbydata"];
+        m_view.m_editorScript = test::EditorEnters(Fields(u"current"));
+        controller.OnAddNew();
+        m_view.m_files = c.typed;
+        m_view.m_answers = c.answers;
+        EXPECT_EQ(controller.SaveDataFileAs(), c.written.has_value()) << c.what;
+        std::vector<std::u16string> questions;
+        for (const test::ShownMessage& m : m_view.m_messages) {
+            EXPECT_EQ(m.m_buttons, EMessageButtons::YesNo) << c.what;
+            questions.push_back(m.m_strText.substr(0, m.m_strText.find(u' ')));
+        }
+        EXPECT_EQ(questions, c.questions) << c.what;
+        EXPECT_EQ(controller.DataFilePath(), c.written.value_or("")) << c.what;
+        if (c.written != "/d/list.quenbydata") {
+            EXPECT_EQ(m_files.m_files["/d/list.quenbydata"], precious) << c.what;
+        }
+        if (c.written) {
+            EXPECT_EQ(FileItems(*c.written).at(0).m_strText, u"current") << c.what;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ColumnsTakeStoredWidthsOrDefaultsFittedToTheirHeadings) {
+    m_profile.WriteInt("Settings", "Column1", 33);
+    m_view.m_iHeadingWidth = 90;  // wider than the 75 of the narrow columns' default
+    Start();
+    EXPECT_EQ(m_view.m_columnWidths, (std::array<int, 7>{90, 33, 150, 90, 90, 90, 90}));
 }
 
 TEST_F(MainWindowTest, AFailedWriteKeepsTheWindowOpenUntilTheListIsSafe) {
@@ -294,7 +407,7 @@ TEST_F(MainWindowTest, ImportsAppendWithTheStoredDefaultsAndFixedPauses) {
     m_view.m_files = {"/d/w.txt"};
     Controller().OnCommand(ID_APPEND_UNICODE_TEXT);
     ASSERT_EQ(Controller().List().GetItemCount(), 5u);
-    EXPECT_EQ(Controller().List().GetMessageItem(4), Item(u"\uFEFFx", 2, 250, true, false, 20, 60));
+    EXPECT_EQ(Controller().List().GetMessageItem(4), Item(u"x", 2, 250, true, false, 20, 60));
     m_view.m_files = {"/d/missing.txt"};
     Controller().OnAppendFromSimpleTextFile();
     EXPECT_EQ(Controller().List().GetItemCount(), 5u);

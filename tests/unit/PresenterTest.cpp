@@ -104,6 +104,26 @@ protected:
     test::CFakePointer m_pointer;
 };
 
+TEST(MessageEditorText, PastedLineBreaksBecomeSpacesAndNothingElseChanges) {
+    const struct {
+        const char16_t* before;
+        const char16_t* after;
+        const char16_t* shown;
+    } cases[] = {
+        {u"", u"one\r\ntwo\nthree\rfour", u"one two three four"},
+        {u"ab", u"a\n\nb", u"a  b"},  // two breaks, two spaces: nothing is cut
+        {u"say !", u"say hi\r\nthere!", u"say hi there!"},  // pasted in the middle
+        {u"abc", u"abcd", u"abcd"},                         // typing
+        {u"abc", u"ac", u"ac"},                             // deleting
+        // A break already in the text (from an encrypted file) stays until it is edited itself.
+        {u"x\ny", u"x\nyz", u"x\nyz"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CMessageEditorPresenter::OnTextEdited(c.before, c.after), c.shown)
+            << Utf8FromUtf16(c.after);
+    }
+}
+
 TEST_F(SettingsDialogTest, ShowsTheStoredValuesAndTheDefaults) {
     CSettingsPresenter dialog(m_settings, m_textSetters, m_pointer);
     EXPECT_EQ(dialog.Caption(), u"Settings - Quenby by Holvane");

@@ -48,22 +48,43 @@ TEST(TextImport, LineRulesOfBothReaders) {
     }
 }
 
-TEST(TextImport, SimpleReaderMapsEachByteToTheSameCodePointAndStopsAt1A) {
-    EXPECT_EQ(ReadSimpleTextLines(Bytes({0xE9, 0x80, 0xFF})), (Lines{u"\u00e9\u0080\u00ff"}));
-    EXPECT_EQ(ReadSimpleTextLines(Bytes({'a', 0x0A, 'b', 0x1A, 'c', 0x0A, 'd'})),
-              (Lines{u"a", u"b"}));
-    EXPECT_EQ(ReadSimpleTextLines(Bytes({0x1A, 'a'})), Lines{});
-    // A UTF-8 byte-order mark is three characters like any other bytes.
-    EXPECT_EQ(ReadSimpleTextLines(Bytes({0xEF, 0xBB, 0xBF, 'a'})), (Lines{u"\u00ef\u00bb\u00bfa"}));
-}
-
-TEST(TextImport, UnicodeReaderKeepsTheByteOrderMarkAndIgnoresAFinalOddByte) {
-    EXPECT_EQ(ReadUnicodeTextLines(Bytes({0xFF, 0xFE, 'a', 0, 0x0A, 0, 'b', 0})),
-              (Lines{u"\uFEFFa", u"b"}));
-    EXPECT_EQ(ReadUnicodeTextLines(Bytes({'a', 0, 0x0A, 0, 'b'})), (Lines{u"a"}));
-    EXPECT_EQ(ReadUnicodeTextLines(Bytes({'a'})), Lines{});
-    EXPECT_EQ(ReadUnicodeTextLines(Bytes({0x2D, 0x4E, 0x3D, 0xD8, 0x00, 0xDE})),
-              (Lines{u"\u4e2d\U0001F600"}));
+TEST(TextImport, EncodingsAndByteOrderMarks) {
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        Lines simple;
+        Lines unicode;
+    } cases[] = {
+        {"UTF-8 line",
+         Bytes({'c', 'a', 'f', 0xC3, 0xA9, 0x0A, 0xF0, 0x9F, 0x98, 0x80}),
+         {u"caf\u00e9", u"\U0001F600"},
+         {}},
+        // Only the line that is not UTF-8 is read byte by byte: nothing is lost either way.
+        {"one 8-bit line among UTF-8",
+         Bytes({0xE9, 't', 0xE9, 0x0A, 0xC3, 0xA9}),
+         {u"\u00e9t\u00e9", u"\u00e9"},
+         {}},
+        {"overlong and surrogate forms are not UTF-8",
+         Bytes({0xC0, 0xAF, 0x0A, 0xED, 0xA0, 0x80}),
+         {u"\u00c0\u00af", u"\u00ed\u00a0\u0080"},
+         {}},
+        {"cut sequence", Bytes({'a', 0xE2, 0x82}), {u"a\u00e2\u0082"}, {}},
+        {"0x1A ends the file", Bytes({'a', 0x0A, 'b', 0x1A, 'c', 0x0A, 'd'}), {u"a", u"b"}, {}},
+        {"UTF-8 mark dropped", Bytes({0xEF, 0xBB, 0xBF, 'a'}), {u"a"}, {}},
+        {"UTF-16 mark: UTF-16 in both",
+         Bytes({0xFF, 0xFE, 'a', 0, 0x0A, 0, 0x3D, 0xD8, 0x00, 0xDE}),
+         {u"a", u"\U0001F600"},
+         {u"a", u"\U0001F600"}},
+        {"final odd byte ignored", Bytes({'a', 0, 0x0A, 0, 'b'}), {}, {u"a"}},
+    };
+    for (const auto& c : cases) {
+        if (!c.simple.empty()) {
+            EXPECT_EQ(ReadSimpleTextLines(c.bytes), c.simple) << c.what;
+        }
+        if (!c.unicode.empty()) {
+            EXPECT_EQ(ReadUnicodeTextLines(c.bytes), c.unicode) << c.what;
+        }
+    }
 }
 
 }  // namespace

@@ -135,6 +135,10 @@ TEST_F(TextTyperTest, AControlThatTakesNoTextGetsTheMessageTyped) {
     m_textSetters.m_screen.m_settable[{10, 20}] = false;
     EXPECT_EQ(Type(u"a", kUnicode), "U+0061v U+0061^");
     m_keyboard.m_record = {};
+    m_textSetters.m_screen.m_settable[{10, 20}] = true;
+    m_textSetters.m_screen.m_bRefuseSets = true;  // passes the probe, refuses the text
+    EXPECT_EQ(Type(u"c", kUnicode), "U+0063v U+0063^");
+    m_keyboard.m_record = {};
     m_textSetters.m_screen.m_bRefuseConnection = true;  // no accessibility bus
     EXPECT_EQ(Type(u"b", kUnicode), "U+0062v U+0062^");
 }

@@ -1,5 +1,7 @@
 #include "app/AppSettings.h"
 
+#include <climits>
+
 #include "platform/ProfileStore.h"
 
 namespace quenby {
@@ -56,8 +58,16 @@ void CAppSettings::SetRandomOrder(bool value) {
     WriteSettingInt(profile::RandomOrder.m_strName, value ? 1 : 0);
 }
 
-std::int32_t CAppSettings::GetColumnWidth(int column) const {
-    return ReadSettingInt(profile::ColumnWidths.at(static_cast<std::size_t>(column)));
+std::optional<std::int32_t> CAppSettings::GetStoredColumnWidth(int column) const {
+    const std::string_view name =
+        profile::ColumnWidths.at(static_cast<std::size_t>(column)).m_strName;
+    // The store answers with the caller's default when a value is absent: a value that is both
+    // defaults at once cannot have been stored.
+    const std::int32_t low = m_store.GetInt(kProfileSection, name, INT32_MIN);
+    if (low != INT32_MIN || m_store.GetInt(kProfileSection, name, INT32_MAX) == INT32_MIN) {
+        return low;
+    }
+    return std::nullopt;
 }
 
 void CAppSettings::SetColumnWidth(int column, std::int32_t width) {

@@ -43,7 +43,8 @@ public:
     void SetCount(std::int32_t value);
     bool GetRandomOrder() const;
     void SetRandomOrder(bool value);
-    std::int32_t GetColumnWidth(int column) const;
+    // The width the user left a column at; nothing while none was stored.
+    std::optional<std::int32_t> GetStoredColumnWidth(int column) const;
     void SetColumnWidth(int column, std::int32_t width);
 
     NewMessageDefaults GetNewMessageDefaults(EDefaultsFor reader) const;

@@ -14,7 +14,7 @@ class CMessageEditorPresenter;
 class CSettingsPresenter;
 
 enum class EMessageIcon { Information, Question, Warning, Error };
-enum class EMessageButtons { Ok, YesNoCancel };
+enum class EMessageButtons { Ok, YesNo, YesNoCancel };
 enum class EMessageResult { Ok, Yes, No, Cancel };
 
 // The file dialogs: which files they offer ("Quenby Unencrypted Data Files" *.quenbydata, or
@@ -62,6 +62,9 @@ public:
     virtual void ClearSelection() = 0;
     virtual int GetColumnWidth(int column) = 0;
     virtual void SetColumnWidth(int column, int width) = 0;
+    // The width a column starts with while the user never set one: the given default (in
+    // pixels of the classic 8-point dialog font), widened as far as the heading needs.
+    virtual int FitDefaultColumnWidth(int column, int defaultWidth) = 0;
 
     // The count box, as text, and the "Random Order" box.
     virtual std::u16string GetCountText() = 0;

@@ -77,4 +77,31 @@ void CMessageEditorPresenter::OnDestroy(const std::vector<std::uint8_t>& placeme
     }
 }
 
+std::u16string CMessageEditorPresenter::OnTextEdited(std::u16string_view before,
+                                                     std::u16string_view after) {
+    std::size_t prefix = 0;
+    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
+        ++prefix;
+    }
+    std::size_t suffix = 0;
+    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
+        ++suffix;
+    }
+    std::u16string text(after.substr(0, prefix));
+    const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
+    for (std::size_t i = 0; i < inserted.size(); ++i) {
+        if (inserted[i] == u'\r' || inserted[i] == u'\n') {
+            if (inserted[i] == u'\r' && i + 1 < inserted.size() && inserted[i + 1] == u'\n') {
+                ++i;
+            }
+            text.push_back(u' ');
+        } else {
+            text.push_back(inserted[i]);
+        }
+    }
+    text.append(after.substr(after.size() - suffix));
+    return text;
+}
+
 }  // namespace quenby

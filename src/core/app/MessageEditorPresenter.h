@@ -51,6 +51,10 @@ public:
     EditorOkResult OnOK(const MessageEditorFields& fields);
     // The dialog closes (OK or Cancel) with this placement.
     void OnDestroy(const std::vector<std::uint8_t>& placement);
+    // The text field changed by the user from `before` to `after`: the text it should hold. The
+    // field is one line, so each line break that came in with the edit (a paste) becomes a space
+    // (CR LF as one); the text around the edit is left as it was.
+    static std::u16string OnTextEdited(std::u16string_view before, std::u16string_view after);
 
     // The message: the row's values in edit mode before the dialog runs, the result after OK.
     MessageItem m_item{u"", 0, 0, true, true, 20, 60};

@@ -103,7 +103,13 @@ void CQuenbyController::OnInitDialog(const NativeString& commandLine) {
 
 void CQuenbyController::SetupMessageList() {
     for (int column = 0; column < COLUMN_COUNT; ++column) {
-        m_s.m_view.SetColumnWidth(column, m_settings.GetColumnWidth(column));
+        const std::optional<std::int32_t> stored = m_settings.GetStoredColumnWidth(column);
+        m_s.m_view.SetColumnWidth(
+            column,
+            stored
+                ? *stored
+                : m_s.m_view.FitDefaultColumnWidth(
+                      column, kMessageColumns[static_cast<std::size_t>(column)].m_iDefaultWidth));
     }
 }
 
@@ -366,13 +372,9 @@ void CQuenbyController::UpdateWindowTitle() {
 
 bool CQuenbyController::SaveDataFileAs() {
     ShowNotice(text::kPlainFileWarning, text::kPlainFileWarningId);
-    std::optional<std::filesystem::path> chosen = m_s.m_view.ChooseFile(EFileDialog::SaveDataFile);
+    std::optional<std::filesystem::path> chosen = ChooseSavePath();
     if (!chosen) {
         return false;
-    }
-    // The dialog's default extension, for a name typed without one.
-    if (FindExtension(*chosen).empty()) {
-        *chosen += ".quenbydata";
     }
     m_strDataFilePath = *chosen;
     m_settings.SetLastFilePath(Utf8Path(*chosen));
@@ -381,7 +383,34 @@ bool CQuenbyController::SaveDataFileAs() {
     return true;
 }
 
+std::optional<std::filesystem::path> CQuenbyController::ChooseSavePath() {
+    for (;;) {
+        std::optional<std::filesystem::path> chosen =
+            m_s.m_view.ChooseFile(EFileDialog::SaveDataFile);
+        if (!chosen || !FindExtension(*chosen).empty()) {
+            return chosen;  // the dialog asked about this very name where it exists
+        }
+        // The dialog's default extension, for a name typed without one: the dialog checked the
+        // name as typed, so the question about the file really written is asked here.
+        *chosen += ".quenbydata";
+        if (!m_s.m_files.Exists(*chosen)) {
+            return chosen;
+        }
+        std::u16string question = DisplayText(FindFileName(*chosen));
+        question += text::kAlreadyExists;
+        if (m_s.m_view.ShowMessage(question, EMessageIcon::Warning, EMessageButtons::YesNo) ==
+            EMessageResult::Yes) {
+            return chosen;
+        }
+        // No: choose another name, as the dialog itself would let the user do.
+    }
+}
+
 void CQuenbyController::OnLoadDataFile() {
+    // Loading replaces the list: changes that live only in the window are asked about first.
+    if (!AskSaveChanges()) {
+        return;
+    }
     const std::optional<std::filesystem::path> chosen =
         m_s.m_view.ChooseFile(EFileDialog::LoadDataFile);
     if (!chosen) {
@@ -417,6 +446,8 @@ void CQuenbyController::AppendFromTextFile(bool unicode) {
     }
     const std::vector<std::u16string> lines =
         unicode ? ReadUnicodeTextLines(bytes.value()) : ReadSimpleTextLines(bytes.value());
+    // Imported lines are changes like any other: closing asks before they are lost.
+    m_bModified = m_bModified || !lines.empty();
     for (const std::u16string& line : lines) {
         m_listMessages.AddMessageItem(
             static_cast<std::int32_t>(m_listMessages.GetItemCount()),

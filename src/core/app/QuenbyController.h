@@ -97,6 +97,9 @@ private:
     void SetupStartStopHotKey();
     void UpdateWindowTitle();
     bool ReadDataFile(const std::filesystem::path& path);
+    // The save dialog, with the default extension added and a file that would be overwritten
+    // asked about; nothing when the user cancels.
+    std::optional<std::filesystem::path> ChooseSavePath();
     bool WriteDataFile();
     void AppendFromTextFile(bool unicode);
     void ShowNotice(std::u16string_view text, std::string_view identifier);

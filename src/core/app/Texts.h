@@ -31,6 +31,10 @@ inline constexpr std::u16string_view kShowFileFailed =
     u"The Current Data File could not be Shown: it does not exist any more.";
 inline constexpr std::u16string_view kAskSaveChanges = u"Do you wish to Save Changes ?";
 inline constexpr std::u16string_view kUntitled = u"Untitled";
+// Asked about the file a save would really write, after the default extension was added: the
+// file dialog could only check the name as typed. Followed by the file's name first.
+inline constexpr std::u16string_view kAlreadyExists =
+    u" already exists.\nDo you want to replace it?";
 
 // Notices that can be silenced for good, with the identifiers under which that is remembered.
 inline constexpr std::u16string_view kPlainFileWarning =

@@ -39,9 +39,8 @@ bool IsWtoiBlank(char16_t c) {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
 }
 
-}  // namespace
-
-std::u16string Utf16FromUtf8(std::string_view utf8) {
+// Decodes UTF-8; each invalid sequence becomes U+FFFD and counts in `invalid`.
+std::u16string DecodeUtf8(std::string_view utf8, std::size_t& invalid) {
     std::u16string out;
     out.reserve(utf8.size());
     std::size_t i = 0;
@@ -62,6 +61,7 @@ std::u16string Utf16FromUtf8(std::string_view utf8) {
             length = 4, cp = lead & 0x07u, minimum = 0x10000;
         } else {
             out.push_back(kReplacement);
+            ++invalid;
             ++i;
             continue;
         }
@@ -80,10 +80,27 @@ std::u16string Utf16FromUtf8(std::string_view utf8) {
             AppendCodePoint(out, cp);
         } else {
             out.push_back(kReplacement);
+            ++invalid;
         }
         i += static_cast<std::size_t>(taken);
     }
     return out;
+}
+
+}  // namespace
+
+std::u16string Utf16FromUtf8(std::string_view utf8) {
+    std::size_t invalid = 0;
+    return DecodeUtf8(utf8, invalid);
+}
+
+std::optional<std::u16string> Utf16FromValidUtf8(std::string_view utf8) {
+    std::size_t invalid = 0;
+    std::u16string text = DecodeUtf8(utf8, invalid);
+    if (invalid != 0) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 std::string Utf8FromUtf16(std::u16string_view utf16) {

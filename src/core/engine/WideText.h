@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,9 @@ namespace quenby {
 
 // UTF-16 text for the user from ASCII or UTF-8 (invalid bytes become U+FFFD).
 std::u16string Utf16FromUtf8(std::string_view utf8);
+// UTF-16 from UTF-8 that is valid throughout (no overlong forms, surrogates or values past
+// U+10FFFF); nothing otherwise.
+std::optional<std::u16string> Utf16FromValidUtf8(std::string_view utf8);
 // UTF-8 from UTF-16; a lone surrogate becomes U+FFFD.
 std::string Utf8FromUtf16(std::u16string_view utf16);
 

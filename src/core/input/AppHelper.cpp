@@ -17,12 +17,12 @@ Status CAppHelper::TypeMessage(const std::u16string& text, bool enterBefore, boo
     if (enterBefore) {
         typer.PressEnter();
     }
-    // Setting takes no pauses and does not look at the run flag: it is one step.
-    const bool set = m_bSetTextAtCursor && m_textSetter.CanSetTextAt(m_ptRunCursor);
-    if (set) {
-        // A set that fails after a successful probe leaves the message neither set nor typed.
-        (void)m_textSetter.SetTextAt(m_ptRunCursor, text);
-    } else {
+    // Setting takes no pauses and does not look at the run flag: it is one step. A control can
+    // pass the probe and still refuse the text (a slider takes numbers only): the message is
+    // then typed, so it is never lost.
+    const bool set = m_bSetTextAtCursor && m_textSetter.CanSetTextAt(m_ptRunCursor) &&
+                     m_textSetter.SetTextAt(m_ptRunCursor, text);
+    if (!set) {
         typer.TypeText(text);
     }
     if (enterAfter) {

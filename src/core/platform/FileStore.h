@@ -17,6 +17,8 @@ public:
     // The whole content of a regular file, or why it cannot be read.
     virtual Expected<std::vector<std::uint8_t>> ReadWholeFile(
         const std::filesystem::path& path) = 0;
+    // True when something (a file, a folder, a link) stands at the path.
+    virtual bool Exists(const std::filesystem::path& path) = 0;
     // Replaces the file's content so that a failure or a crash at any point leaves either the
     // whole old file or the whole new one; creates the file when absent.
     virtual Status ReplaceFileAtomically(const std::filesystem::path& path,

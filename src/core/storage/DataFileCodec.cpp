@@ -283,11 +283,8 @@ Expected<CMessageList> DecodeDataFile(std::span<const std::uint8_t> bytes, EData
         }
         list.AddMessageItem(static_cast<std::int32_t>(index), item);
     }
-    if (reader.Remaining() != 0) {
-        return Status::Fail(u"The file is damaged: " + FormatUnsigned(reader.Remaining()) +
-                            u" bytes follow its last message, so its count of messages (" +
-                            FormatSigned(count) + u") is wrong.");
-    }
+    // Bytes after the last record are not part of the list: a plain file saved again by a text
+    // editor gains a final line break there, and such files have always opened.
     return list;
 }
 

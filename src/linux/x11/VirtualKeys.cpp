@@ -32,7 +32,28 @@ constexpr std::array<std::pair<std::uint16_t, std::uint32_t>, 46> kNamedKeys{{
     {0xDE, XKB_KEY_apostrophe},
 }};
 
+// The keypad's own navigation keysyms (Num Lock off) are captured as the keys they stand for, as
+// they are on Windows; registering one of those codes grabs the separate key.
+constexpr std::array<std::pair<std::uint16_t, std::uint32_t>, 11> kKeypadNavigation{{
+    {0x0D, XKB_KEY_KP_Enter},
+    {0x21, XKB_KEY_KP_Prior},
+    {0x22, XKB_KEY_KP_Next},
+    {0x23, XKB_KEY_KP_End},
+    {0x24, XKB_KEY_KP_Home},
+    {0x25, XKB_KEY_KP_Left},
+    {0x26, XKB_KEY_KP_Up},
+    {0x27, XKB_KEY_KP_Right},
+    {0x28, XKB_KEY_KP_Down},
+    {0x2D, XKB_KEY_KP_Insert},
+    {0x2E, XKB_KEY_KP_Delete},
+}};
+
 }  // namespace
+
+bool IsPrintingVirtualKey(std::uint16_t virtualKey) {
+    return (virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9') ||
+           (virtualKey >= 0xBA && virtualKey <= 0xC0) || (virtualKey >= 0xDB && virtualKey <= 0xDE);
+}
 
 std::optional<std::uint32_t> KeysymForVirtualKey(std::uint16_t virtualKey) {
     if (virtualKey >= 'A' && virtualKey <= 'Z') {
@@ -66,6 +87,11 @@ std::optional<std::uint16_t> VirtualKeyForKeysym(std::uint32_t keysym) {
         return static_cast<std::uint16_t>(0x70 + (keysym - XKB_KEY_F1));
     }
     for (const auto& [key, named] : kNamedKeys) {
+        if (named == keysym) {
+            return key;
+        }
+    }
+    for (const auto& [key, named] : kKeypadNavigation) {
         if (named == keysym) {
             return key;
         }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "linux/x11/VirtualKeys.h"
+#include "linux/x11/X11ShortcutKeys.h"
 #include "linux/x11/XcbXkb.h"
 
 namespace quenby {
@@ -17,22 +18,6 @@ namespace {
 
 // The bits that never take part in the match: Caps Lock and Num Lock are grabbed both ways.
 constexpr std::uint16_t kLockBits = XCB_MOD_MASK_LOCK;
-
-xcb_keycode_t KeycodeForKeysym(xkb_keymap* keymap, xkb_keysym_t keysym) {
-    // The plainest level first: F5 is F5 whatever else the key can do.
-    for (xkb_level_index_t level = 0; level < 4; ++level) {
-        for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap);
-             key <= xkb_keymap_max_keycode(keymap) && key <= 255; ++key) {
-            const xkb_keysym_t* syms = nullptr;
-            if (level < xkb_keymap_num_levels_for_key(keymap, key, 0) &&
-                xkb_keymap_key_get_syms_by_level(keymap, key, 0, level, &syms) == 1 &&
-                syms[0] == keysym) {
-                return static_cast<xcb_keycode_t>(key);
-            }
-        }
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -48,7 +33,9 @@ Expected<std::unique_ptr<CX11GlobalShortcut>> CX11GlobalShortcut::Open(
 
 CX11GlobalShortcut::CX11GlobalShortcut(std::unique_ptr<CXcbConnection> connection,
                                        std::function<void()> onPressed)
-    : m_connection(std::move(connection)), m_onPressed(std::move(onPressed)) {
+    : m_connection(std::move(connection)),
+      m_keyMap(std::make_unique<CShortcutKeyMap>(m_connection->XkbContext())),
+      m_onPressed(std::move(onPressed)) {
     // Auto-repeat then sends presses without releases between them, so a held key is seen as one.
     std::free(xcb_xkb_per_client_flags_reply(
         m_connection->Get(),
@@ -104,20 +91,23 @@ std::uint16_t CX11GlobalShortcut::NumLockMask(xcb_keycode_t numLockKey) {
 
 bool CX11GlobalShortcut::RegisterHotKey(std::uint16_t virtualKey, std::uint16_t modifiers) {
     UnregisterHotKey();
-    const std::optional<std::uint32_t> keysym = KeysymForVirtualKey(virtualKey);
-    if (!keysym || !m_connection->Alive()) {
+    if (!m_connection->Alive()) {
         return false;
     }
     Expected<std::unique_ptr<CXkbSnapshot>> snapshot = CXkbSnapshot::Take(*m_connection);
     if (!snapshot.ok()) {
         return false;
     }
-    const xcb_keycode_t key = KeycodeForKeysym(snapshot.value()->Keymap(), *keysym);
-    if (key == 0) {
+    // The physical key, found in the active group first: a passive grab matches the keycode in
+    // whichever group is active when it is pressed.
+    const xkb_keycode_t found =
+        m_keyMap->KeycodeForVirtualKey(snapshot.value()->State(), virtualKey);
+    if (found == 0) {
         return false;
     }
-    const std::uint16_t numLock =
-        NumLockMask(KeycodeForKeysym(snapshot.value()->Keymap(), XKB_KEY_Num_Lock));
+    const auto key = static_cast<xcb_keycode_t>(found);
+    const std::uint16_t numLock = NumLockMask(
+        static_cast<xcb_keycode_t>(KeycodeForKeysym(snapshot.value()->Keymap(), XKB_KEY_Num_Lock)));
     const std::uint16_t mask = ModifierMaskForFlags(modifiers);
 
     std::lock_guard<std::mutex> lock(m_mutex);

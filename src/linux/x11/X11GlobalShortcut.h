@@ -12,6 +12,8 @@
 
 namespace quenby {
 
+class CShortcutKeyMap;
+
 // One key combination grabbed on the root window, with the Num Lock and Caps Lock variants so it
 // works whatever their state. Presses are watched on a connection and a thread of their own;
 // a key held down fires once, not at every auto-repeat.
@@ -38,6 +40,7 @@ private:
     };
 
     std::unique_ptr<CXcbConnection> m_connection;
+    std::unique_ptr<CShortcutKeyMap> m_keyMap;  // which key a virtual key is
     std::function<void()> m_onPressed;
     std::mutex m_mutex;  // guards the grabs and the state below
     std::vector<Grab> m_grabs;

@@ -21,6 +21,7 @@ struct FakeScreen {
     int m_iProbes = 0;
     int m_iSetters = 0;  // accessibility connections made
     bool m_bRefuseConnection = false;
+    bool m_bRefuseSets = false;  // the probe passes, the set fails (a slider given words)
 };
 
 class CFakeTextSetter final : public ITextSetter {
@@ -32,7 +33,7 @@ public:
         return it != m_screen.m_settable.end() && it->second;
     }
     bool SetTextAt(ScreenPoint point, const std::u16string& text) override {
-        if (!CanSetTextAt(point)) {
+        if (!CanSetTextAt(point) || m_screen.m_bRefuseSets) {
             return false;
         }
         m_screen.m_sets.emplace_back(point, text);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <deque>
 #include <functional>
 #include <string>
@@ -73,6 +75,10 @@ public:
     void SetColumnWidth(int column, int width) override {
         m_columnWidths[static_cast<std::size_t>(column)] = width;
     }
+    // Headings as wide as m_iHeadingWidth.
+    int FitDefaultColumnWidth(int, int defaultWidth) override {
+        return std::max(defaultWidth, m_iHeadingWidth);
+    }
     std::u16string GetCountText() override { return m_strCount; }
     void SetCountText(std::u16string_view text) override { m_strCount = text; }
     bool GetRandomOrderCheck() override { return m_bRandomOrder; }
@@ -107,6 +113,7 @@ public:
     std::optional<std::size_t> m_selected;
     bool m_bMinimized = false;
     std::vector<std::uint8_t> m_placement{1, 2, 3, 4};
+    int m_iHeadingWidth = 0;
 
     // Records.
     std::vector<ShownMessage> m_messages;

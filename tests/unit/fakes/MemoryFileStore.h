@@ -16,6 +16,7 @@ public:
         }
         return it->second;
     }
+    bool Exists(const std::filesystem::path& path) override { return m_files.count(path) != 0; }
     Status ReplaceFileAtomically(const std::filesystem::path& path,
                                  std::span<const std::uint8_t> content) override {
         ++m_iWriteAttempts;

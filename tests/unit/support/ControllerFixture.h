@@ -49,6 +49,14 @@ protected:
         return *m_controller;
     }
 
+    // A fresh window over the same profile and services, with no files, for table cases.
+    CQuenbyController& Restart() {
+        m_controller.reset();
+        m_view = CFakeMainView{};
+        m_files.m_files.clear();
+        return Start();
+    }
+
     // A data file in the fake file store holding these messages.
     void PutDataFile(const std::filesystem::path& path, const std::vector<MessageItem>& items) {
         CMessageList list = ListOf(items);
