@@ -66,14 +66,58 @@ DWORD WriteAll(HANDLE file, std::span<const std::uint8_t> content) {
     return ERROR_SUCCESS;
 }
 
+constexpr wchar_t kSuffixLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kSuffixLength = 8;
+
 std::wstring RandomSuffix() {
-    static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device source;
     std::wstring suffix;
-    for (int i = 0; i < 8; ++i) {
-        suffix.push_back(kLetters[source() % (std::size(kLetters) - 1)]);
+    for (std::size_t i = 0; i < kSuffixLength; ++i) {
+        suffix.push_back(kSuffixLetters[source() % (std::size(kSuffixLetters) - 1)]);
     }
     return suffix;
+}
+
+// ".NAME.": how every temporary file of the target begins; short enough for any name.
+std::wstring TemporaryBase(const std::filesystem::path& target) {
+    std::wstring base = target.filename().native();
+    if (base.size() > 200) {
+        base.resize(200);
+    }
+    std::wstring start = L".";
+    start.append(base).push_back(L'.');
+    return start;
+}
+
+// True for ".NAME.xxxxxxxx.tmp", the name of a temporary file of this target.
+bool IsTemporaryOf(std::wstring_view entry, std::wstring_view base) {
+    constexpr std::wstring_view kTmp = L".tmp";
+    if (entry.size() != base.size() + kSuffixLength + kTmp.size() || !entry.starts_with(base) ||
+        !entry.ends_with(kTmp)) {
+        return false;
+    }
+    return entry.substr(base.size(), kSuffixLength).find_first_not_of(kSuffixLetters) ==
+           std::wstring_view::npos;
+}
+
+// Removes the temporary files of the target (in its long form) that a killed save left behind.
+// A save holds its temporary file open without sharing until it is moved into place, so the
+// deletion fails for a file another save is still writing.
+void RemoveLeftovers(const std::filesystem::path& target) {
+    const std::wstring base = TemporaryBase(target);
+    const std::wstring folder = target.parent_path().native();
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW((folder + L"\\" + base + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            IsTemporaryOf(found.cFileName, base)) {
+            ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
 }
 
 }  // namespace
@@ -103,6 +147,7 @@ bool CWin32FileStore::Exists(const std::filesystem::path& path) {
 Expected<std::vector<std::uint8_t>> CWin32FileStore::ReadWholeFile(
     const std::filesystem::path& path) {
     const std::wstring name = LongPath(path);
+    RemoveLeftovers(std::filesystem::path(name));
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return ReadFailure(path, u"it is a folder, not a file.");
@@ -150,16 +195,13 @@ Status CWin32FileStore::ReplaceFileAtomically(const std::filesystem::path& path,
         return WriteFailure(path, u"it is a folder, not a file.");
     }
 
-    // Beside the target, so the move stays on one volume; short enough for any name.
-    std::wstring base = target.filename().native();
-    if (base.size() > 200) {
-        base.resize(200);
-    }
+    RemoveLeftovers(target);
+    // Beside the target, so the move stays on one volume.
+    const std::wstring base = TemporaryBase(target);
     std::wstring temporary;
     CHandle file(INVALID_HANDLE_VALUE);
     for (int attempt = 0; attempt < 100 && !file.Valid(); ++attempt) {
-        temporary =
-            (target.parent_path() / (L"." + base + L"." + RandomSuffix() + L".tmp")).native();
+        temporary = (target.parent_path() / (base + RandomSuffix() + L".tmp")).native();
         file.Reset(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid() && ::GetLastError() != ERROR_FILE_EXISTS) {

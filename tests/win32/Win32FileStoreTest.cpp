@@ -1,6 +1,7 @@
 // Whole-file reads and atomic saves on real files, by long Unicode paths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "support/Win32TestSupport.h"
@@ -101,6 +102,28 @@ TEST_F(Win32FileStoreTest, ASaveThatCannotReplaceTheTargetLeavesItWhole) {
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(read.value(), kOld);
     EXPECT_EQ(FolderContent(), std::vector<std::wstring>{L"list.quenbydata"});
+}
+
+TEST_F(Win32FileStoreTest, LeftoversOfKilledSavesGoAtTheNextSaveButNotFilesInUse) {
+    const fs::path file = m_deep / L"list.quenbydata";
+    const auto create = [&](const wchar_t* name, DWORD share) {
+        return ::CreateFileW(CWin32FileStore::LongPath(m_deep / name).c_str(), GENERIC_WRITE, share,
+                             nullptr, CREATE_NEW, 0, nullptr);
+    };
+    ::CloseHandle(create(L".list.quenbydata.k1lled00.tmp", 0));
+    // Another save still writing its temporary file holds it open without sharing.
+    HANDLE writing = create(L".list.quenbydata.wr1t1ng0.tmp", 0);
+    ASSERT_NE(writing, INVALID_HANDLE_VALUE);
+    ::CloseHandle(create(L".other.quenbydata.k1lled00.tmp", 0));
+    ::CloseHandle(create(L".list.quenbydata.notmine.tmp", 0));
+
+    ASSERT_TRUE(m_files.ReplaceFileAtomically(file, kNew).ok());
+    ::CloseHandle(writing);
+    std::vector<std::wstring> names = FolderContent();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{
+                         L".list.quenbydata.notmine.tmp", L".list.quenbydata.wr1t1ng0.tmp",
+                         L".other.quenbydata.k1lled00.tmp", L"list.quenbydata"}));
 }
 
 TEST_F(Win32FileStoreTest, WhatCannotBeReadOrWrittenSaysWhy) {
