@@ -20,6 +20,27 @@ void SendKeyboardEvent(WORD virtualKey, WORD scan, DWORD flags) {
 }  // namespace
 
 void CSendInputOutput::SendKey(KeyCode key, bool down) {
+    if (!CKeySequences::IsSequence(key)) {
+        SendScanCode(key, down);
+        return;
+    }
+    // The whole sequence goes out as the key goes down; its release has nothing left to do.
+    if (!down) {
+        return;
+    }
+    for (const KeyStroke& stroke : m_sequences->Find(key)) {
+        for (KeyCode held : stroke.m_held) {
+            SendScanCode(held, true);
+        }
+        SendScanCode(stroke.m_key, true);
+        SendScanCode(stroke.m_key, false);
+        for (auto it = stroke.m_held.rbegin(); it != stroke.m_held.rend(); ++it) {
+            SendScanCode(*it, false);
+        }
+    }
+}
+
+void CSendInputOutput::SendScanCode(KeyCode key, bool down) {
     SendKeyboardEvent(VirtualKeyOf(key), ScanCodeOf(key),
                       KEYEVENTF_SCANCODE | (down ? 0u : static_cast<DWORD>(KEYEVENTF_KEYUP)));
 }
@@ -39,7 +60,7 @@ void CSendInputOutput::Beep() {
 }
 
 std::unique_ptr<IKeyboardLayout> CSendInputOutput::LoadCurrentLayout() {
-    return CForegroundLayout::Load();
+    return CForegroundLayout::Load(m_sequences);
 }
 
 Expected<std::unique_ptr<IKeyboardOutput>> CSendInputKeyboard::OpenOutput() {
