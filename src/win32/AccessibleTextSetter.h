@@ -8,9 +8,9 @@
 
 namespace quenby {
 
-// How long the window at the point may take to answer before it counts as hung: a hung target
-// must not stall a typing run.
-inline constexpr std::chrono::milliseconds kTextSetterTimeout{1500};
+// How long the window at the point may take to answer before it counts as hung, as long as on
+// Linux: a hung target must not stall a typing run.
+inline constexpr std::chrono::milliseconds kTextSetterTimeout{250};
 
 // True when the window under the point answers within the time limit. Accessibility calls are
 // answered by the target's UI thread, and the accessibility APIs wait for it without limit.

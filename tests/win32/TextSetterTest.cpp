@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include <chrono>
+
 #include "support/PeerWindows.h"
 #include "support/Win32TestSupport.h"
 #include "win32/AccessibleTextSetter.h"
@@ -55,6 +57,19 @@ TEST_F(TextSetterTest, AccessibilitySetsAnEditableControlAndLeavesAReadOnlyOneAl
     EXPECT_FALSE(setter->CanSetTextAt(readOnly));
     EXPECT_FALSE(setter->SetTextAt(readOnly, u"changed"));
     EXPECT_EQ(test::ControlText(peer->ReadOnly()), test::kReadOnlyText);
+}
+
+TEST_F(TextSetterTest, AHungTargetIsGivenUpOnQuickly) {
+    std::unique_ptr<CPeerEdits> peer = CPeerEdits::OpenHung();
+    ASSERT_TRUE(peer);
+    std::unique_ptr<ITextSetter> setter = CWin32TextSetterFactory().CreateTextSetter();
+    ASSERT_TRUE(setter);
+    const ScreenPoint editable = test::CentreOf(peer->Editable());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(setter->CanSetTextAt(editable));
+    EXPECT_FALSE(setter->SetTextAt(editable, u"never"));
+    // Two calls of a quarter of a second each; generous for a slow machine, far below a hang.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // boundary as they do for a real target. Modes:
 //   edits <ready event>            a window with an editable and a read-only EDIT control, the
 //                                  editable one focused; signals the event when ready
+//   hung-edits <ready event>       the same window, whose thread then stops answering
 //   hold <vk> <mods> <ready event> registers the hot key, signals the event, waits to be ended
 //   press <vk> <mods>              injects the combination with SendInput and exits
 #include <windows.h>
@@ -68,7 +69,7 @@ LRESULT CALLBACK EditsProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-int Edits(const wchar_t* readyEvent) {
+int Edits(const wchar_t* readyEvent, bool hang) {
     using namespace quenby::test;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -96,6 +97,9 @@ int Edits(const wchar_t* readyEvent) {
         ::SetEvent(ready);
         ::CloseHandle(ready);
     }
+    if (hang) {
+        ::Sleep(INFINITE);
+    }
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);
@@ -108,8 +112,8 @@ int Edits(const wchar_t* readyEvent) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> args(argv, argv + argc);
-    if (args.size() == 3 && args[1] == L"edits") {
-        return Edits(args[2].c_str());
+    if (args.size() == 3 && (args[1] == L"edits" || args[1] == L"hung-edits")) {
+        return Edits(args[2].c_str(), args[1] == L"hung-edits");
     }
     const auto number = [](const std::wstring& text) {
         return static_cast<UINT>(std::wcstoul(text.c_str(), nullptr, 0));

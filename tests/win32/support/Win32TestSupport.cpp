@@ -137,9 +137,9 @@ HWND CPeerProcess::FindWindowOfClass(const wchar_t* windowClass) const {
     return nullptr;
 }
 
-std::unique_ptr<CPeerEdits> CPeerEdits::Open() {
+std::unique_ptr<CPeerEdits> CPeerEdits::Start(const wchar_t* mode) {
     auto edits = std::make_unique<CPeerEdits>();
-    edits->m_peer = CPeerProcess::Start(L"edits", true);
+    edits->m_peer = CPeerProcess::Start(mode, true);
     if (!edits->m_peer) {
         ADD_FAILURE() << "the test peer's window did not come up";
         return nullptr;
@@ -149,6 +149,18 @@ std::unique_ptr<CPeerEdits> CPeerEdits::Open() {
     edits->m_readOnly = ::GetDlgItem(edits->m_window, kReadOnlyId);
     if (edits->m_editable == nullptr || edits->m_readOnly == nullptr) {
         ADD_FAILURE() << "the test peer's window has no edit controls";
+        return nullptr;
+    }
+    return edits;
+}
+
+std::unique_ptr<CPeerEdits> CPeerEdits::OpenHung() {
+    return Start(L"hung-edits");
+}
+
+std::unique_ptr<CPeerEdits> CPeerEdits::Open() {
+    std::unique_ptr<CPeerEdits> edits = Start(L"edits");
+    if (!edits) {
         return nullptr;
     }
     // Typing goes to the focus: wait until the peer's window has it.

@@ -53,6 +53,9 @@ class CPeerEdits {
 public:
     // Nothing (with a failed expectation) when the window did not come up.
     static std::unique_ptr<CPeerEdits> Open();
+    // The same window, whose thread stops answering once it is up (it is not brought to the
+    // foreground).
+    static std::unique_ptr<CPeerEdits> OpenHung();
 
     HWND Window() const { return m_window; }
     HWND Editable() const { return m_editable; }
@@ -61,6 +64,8 @@ public:
     bool WaitForEditableText(const std::wstring& expected, std::wstring& actual) const;
 
 private:
+    static std::unique_ptr<CPeerEdits> Start(const wchar_t* mode);
+
     std::unique_ptr<CPeerProcess> m_peer;
     HWND m_window = nullptr;
     HWND m_editable = nullptr;
