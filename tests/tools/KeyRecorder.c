@@ -1,6 +1,7 @@
 /* A small X client for the tests: it takes the keyboard focus and prints, one line each, every
- * key it receives as text (through an input context, as applications read keys) with the modifier
- * state, and every bell. F12 is the tests' end marker.
+ * key it receives as text (through the locale's input method and its compose table, as applications
+ * read keys) with the modifier state, and every bell. F12 is the tests' end marker. Keys the input
+ * method takes for a compose sequence are not printed; the character they compose is.
  *
  *   READY                      the window is mapped and has the focus
  *   KEY <state> <hex utf-8>    a key press and the text it produced (may be empty)
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
     for (;;) {
         XEvent event;
         XNextEvent(display, &event);
+        /* The input method takes dead keys and what follows them, and hands back the composed
+         * character as a key press of its own, as in any application that reads text through it. */
+        if (XFilterEvent(&event, None)) {
+            continue;
+        }
         if (event.type == MapNotify) {
             XSetInputFocus(display, window, RevertToParent, CurrentTime);
             XSync(display, False);

@@ -46,9 +46,7 @@ CX11KeyboardOutput::~CX11KeyboardOutput() {
         ++it;
         SendKey(key, false);
     }
-    if (!m_bound.empty()) {
-        Unbind();
-    }
+    m_spareKeys.reset();
     if (m_bRelockCaps) {
         SetCapsLock(true);
     }
@@ -85,6 +83,13 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
 }
 
 void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
+    if (key >= CX11Layout::kFirstSequenceKey && m_sequences) {
+        const std::size_t index = key - CX11Layout::kFirstSequenceKey;
+        if (down && index < m_sequences->size()) {
+            TypeSequence((*m_sequences)[index]);
+        }
+        return;
+    }
     if (key == 0 || key > 255) {
         return;
     }
@@ -95,7 +100,9 @@ void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
     xcb_test_fake_input(m_connection->Get(), down ? XCB_KEY_PRESS : XCB_KEY_RELEASE,
                         static_cast<std::uint8_t>(key), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_flush(m_connection->Get());
-    ++m_iEventsSinceBind;
+    if (m_spareKeys) {
+        m_spareKeys->NoteEvent();
+    }
     if (down) {
         m_pressed.insert(key);
     } else {
@@ -126,7 +133,22 @@ std::unique_ptr<IKeyboardLayout> CX11KeyboardOutput::LoadCurrentLayout() {
     if (!snapshot.ok()) {
         return nullptr;
     }
-    return std::make_unique<CX11Layout>(std::move(snapshot).value());
+    auto layout = std::make_unique<CX11Layout>(std::move(snapshot).value());
+    m_sequences = layout->Sequences();
+    return layout;
+}
+
+void CX11KeyboardOutput::TypeSequence(const PressSequence& sequence) {
+    for (std::size_t i = 0; i < sequence.m_keys.size(); ++i) {
+        for (KeyCode modifier : sequence.m_held[i]) {
+            SendKey(modifier, true);
+        }
+        SendKey(sequence.m_keys[i], true);
+        SendKey(sequence.m_keys[i], false);
+        for (auto it = sequence.m_held[i].rbegin(); it != sequence.m_held[i].rend(); ++it) {
+            SendKey(*it, false);
+        }
+    }
 }
 
 void CX11KeyboardOutput::SetCapsLock(bool locked) {
@@ -156,25 +178,19 @@ void CX11KeyboardOutput::BeginUnicodeText(std::u16string_view text) {
     m_codePoints = CodePoints(text);
     m_iNextCodePoint = 0;
     m_highSurrogate = 0;
-    // Spare keys: keycodes the core protocol can address that have no symbols at all.
-    xkb_keymap* keymap = m_unicodeLayout->Snapshot().Keymap();
-    m_spareKeys.clear();
-    for (xkb_keycode_t key = std::max<xkb_keycode_t>(8, xkb_keymap_min_keycode(keymap));
-         key <= std::min<xkb_keycode_t>(255, xkb_keymap_max_keycode(keymap)); ++key) {
-        if (xkb_keymap_num_layouts_for_key(keymap, key) == 0) {
-            m_spareKeys.push_back(key);
-        }
-    }
-    BindMissing(0);
+    m_spareKeys = std::make_unique<CSpareKeyCache>(
+        *m_connection, CSpareKeyCache::FindSpareKeys(m_unicodeLayout->Snapshot().Keymap()));
+    const CX11Layout& layout = *m_unicodeLayout;
+    m_spareKeys->Plan(m_codePoints, [&layout](char32_t codePoint) {
+        return !layout.FindCodePoint(codePoint).has_value();
+    });
 }
 
 void CX11KeyboardOutput::EndUnicodeText() {
     for (auto it = m_down.begin(); it != m_down.end(); it = m_down.begin()) {
         TypeCodePoint(it->first, false);
     }
-    if (!m_bound.empty()) {
-        Unbind();
-    }
+    m_spareKeys.reset();
     if (m_bRelockCaps) {
         SetCapsLock(true);
         m_bRelockCaps = false;
@@ -183,80 +199,15 @@ void CX11KeyboardOutput::EndUnicodeText() {
     m_codePoints.clear();
 }
 
-void CX11KeyboardOutput::BindMissing(std::size_t from) {
-    std::vector<std::pair<xkb_keycode_t, std::uint32_t>> keys;
-    for (std::size_t i = from; i < m_codePoints.size() && keys.size() < m_spareKeys.size(); ++i) {
-        const char32_t codePoint = m_codePoints[i];
-        if (m_bound.count(codePoint) != 0 || m_unicodeLayout->FindCodePoint(codePoint)) {
-            continue;
-        }
-        const xkb_keysym_t keysym = xkb_utf32_to_keysym(codePoint);
-        if (keysym == XKB_KEY_NoSymbol) {
-            continue;
-        }
-        const xkb_keycode_t key = m_spareKeys[keys.size()];
-        m_bound.emplace(codePoint, key);
-        keys.emplace_back(key, keysym);
-    }
-    if (keys.empty()) {
-        return;
-    }
-    WriteMapping(keys);
-    m_connection->Sync();
-    std::this_thread::sleep_for(kSettleTime);
-    m_bindTime = std::chrono::steady_clock::now();
-    m_iEventsSinceBind = 0;
-}
-
-void CX11KeyboardOutput::Unbind() {
-    // Xlib clients note a keymap change when they read it from the server, and look up every key
-    // still in their queue in the new keymap: the keys sent with the binding must all have been
-    // handled before it goes. A client that could not keep up has a backlog to work through.
-    m_connection->Sync();
-    const auto sending = std::chrono::steady_clock::now() - m_bindTime;
-    const auto handling = kClientTimePerEvent * static_cast<long>(m_iEventsSinceBind);
-    const auto backlog = std::min<std::chrono::steady_clock::duration>(
-        std::max<std::chrono::steady_clock::duration>(handling - sending, {}), kLongestBacklogWait);
-    std::this_thread::sleep_for(kSettleTime + backlog);
-    std::vector<std::pair<xkb_keycode_t, std::uint32_t>> keys;
-    for (const auto& [codePoint, key] : m_bound) {
-        keys.emplace_back(key, XKB_KEY_NoSymbol);
-    }
-    m_bound.clear();
-    WriteMapping(keys);
-    m_connection->Sync();
-}
-
-void CX11KeyboardOutput::WriteMapping(
-    const std::vector<std::pair<xkb_keycode_t, std::uint32_t>>& keys) {
-    std::vector<std::pair<xkb_keycode_t, std::uint32_t>> sorted = keys;
-    std::sort(sorted.begin(), sorted.end());
-    // One request per run of neighbouring keycodes: as few keymap changes as the spare keys allow.
-    for (std::size_t start = 0; start < sorted.size();) {
-        std::size_t end = start + 1;
-        while (end < sorted.size() && sorted[end].first == sorted[end - 1].first + 1) {
-            ++end;
-        }
-        std::vector<xcb_keysym_t> symbols;
-        for (std::size_t i = start; i < end; ++i) {
-            symbols.push_back(sorted[i].second);
-            symbols.push_back(sorted[i].second);
-        }
-        xcb_change_keyboard_mapping(m_connection->Get(), static_cast<std::uint8_t>(end - start),
-                                    static_cast<xcb_keycode_t>(sorted[start].first), 2,
-                                    symbols.data());
-        start = end;
-    }
-    xcb_flush(m_connection->Get());
-}
-
 void CX11KeyboardOutput::SendUnicodeUnit(char16_t unit, bool down) {
     if (IsHighSurrogate(unit)) {
         m_highSurrogate = down ? unit : m_highSurrogate;
         return;
     }
     char32_t codePoint = unit;
-    if (IsLowSurrogate(unit)) {
+    if (!IsLowSurrogate(unit)) {
+        m_highSurrogate = 0;  // a high half followed by anything but a low one is no character
+    } else {
         if (m_highSurrogate == 0) {
             return;  // half a character: nothing to type
         }
@@ -294,16 +245,12 @@ void CX11KeyboardOutput::TypeCodePoint(char32_t codePoint, bool down) {
     }
     std::optional<KeyForCharacter> key = m_unicodeLayout->FindCodePoint(codePoint);
     if (!key) {
-        if (m_bound.count(codePoint) == 0 && m_iNextCodePoint < m_codePoints.size()) {
-            // More characters are missing than there are spare keys: bind the next batch.
-            Unbind();
-            BindMissing(m_iNextCodePoint);
-        }
-        const auto bound = m_bound.find(codePoint);
-        if (bound == m_bound.end()) {
+        const xkb_keycode_t spare =
+            m_spareKeys ? m_spareKeys->KeyFor(m_iNextCodePoint, codePoint) : 0;
+        if (spare == 0) {
             return;
         }
-        key = KeyForCharacter{bound->second, 0};
+        key = KeyForCharacter{spare, 0};
     }
     for (EKeyModifier modifier : {KEY_MODIFIER_SHIFT, KEY_MODIFIER_LEVEL3, KEY_MODIFIER_LEVEL5}) {
         if ((key->m_modifiers & modifier) != 0) {

@@ -2,6 +2,8 @@
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
+#include <unordered_set>
+
 namespace quenby {
 namespace {
 
@@ -73,6 +75,7 @@ void CX11Layout::MapCharacters() {
     xkb_state* now = m_snapshot->State();
     const xkb_mod_mask_t locked = xkb_state_serialize_mods(now, XKB_STATE_MODS_LOCKED);
     const xkb_layout_index_t layout = xkb_state_serialize_layout(now, XKB_STATE_LAYOUT_EFFECTIVE);
+    std::unordered_set<xkb_keysym_t> seen;
     for (std::uint8_t combination : kCombinations) {
         bool available = true;
         for (EKeyModifier modifier : kLevelModifiers) {
@@ -96,6 +99,10 @@ void CX11Layout::MapCharacters() {
             if (codePoint != 0 && !m_characters.count(codePoint)) {
                 m_characters.emplace(codePoint, KeyForCharacter{key, combination});
             }
+            const xkb_keysym_t keysym = xkb_state_key_get_one_sym(state, key);
+            if (keysym != XKB_KEY_NoSymbol && seen.insert(keysym).second) {
+                m_strokes.emplace_back(keysym, KeyForCharacter{key, combination});
+            }
         }
         xkb_state_unref(state);
     }
@@ -118,7 +125,33 @@ std::optional<KeyForCharacter> CX11Layout::FindKey(char16_t unit) {
     if (unit >= 0xD800 && unit <= 0xDFFF) {
         return std::nullopt;
     }
-    return FindCodePoint(unit);
+    if (std::optional<KeyForCharacter> key = FindCodePoint(unit)) {
+        return key;
+    }
+    if (!m_bComposedFound) {
+        m_bComposedFound = true;
+        for (auto& [character, sequence] : FindComposedCharacters(m_strokes)) {
+            if (m_characters.count(character) == 0) {
+                m_composed.emplace(character,
+                                   kFirstSequenceKey + static_cast<KeyCode>(m_sequences->size()));
+                PressSequence presses;
+                for (std::size_t i = 0; i < sequence.size(); ++i) {
+                    for (EKeyModifier modifier : kLevelModifiers) {
+                        if ((sequence[i].m_modifiers & modifier) != 0) {
+                            presses.m_held[i].push_back(ModifierKey(modifier));
+                        }
+                    }
+                    presses.m_keys[i] = sequence[i].m_key;
+                }
+                m_sequences->push_back(std::move(presses));
+            }
+        }
+    }
+    const auto composed = m_composed.find(unit);
+    if (composed == m_composed.end()) {
+        return std::nullopt;
+    }
+    return KeyForCharacter{composed->second, 0};
 }
 
 KeyCode CX11Layout::ModifierKey(EKeyModifier modifier) {

@@ -42,8 +42,12 @@ void XDisplayTest::StartRecorder() {
     ASSERT_TRUE(m_recorder->WaitForLine("READY", 20000)) << "the key recorder did not start";
 }
 
-void XDisplayTest::SetLayout(const std::string& layout) {
-    ASSERT_EQ(RunCommand({"setxkbmap", "-display", m_display, layout}), 0) << layout;
+void XDisplayTest::SetLayout(const std::string& layout, const std::string& variant) {
+    std::vector<std::string> command{"setxkbmap", "-display", m_display, layout};
+    if (!variant.empty()) {
+        command.insert(command.end(), {"-variant", variant});
+    }
+    ASSERT_EQ(RunCommand(command), 0) << layout << " " << variant;
 }
 
 XDisplayTest::Received XDisplayTest::CollectReceived(int timeoutMs) {

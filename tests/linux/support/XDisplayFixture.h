@@ -17,8 +17,8 @@ protected:
 
     // Starts the key recorder and waits until it has the focus.
     void StartRecorder();
-    // Sets the server's layout ("us", "de", "fr", "ru").
-    void SetLayout(const std::string& layout);
+    // Sets the server's layout ("us", "de", "fr", "ru"), and its variant ("intl") if one is given.
+    void SetLayout(const std::string& layout, const std::string& variant = "");
     // Presses the end marker through XTest and returns what the recorder received before it:
     // its text, and how many bells rang.
     struct Received {
