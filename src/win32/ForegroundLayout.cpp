@@ -86,6 +86,11 @@ void CForegroundLayout::MapAllKeys() {
     // Fewer modifiers first, so the plainest way to type a character wins.
     for (BYTE shiftState : kUsableShiftStates) {
         for (UINT virtualKey = 1; virtualKey < 0xFF; ++virtualKey) {
+            // Not the keypad: what its scan codes type depends on Num Lock, and its slash needs
+            // the extended flag, neither of which a scan code carries.
+            if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_DIVIDE) {
+                continue;
+            }
             const LayoutKey key{static_cast<WORD>(virtualKey), shiftState};
             const auto [result, character] = Probe(key, false);
             if (result == 1) {
