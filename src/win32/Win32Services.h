@@ -6,6 +6,8 @@
 
 #include "app/QuenbyController.h"
 #include "input/AppHelper.h"
+#include "platform/GlobalShortcut.h"
+#include "platform/MessageTypist.h"
 #include "win32/DpapiDataProtector.h"
 #include "win32/RegistryProfileStore.h"
 #include "win32/SendInputKeyboard.h"
@@ -33,7 +35,9 @@ private:
 // which must stay the thread of the timers, the shortcut and the typist's reports.
 class CWin32Services {
 public:
-    CWin32Services() : m_profile(CRegistryProfileStore::ApplicationKey()) {}
+    // `profileKey`: where the profile lives under HKEY_CURRENT_USER (tests give one of their own).
+    explicit CWin32Services(std::wstring profileKey = CRegistryProfileStore::ApplicationKey())
+        : m_profile(std::move(profileKey)) {}
 
     // The services of one main window: `view` draws, `onTimer` and `onHotKey` go to the
     // controller's OnTimer and OnHotKey, on the UI thread.
