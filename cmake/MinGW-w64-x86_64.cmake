@@ -19,9 +19,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Test programs (and gtest_discover_tests) run under Wine, in a prefix inside the build folder:
-# never the user's own. Debian keeps wine64 out of PATH unless the "wine" wrapper is installed.
+# never the user's own, and without Wine's menu builder, which writes menu entries into HOME.
+# Debian keeps wine64 out of PATH unless the "wine" wrapper is installed.
 find_program(QUENBY_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
 if(QUENBY_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR
-        /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all ${QUENBY_WINE})
+        /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all
+        WINEDLLOVERRIDES=winemenubuilder.exe=d ${QUENBY_WINE})
 endif()
