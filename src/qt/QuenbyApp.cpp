@@ -43,11 +43,21 @@ CQuenbyApp::~CQuenbyApp() {
     m_dlgMain->SetController(nullptr);
 }
 
-void CQuenbyApp::InitInstance(const std::filesystem::path::string_type& commandLine) {
+void CQuenbyApp::InitInstance(const std::filesystem::path& dataFile) {
     m_dlgMain->AddTrayIcon();
     // Shown once its placement is applied, so that it does not appear in one place and jump.
-    m_controller->OnInitDialog(commandLine);
+    m_controller->OnInitDialogWithFile(dataFile);
     m_dlgMain->show();
+}
+
+void CQuenbyApp::Activate() {
+    if (m_dlgMain->isHidden() || m_dlgMain->isMinimized()) {
+        m_dlgMain->RestoreWindow();
+        return;
+    }
+    // A maximised window stays maximised: only hidden or minimised ones are restored.
+    m_dlgMain->raise();
+    m_dlgMain->activateWindow();
 }
 
 }  // namespace quenby

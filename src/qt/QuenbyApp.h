@@ -47,8 +47,10 @@ public:
     explicit CQuenbyApp(const ShellServices& services);
     ~CQuenbyApp();
 
-    // Shows the main window and initialises it with the command line (one data file path).
-    void InitInstance(const std::filesystem::path::string_type& commandLine);
+    // Shows the main window and initialises it, opening `dataFile` unless it is empty.
+    void InitInstance(const std::filesystem::path& dataFile);
+    // Brings the main window to the front, also from the notification area or the taskbar.
+    void Activate();
 
     CQuenbyDlg& MainWindow() { return *m_dlgMain; }
     CQuenbyController& Controller() { return *m_controller; }

@@ -1,8 +1,10 @@
 // The built program on its own X server, with its own home: started as a user starts it, driven
 // with keys as a user drives it, and judged by what a real target window receives.
+#include <signal.h>
 #include <sys/wait.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -182,6 +184,42 @@ protected:
         return false;
     }
 
+    // How a start of Quenby that ends by itself went.
+    struct Outcome {
+        int m_iStatus = -1;
+        std::string m_strOut;
+        std::string m_strErr;
+    };
+    // Runs Quenby in `folder` until it ends (at most 30 s), with or without a display.
+    Outcome RunQuenby(const std::vector<std::string>& arguments, bool display = true,
+                      const std::filesystem::path& folder = "/") {
+        const std::filesystem::path out = m_root / "stdout.txt";
+        const std::filesystem::path err = m_root / "stderr.txt";
+        std::vector<std::string> argv{
+            "sh", "-c",
+            "cd '" + folder.string() + "' && " + (display ? "" : "unset DISPLAY && ") +
+                "exec timeout 30 \"$0\" \"$@\" >'" + out.string() + "' 2>'" + err.string() + "'",
+            QUENBY_PROGRAM};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        Outcome outcome;
+        outcome.m_iStatus = test::RunCommand(argv);
+        const std::vector<std::uint8_t> outBytes = ReadBytes(out);
+        const std::vector<std::uint8_t> errBytes = ReadBytes(err);
+        outcome.m_strOut.assign(outBytes.begin(), outBytes.end());
+        outcome.m_strErr.assign(errBytes.begin(), errBytes.end());
+        return outcome;
+    }
+    // Collects what the recorder receives until it is `expected` or longer, or the time is up.
+    std::string TypedUntil(const std::string& expected, std::chrono::milliseconds within) {
+        const auto deadline = std::chrono::steady_clock::now() + within;
+        std::string typed;
+        while (typed.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+            typed += CollectReceived().m_strText;
+            std::this_thread::sleep_for(200ms);
+        }
+        return typed;
+    }
+
     std::unique_ptr<test::CChildProcess> m_quenby;
     std::unique_ptr<test::CChildProcess> m_target;
 };
@@ -194,8 +232,8 @@ TEST_F(EndToEndTest, TheShortcutTypesTheListFromTheCommandLineTheChosenNumberOfT
     WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=2\nm_iKeyInputMethod=0\n");
     const std::filesystem::path list = m_home / "My Lists" / "list one.quenbydata";
     WriteList(list, {Message(u"one", 50), Message(u"zwei \u00fc", 50)});
-    // The command line as a shell hands over a quoted path: one argument, quotes included.
-    StartQuenby({"\"" + list.string() + "\""}, "list one - Quenby by Holvane");
+    // A path with blanks, as the shell hands it over: one argument.
+    StartQuenby({list.string()}, "list one - Quenby by Holvane");
     StartRecorder();
     Keys({"ctrl+shift+F5"});
     std::this_thread::sleep_for(2s);
@@ -338,6 +376,91 @@ TEST_F(EndToEndTest, ANotificationAreaThatStartsLaterGetsTheIcon) {
     std::string line;
     ASSERT_TRUE(tray.ReadLine(line, 20000)) << "the icon never asked to be docked";
     EXPECT_EQ(line.rfind("dock 0x", 0), 0u) << line;
+}
+
+// ---- The command line ----
+
+TEST_F(EndToEndTest, EveryOptionAnswersWithoutADisplay) {
+    const std::string usage = "Usage: quenby [FILE]";
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string inOut;  // "": nothing on standard output
+        std::string inErr;  // "": nothing on standard error
+    } cases[] = {
+        {{"--help"}, 0, usage, ""},
+        {{"-h"}, 0, usage, ""},
+        {{"--version"}, 0, "quenby " QUENBY_VERSION "\n", ""},
+        {{"-V"}, 0, "quenby " QUENBY_VERSION "\n", ""},
+        {{"--bogus"}, 2, "", "unknown option '--bogus'"},
+        {{"-x", "a.quenbydata"}, 2, "", "unknown option '-x'"},
+        {{"a.quenbydata", "b.quenbydata"}, 2, "", "more than one file"},
+        {{"--toggle", "a.quenbydata"}, 2, "", "--toggle takes no file"},
+    };
+    for (const auto& c : cases) {
+        const std::string what = c.arguments.front() + " ...";
+        const Outcome outcome = RunQuenby(c.arguments, false);
+        EXPECT_EQ(outcome.m_iStatus, c.status) << what << ": " << outcome.m_strErr;
+        EXPECT_EQ(outcome.m_strOut.empty(), c.inOut.empty()) << what;
+        EXPECT_NE(outcome.m_strOut.find(c.inOut), std::string::npos) << what;
+        EXPECT_EQ(outcome.m_strErr.empty(), c.inErr.empty()) << what << ": " << outcome.m_strErr;
+        EXPECT_NE(outcome.m_strErr.find(c.inErr), std::string::npos) << what;
+        if (c.status == 2) {
+            EXPECT_NE(outcome.m_strErr.find(usage), std::string::npos) << what;
+        }
+    }
+    // The manual page tells of every option the help tells of.
+    const std::vector<std::uint8_t> page = ReadBytes(QUENBY_MAN_PAGE);
+    const std::string manual(page.begin(), page.end());
+    for (const char* option : {"toggle", "help", "version", "\\-h", "\\-V"}) {
+        EXPECT_NE(manual.find(option), std::string::npos) << option;
+    }
+}
+
+TEST_F(EndToEndTest, ASecondStartHandsItsFileToTheRunningQuenbyAndEnds) {
+    test::CSessionBus bus((m_root / "run").string());
+    ASSERT_TRUE(bus.Started());
+    const std::filesystem::path folder = m_home / "My Lists";
+    WriteList(folder / "handed over.quenbydata", {Message(u"one", 50)});
+    StartQuenby({}, "Untitled - Quenby by Holvane");
+
+    // Started again in another folder with a relative name: the running one opens that file.
+    const Outcome second = RunQuenby({"handed over.quenbydata"}, true, folder);
+    EXPECT_EQ(second.m_iStatus, 0) << second.m_strErr;
+    EXPECT_TRUE(WaitForWindow("handed over - Quenby by Holvane"));
+    // Without a file the running one is only brought to the front.
+    const Outcome third = RunQuenby({});
+    EXPECT_EQ(third.m_iStatus, 0) << third.m_strErr;
+    EXPECT_FALSE(Exited(500ms));
+    std::string windows;
+    test::RunCommand({"xdotool", "search", "--onlyvisible", "--name", " - Quenby by Holvane$"},
+                     &windows);
+    EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;
+}
+
+TEST_F(EndToEndTest, ToggleStartsTheRunOfTheRunningQuenbyAndSaysWhenNoneRuns) {
+    test::CSessionBus bus((m_root / "run").string());
+    ASSERT_TRUE(bus.Started());
+    const Outcome alone = RunQuenby({"--toggle"});
+    EXPECT_EQ(alone.m_iStatus, 1);
+    EXPECT_NE(alone.m_strErr.find("Quenby is not running"), std::string::npos) << alone.m_strErr;
+
+    // No shortcut assigned: the command is the only way to start the run.
+    WriteProfile("m_iCount=1\nm_iKeyInputMethod=0\n");
+    const std::filesystem::path list = m_home / "toggled.quenbydata";
+    WriteList(list, {Message(u"typed on command", 20)});
+    StartQuenby({list.string()}, "toggled - Quenby by Holvane");
+    StartRecorder();
+    const Outcome toggle = RunQuenby({"--toggle"});
+    EXPECT_EQ(toggle.m_iStatus, 0) << toggle.m_strErr;
+    EXPECT_EQ(TypedUntil("typed on command\r", 20s), "typed on command\r");
+
+    // A Quenby that does not answer is given up on in bounded time, and the caller says so.
+    m_quenby->Signal(SIGSTOP);
+    const Outcome stuck = RunQuenby({"--toggle"});
+    m_quenby->Signal(SIGCONT);
+    EXPECT_EQ(stuck.m_iStatus, 1);
+    EXPECT_NE(stuck.m_strErr.find("did not answer"), std::string::npos) << stuck.m_strErr;
 }
 
 }  // namespace

@@ -35,6 +35,31 @@ TEST_F(MainWindowTest, TheCommandLineIsOnePathWithItsQuotesRemoved) {
     EXPECT_FALSE(m_profile.GetString("Settings", "LastFilePath").has_value());
 }
 
+TEST_F(MainWindowTest, AFileFromASplitCommandLineIsTakenAsItIs) {
+    PutDataFile(" \"q\" list.quenbydata", {Item(u"hello")});
+    Controller().OnInitDialogWithFile(" \"q\" list.quenbydata");
+    EXPECT_EQ(Controller().List().GetItemCount(), 1u);
+    EXPECT_EQ(m_view.m_strCaption, u" \"q\" list - Quenby by Holvane");
+}
+
+TEST_F(MainWindowTest, AFileHandedOverByAnotherStartIsLoadedAfterLoadsQuestion) {
+    PutDataFile("/d/other.quenbydata", {Item(u"other")});
+    Start();
+    AddMessages({Fields(u"unsaved")});
+    m_view.m_answers = {EMessageResult::Cancel};
+    Controller().OnOpenDataFile("/d/other.quenbydata");
+    EXPECT_EQ(Controller().List().GetMessageText(0), u"unsaved");
+    EXPECT_EQ(m_view.m_strCaption, u"Untitled - Quenby by Holvane");
+
+    m_view.m_answers = {EMessageResult::No};
+    Controller().OnOpenDataFile("/d/other.quenbydata");
+    EXPECT_EQ(m_view.MessageTexts(),
+              std::vector<std::u16string>(2, std::u16string(text::kAskSaveChanges)));
+    EXPECT_EQ(Controller().List().GetMessageText(0), u"other");
+    EXPECT_EQ(m_view.m_strCaption, u"other - Quenby by Holvane");
+    EXPECT_EQ(m_profile.GetString("Settings", "LastFilePath"), "/d/other.quenbydata");
+}
+
 TEST_F(MainWindowTest, CaptionsDropEveryCopyOfTheExtension) {
     const struct {
         const char* path;

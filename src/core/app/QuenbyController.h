@@ -44,8 +44,14 @@ class CQuenbyController final : private ITypingRunHost {
 public:
     explicit CQuenbyController(const MainWindowServices& services);
 
-    // The window has been created; `commandLine` is everything after the program's name.
+    // The window has been created; `commandLine` is everything after the program's name, taken
+    // as one path with its quotes removed.
     void OnInitDialog(const std::filesystem::path::string_type& commandLine);
+    // The window has been created; `dataFile` (none when empty) is opened as it is, for shells
+    // whose system has already split the command line.
+    void OnInitDialogWithFile(const std::filesystem::path& dataFile);
+    // Another start of the program asked for this data file: Load... with the file chosen.
+    void OnOpenDataFile(const std::filesystem::path& path);
     // The close box, Alt+F4 or Exit: asks about unsaved changes, then destroys the window.
     void OnClose();
     // The start/stop shortcut was pressed.
@@ -97,6 +103,8 @@ private:
     void SetupStartStopHotKey();
     void UpdateWindowTitle();
     bool ReadDataFile(const std::filesystem::path& path);
+    // The end of Load...: the chosen file is remembered, read and shown in the caption.
+    void LoadChosenDataFile(const std::filesystem::path& path);
     // The save dialog, with the default extension added and a file that would be overwritten
     // asked about; nothing when the user cancels.
     std::optional<std::filesystem::path> ChooseSavePath();
