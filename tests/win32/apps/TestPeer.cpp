@@ -5,8 +5,10 @@
 //   hung-edits <ready event>       the same window, whose thread then stops answering
 //   hold <vk> <mods> <ready event> registers the hot key, signals the event, waits to be ended
 //   press <vk> <mods>              injects the combination with SendInput and exits
+//   keep-desktop                   uses the desktop, says "ready" and waits to be ended
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -120,6 +122,13 @@ int wmain(int argc, wchar_t** argv) {
     };
     if (args.size() == 5 && args[1] == L"hold") {
         return Hold(static_cast<WORD>(number(args[2])), number(args[3]), args[4].c_str());
+    }
+    if (args.size() == 2 && args[1] == L"keep-desktop") {
+        ::GetDesktopWindow();
+        std::fputs("ready\n", stdout);
+        std::fflush(stdout);
+        ::Sleep(INFINITE);
+        return 0;
     }
     if (args.size() == 4 && args[1] == L"press") {
         return Press(static_cast<WORD>(number(args[2])), number(args[3]));
