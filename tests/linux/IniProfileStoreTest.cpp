@@ -100,20 +100,22 @@ TEST_F(IniProfileStoreTest, AnUnwritableFolderFailsTheWriteAndTheShortcutStore) 
     ::setenv("XDG_CONFIG_HOME", (m_home / "not-a-folder").c_str(), 1);
     CIniProfileStore store(ProfileFilePath());
     EXPECT_FALSE(store.WriteInt("Settings", "m_iCount", 1));
-    EXPECT_FALSE(CHotKeyProfile(store).StoreHotKey(kStartStopHotKeyName, 0x74, HOTKEYF_CONTROL));
+    EXPECT_FALSE(
+        CHotKeyProfile(store).StoreHotKey(kStartStopHotKeyName, 0x74, CONTROL_FLAG_CONTROL));
     EXPECT_EQ(CHotKeyProfile(store).LoadHotKey(kStartStopHotKeyName).m_wVirtualKey, 0);
 }
 
 TEST_F(IniProfileStoreTest, TheShortcutSurvivesARestart) {
     {
         CIniProfileStore store(ProfileFilePath());
-        ASSERT_TRUE(CHotKeyProfile(store).StoreHotKey(kStartStopHotKeyName, 0x78, HOTKEYF_ALT));
+        ASSERT_TRUE(
+            CHotKeyProfile(store).StoreHotKey(kStartStopHotKeyName, 0x78, CONTROL_FLAG_ALT));
     }
     CIniProfileStore again(ProfileFilePath());
     const HotKey hotKey = CHotKeyProfile(again).LoadHotKey(kStartStopHotKeyName);
     EXPECT_EQ(hotKey.m_wVirtualKey, 0x78);
-    EXPECT_EQ(hotKey.m_wSystemFlags, MOD_ALT);
-    EXPECT_EQ(hotKey.m_wControlFlags, HOTKEYF_ALT);
+    EXPECT_EQ(hotKey.m_wSystemFlags, SYSTEM_FLAG_ALT);
+    EXPECT_EQ(hotKey.m_wControlFlags, CONTROL_FLAG_ALT);
     EXPECT_NE(FileText().find("StartStopAutomaticTyping Mod=1"), std::string::npos);
 }
 

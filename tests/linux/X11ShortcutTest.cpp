@@ -144,7 +144,8 @@ TEST_F(X11ShortcutTest, AShortcutIsGrabbedOnItsKeyInEveryGroup) {
     int expected = 0;
     for (const PlacedKey& c : cases) {
         SetLayoutAndGroup(c.m_layouts, c.m_group);
-        ASSERT_TRUE(shortcut->RegisterHotKey(c.m_virtualKey, MOD_CONTROL | MOD_SHIFT))
+        ASSERT_TRUE(
+            shortcut->RegisterHotKey(c.m_virtualKey, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT))
             << c.m_layouts;
         PressWithCtrlShift(c.m_key);
         EXPECT_EQ(m_counter.WaitFor(++expected), expected)
@@ -152,7 +153,7 @@ TEST_F(X11ShortcutTest, AShortcutIsGrabbedOnItsKeyInEveryGroup) {
     }
     // Registered in one group, it still fires when the user switches to the other.
     SetLayoutAndGroup("ru,us", 0);
-    ASSERT_TRUE(shortcut->RegisterHotKey('A', MOD_CONTROL | MOD_SHIFT));
+    ASSERT_TRUE(shortcut->RegisterHotKey('A', SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT));
     SetLayoutAndGroup("ru,us", 1);
     PressWithCtrlShift(38);
     EXPECT_EQ(m_counter.WaitFor(++expected), expected);
@@ -160,7 +161,8 @@ TEST_F(X11ShortcutTest, AShortcutIsGrabbedOnItsKeyInEveryGroup) {
 
 TEST_F(X11ShortcutTest, FiresForItsCombinationWhateverTheLocks) {
     auto shortcut = Open();
-    ASSERT_TRUE(shortcut->RegisterHotKey(0x74, MOD_CONTROL | MOD_SHIFT));  // Ctrl+Shift+F5
+    ASSERT_TRUE(
+        shortcut->RegisterHotKey(0x74, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT));  // Ctrl+Shift+F5
     Press("ctrl+shift+F5");
     EXPECT_EQ(m_counter.WaitFor(1), 1);
     Press("ctrl+F5");  // another combination: nothing
@@ -174,7 +176,7 @@ TEST_F(X11ShortcutTest, FiresForItsCombinationWhateverTheLocks) {
 
 TEST_F(X11ShortcutTest, AHeldKeyFiresOnce) {
     auto shortcut = Open();
-    ASSERT_TRUE(shortcut->RegisterHotKey('Q', MOD_ALT));
+    ASSERT_TRUE(shortcut->RegisterHotKey('Q', SYSTEM_FLAG_ALT));
     ASSERT_EQ(test::RunCommand({"xdotool", "keydown", "alt+q", "sleep", "1.2", "keyup", "alt+q"}),
               0);
     EXPECT_EQ(m_counter.WaitFor(1), 1);
@@ -185,11 +187,11 @@ TEST_F(X11ShortcutTest, ACombinationHeldByAnotherProgramIsRefusedUntilFreed) {
     xcb_connection_t* other = xcb_connect(nullptr, nullptr);
     ASSERT_TRUE(GrabAltF9(other));
     auto shortcut = Open();
-    EXPECT_FALSE(shortcut->RegisterHotKey(0x78, MOD_ALT));
+    EXPECT_FALSE(shortcut->RegisterHotKey(0x78, SYSTEM_FLAG_ALT));
     xcb_disconnect(other);
 
     // Once free, ours takes it, and holds it against others until it lets go.
-    EXPECT_TRUE(shortcut->RegisterHotKey(0x78, MOD_ALT));
+    EXPECT_TRUE(shortcut->RegisterHotKey(0x78, SYSTEM_FLAG_ALT));
     xcb_connection_t* third = xcb_connect(nullptr, nullptr);
     EXPECT_FALSE(GrabAltF9(third));
     shortcut->UnregisterHotKey();
@@ -211,13 +213,14 @@ TEST_F(X11ShortcutTest, EveryKindOfKeyCanBeAShortcut) {
     };
     int expected = 0;
     for (const auto& c : cases) {
-        ASSERT_TRUE(shortcut->RegisterHotKey(c.virtualKey, MOD_WIN)) << c.keys;
+        ASSERT_TRUE(shortcut->RegisterHotKey(c.virtualKey, SYSTEM_FLAG_WIN)) << c.keys;
         Press(c.keys);
         EXPECT_EQ(m_counter.WaitFor(++expected), expected) << c.keys;
     }
     // A key this keyboard does not have cannot be grabbed: that is a refusal, not a success.
-    EXPECT_FALSE(shortcut->RegisterHotKey(0x87, MOD_WIN));  // F24: not on the evdev keymap
-    EXPECT_FALSE(shortcut->RegisterHotKey(0x10, MOD_WIN));  // Shift alone is no shortcut key
+    EXPECT_FALSE(shortcut->RegisterHotKey(0x87, SYSTEM_FLAG_WIN));  // F24: not on the evdev keymap
+    EXPECT_FALSE(
+        shortcut->RegisterHotKey(0x10, SYSTEM_FLAG_WIN));  // Shift alone is no shortcut key
 }
 
 TEST_F(X11ShortcutTest, PointerPositionFollowsTheMouse) {
@@ -241,9 +244,10 @@ TEST(VirtualKeys, TranslateBothWaysForEveryShortcutKey) {
     EXPECT_EQ(KeysymForVirtualKey(0x87), XKB_KEY_F24);
     EXPECT_EQ(KeysymForVirtualKey(0x6F), XKB_KEY_KP_Divide);
     EXPECT_FALSE(KeysymForVirtualKey(0x10).has_value());  // Shift alone is no shortcut key
-    EXPECT_EQ(ModifierMaskForFlags(MOD_CONTROL | MOD_SHIFT),
+    EXPECT_EQ(ModifierMaskForFlags(SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT),
               XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT);
-    EXPECT_EQ(ModifierMaskForFlags(MOD_ALT | MOD_WIN), XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
+    EXPECT_EQ(ModifierMaskForFlags(SYSTEM_FLAG_ALT | SYSTEM_FLAG_WIN),
+              XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
 }
 
 }  // namespace

@@ -45,10 +45,10 @@ TEST_F(PortalGlobalShortcutTest, BindsTheCombinationAsThePreferredTrigger) {
         std::uint16_t m_modifiers;
         const char* m_trigger;
     } cases[] = {
-        {0x74, MOD_CONTROL | MOD_SHIFT, "CTRL+SHIFT+F5"},
-        {'A', MOD_ALT, "ALT+a"},
-        {'1', MOD_CONTROL | MOD_WIN, "CTRL+LOGO+1"},
-        {0x24, MOD_SHIFT | MOD_ALT, "ALT+SHIFT+Home"},
+        {0x74, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT, "CTRL+SHIFT+F5"},
+        {'A', SYSTEM_FLAG_ALT, "ALT+a"},
+        {'1', SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_WIN, "CTRL+LOGO+1"},
+        {0x24, SYSTEM_FLAG_SHIFT | SYSTEM_FLAG_ALT, "ALT+SHIFT+Home"},
         {0x6B, 0, "KP_Add"},
     };
     for (const auto& c : cases) {
@@ -61,7 +61,7 @@ TEST_F(PortalGlobalShortcutTest, BindsTheCombinationAsThePreferredTrigger) {
 TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
     StartDesktop(PORTAL_GLOBAL_SHORTCUTS);
     const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut();
-    ASSERT_TRUE(shortcut->RegisterHotKey(0x74, MOD_CONTROL));
+    ASSERT_TRUE(shortcut->RegisterHotKey(0x74, SYSTEM_FLAG_CONTROL));
     ASSERT_TRUE(PressShortcut("start-stop"));
     EXPECT_TRUE(WaitForPresses(1));
     ASSERT_TRUE(PressShortcut("start-stop"));
@@ -88,7 +88,7 @@ TEST_F(PortalGlobalShortcutTest, RefusedWithoutThePortal) {
         StartDesktop(impl);
         EXPECT_FALSE(GlobalShortcutsPortalAvailable());
         EXPECT_EQ(OpenPortalGlobalShortcut({}), nullptr);
-        EXPECT_FALSE(Shortcut()->RegisterHotKey(0x74, MOD_CONTROL));
+        EXPECT_FALSE(Shortcut()->RegisterHotKey(0x74, SYSTEM_FLAG_CONTROL));
     }
 }
 
@@ -96,7 +96,7 @@ TEST_F(PortalGlobalShortcutTest, FoundWhenOfferedAndRefusesKeysWithoutAName) {
     StartDesktop(PORTAL_GLOBAL_SHORTCUTS);
     EXPECT_TRUE(GlobalShortcutsPortalAvailable());
     EXPECT_NE(OpenPortalGlobalShortcut({}), nullptr);
-    EXPECT_FALSE(Shortcut()->RegisterHotKey(0xFF, MOD_CONTROL));
+    EXPECT_FALSE(Shortcut()->RegisterHotKey(0xFF, SYSTEM_FLAG_CONTROL));
 }
 
 }  // namespace

@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "storage/DataFilePath.h"
 
 namespace quenby {
 namespace {
+
+// The native string as narrow text, so expectations read the same where paths are wide.
+std::string Narrow(const std::filesystem::path::string_type& native) {
+    return std::filesystem::path(native).string();
+}
 
 TEST(DataFilePath, ExtensionIsFromTheLastDotOfTheLastComponent) {
     const struct {
@@ -21,14 +29,14 @@ TEST(DataFilePath, ExtensionIsFromTheLastDotOfTheLastComponent) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FindExtension(c.path), c.extension) << c.path;
+        EXPECT_EQ(Narrow(FindExtension(c.path)), c.extension) << c.path;
     }
 }
 
 TEST(DataFilePath, FileNameIsTheLastComponent) {
-    EXPECT_EQ(FindFileName("/home/u/my.list.quenbydata"), "my.list.quenbydata");
-    EXPECT_EQ(FindFileName("plain"), "plain");
-    EXPECT_EQ(FindFileName("/home/u/dir/"), "dir/");
+    EXPECT_EQ(Narrow(FindFileName("/home/u/my.list.quenbydata")), "my.list.quenbydata");
+    EXPECT_EQ(Narrow(FindFileName("plain")), "plain");
+    EXPECT_EQ(Narrow(FindFileName("/home/u/dir/")), "dir/");
 }
 
 TEST(DataFilePath, TheReadingWarningLooksAtTheExtensionOnlyAndWithCase) {

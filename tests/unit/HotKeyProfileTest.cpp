@@ -27,12 +27,14 @@ struct StoreCase {
 
 TEST(HotKeyProfile, StoresTheSystemFlagsAndLoadsTheControlFlagsBack) {
     const StoreCase cases[] = {
-        {"Ctrl+Shift+F5", 0x74, HOTKEYF_CONTROL | HOTKEYF_SHIFT, MOD_CONTROL | MOD_SHIFT},
-        {"Alt+F9", 0x78, HOTKEYF_ALT, MOD_ALT},
-        {"Shift+A", 'A', HOTKEYF_SHIFT, MOD_SHIFT},
-        {"Super+Ctrl+Home", 0x24, HOTKEYF_EXT | HOTKEYF_CONTROL, MOD_WIN | MOD_CONTROL},
+        {"Ctrl+Shift+F5", 0x74, CONTROL_FLAG_CONTROL | CONTROL_FLAG_SHIFT,
+         SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT},
+        {"Alt+F9", 0x78, CONTROL_FLAG_ALT, SYSTEM_FLAG_ALT},
+        {"Shift+A", 'A', CONTROL_FLAG_SHIFT, SYSTEM_FLAG_SHIFT},
+        {"Super+Ctrl+Home", 0x24, CONTROL_FLAG_EXT | CONTROL_FLAG_CONTROL,
+         SYSTEM_FLAG_WIN | SYSTEM_FLAG_CONTROL},
         {"all four", 0x70, 0xF, 0xF},
-        {"foreign bits dropped", 0x70, 0xF0 | HOTKEYF_ALT, MOD_ALT},
+        {"foreign bits dropped", 0x70, 0xF0 | CONTROL_FLAG_ALT, SYSTEM_FLAG_ALT},
     };
     for (const StoreCase& c : cases) {
         test::CMemoryProfileStore store;
@@ -48,10 +50,10 @@ TEST(HotKeyProfile, StoresTheSystemFlagsAndLoadsTheControlFlagsBack) {
 }
 
 TEST(HotKeyProfile, TranslationIsItsOwnInverse) {
-    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(HOTKEYF_SHIFT), MOD_SHIFT);
-    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(HOTKEYF_ALT), MOD_ALT);
-    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(MOD_SHIFT), HOTKEYF_SHIFT);
-    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(MOD_ALT), HOTKEYF_ALT);
+    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(CONTROL_FLAG_SHIFT), SYSTEM_FLAG_SHIFT);
+    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(CONTROL_FLAG_ALT), SYSTEM_FLAG_ALT);
+    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(SYSTEM_FLAG_SHIFT), CONTROL_FLAG_SHIFT);
+    EXPECT_EQ(CHotKeyProfile::TranslateModifiers(SYSTEM_FLAG_ALT), CONTROL_FLAG_ALT);
     for (std::uint16_t flags = 0; flags < 16; ++flags) {
         EXPECT_EQ(CHotKeyProfile::TranslateModifiers(CHotKeyProfile::TranslateModifiers(flags)),
                   flags);
@@ -61,7 +63,7 @@ TEST(HotKeyProfile, TranslationIsItsOwnInverse) {
 TEST(HotKeyProfile, KeyIsWrittenBeforeModAndModOnlyWhenKeySucceeded) {
     test::CMemoryProfileStore store;
     CHotKeyProfile profile(store);
-    ASSERT_TRUE(profile.StoreHotKey(kStartStopHotKeyName, 0x74, HOTKEYF_CONTROL));
+    ASSERT_TRUE(profile.StoreHotKey(kStartStopHotKeyName, 0x74, CONTROL_FLAG_CONTROL));
     ASSERT_EQ(store.WriteLog().size(), 2u);
     EXPECT_EQ(store.WriteLog()[0], "Settings/StartStopAutomaticTyping Key");
     EXPECT_EQ(store.WriteLog()[1], "Settings/StartStopAutomaticTyping Mod");
@@ -69,7 +71,7 @@ TEST(HotKeyProfile, KeyIsWrittenBeforeModAndModOnlyWhenKeySucceeded) {
     test::CMemoryProfileStore refusing;
     refusing.RefuseWritesOf(std::string(kKey));
     CHotKeyProfile failing(refusing);
-    EXPECT_FALSE(failing.StoreHotKey(kStartStopHotKeyName, 0x74, HOTKEYF_CONTROL));
+    EXPECT_FALSE(failing.StoreHotKey(kStartStopHotKeyName, 0x74, CONTROL_FLAG_CONTROL));
     EXPECT_EQ(refusing.WriteLog().size(), 1u);
     EXPECT_FALSE(refusing.HasInt("Settings", kMod));
 }
@@ -77,7 +79,8 @@ TEST(HotKeyProfile, KeyIsWrittenBeforeModAndModOnlyWhenKeySucceeded) {
 TEST(HotKeyProfile, AFailedModWriteIsAFailure) {
     test::CMemoryProfileStore store;
     store.RefuseWritesOf(std::string(kMod));
-    EXPECT_FALSE(CHotKeyProfile(store).StoreHotKey(kStartStopHotKeyName, 0x74, HOTKEYF_CONTROL));
+    EXPECT_FALSE(
+        CHotKeyProfile(store).StoreHotKey(kStartStopHotKeyName, 0x74, CONTROL_FLAG_CONTROL));
 }
 
 TEST(HotKeyProfile, StoredValuesAreTakenAsSixteenBits) {
@@ -86,8 +89,8 @@ TEST(HotKeyProfile, StoredValuesAreTakenAsSixteenBits) {
     store.WriteInt("Settings", kMod, 0x10002);
     const HotKey hotKey = CHotKeyProfile(store).LoadHotKey(kStartStopHotKeyName);
     EXPECT_EQ(hotKey.m_wVirtualKey, 0x74);
-    EXPECT_EQ(hotKey.m_wSystemFlags, MOD_CONTROL);
-    EXPECT_EQ(hotKey.m_wControlFlags, HOTKEYF_CONTROL);
+    EXPECT_EQ(hotKey.m_wSystemFlags, SYSTEM_FLAG_CONTROL);
+    EXPECT_EQ(hotKey.m_wControlFlags, CONTROL_FLAG_CONTROL);
 }
 
 }  // namespace

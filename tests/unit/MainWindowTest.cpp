@@ -110,7 +110,7 @@ TEST_F(MainWindowTest, PlacementIsRestoredOnlyWhenRemembered) {
     CQuenbyController second(MainWindowServices{other, m_profile, m_files, &m_protector, m_clock,
                                                 m_pointer, m_shortcut, m_shell, m_syncTypist,
                                                 m_textSetters, flag});
-    second.OnInitDialog("");
+    second.OnInitDialog({});
     EXPECT_TRUE(other.m_appliedPlacements.empty());
 }
 
@@ -410,7 +410,7 @@ TEST_F(MainWindowTest, AnEncryptedFileComesBackWholeThroughTheCommands) {
     CQuenbyController restarted(MainWindowServices{view, m_profile, m_files, &m_protector, m_clock,
                                                    m_pointer, m_shortcut, m_shell, m_syncTypist,
                                                    m_textSetters, flag});
-    restarted.OnInitDialog("\"/d/x.quenbyencrypteddata\"");
+    restarted.OnInitDialog(test::NativeText("\"/d/x.quenbyencrypteddata\""));
     ASSERT_EQ(restarted.List().GetItemCount(), 2u);
     EXPECT_EQ(restarted.List().GetMessageItem(0), Item(u"secret \u00e9", 2, 5, true, true, 20, 60));
     EXPECT_EQ(restarted.List().GetMessageText(1), u"line\r\nbreak");

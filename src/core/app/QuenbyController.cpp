@@ -42,10 +42,10 @@ NativeString PathFromCommandLine(const NativeString& commandLine) {
 HotKeyCapture CaptureFromProfile(const HotKey& hotKey) {
     HotKeyCapture capture;
     capture.m_wVirtualKey = hotKey.m_wVirtualKey;
-    capture.m_bShift = (hotKey.m_wControlFlags & HOTKEYF_SHIFT) != 0;
-    capture.m_bControl = (hotKey.m_wControlFlags & HOTKEYF_CONTROL) != 0;
-    capture.m_bAlt = (hotKey.m_wControlFlags & HOTKEYF_ALT) != 0;
-    capture.m_bSuper = (hotKey.m_wControlFlags & HOTKEYF_EXT) != 0;
+    capture.m_bShift = (hotKey.m_wControlFlags & CONTROL_FLAG_SHIFT) != 0;
+    capture.m_bControl = (hotKey.m_wControlFlags & CONTROL_FLAG_CONTROL) != 0;
+    capture.m_bAlt = (hotKey.m_wControlFlags & CONTROL_FLAG_ALT) != 0;
+    capture.m_bSuper = (hotKey.m_wControlFlags & CONTROL_FLAG_EXT) != 0;
     return capture;
 }
 
@@ -53,10 +53,10 @@ HotKeyCapture CaptureFromProfile(const HotKey& hotKey) {
 // extended-key mark of keys such as Home says nothing about modifiers.
 std::uint16_t ControlFlagsFromCapture(const HotKeyCapture& capture) {
     std::uint16_t flags = 0;
-    flags |= capture.m_bShift ? HOTKEYF_SHIFT : 0;
-    flags |= capture.m_bControl ? HOTKEYF_CONTROL : 0;
-    flags |= capture.m_bAlt ? HOTKEYF_ALT : 0;
-    flags |= capture.m_bSuper ? HOTKEYF_EXT : 0;
+    flags |= capture.m_bShift ? CONTROL_FLAG_SHIFT : 0;
+    flags |= capture.m_bControl ? CONTROL_FLAG_CONTROL : 0;
+    flags |= capture.m_bAlt ? CONTROL_FLAG_ALT : 0;
+    flags |= capture.m_bSuper ? CONTROL_FLAG_EXT : 0;
     return flags;
 }
 

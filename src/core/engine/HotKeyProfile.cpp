@@ -8,12 +8,12 @@
 namespace quenby {
 namespace {
 
-// HOTKEYF_* flag and its MOD_* counterpart.
+// CONTROL_FLAG_* flag and its SYSTEM_FLAG_* counterpart.
 constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 4> kModifierPairs{{
-    {HOTKEYF_SHIFT, MOD_SHIFT},
-    {HOTKEYF_CONTROL, MOD_CONTROL},
-    {HOTKEYF_ALT, MOD_ALT},
-    {HOTKEYF_EXT, MOD_WIN},
+    {CONTROL_FLAG_SHIFT, SYSTEM_FLAG_SHIFT},
+    {CONTROL_FLAG_CONTROL, SYSTEM_FLAG_CONTROL},
+    {CONTROL_FLAG_ALT, SYSTEM_FLAG_ALT},
+    {CONTROL_FLAG_EXT, SYSTEM_FLAG_WIN},
 }};
 
 }  // namespace

@@ -23,6 +23,17 @@ bool IsSeparator(NativeChar c) {
            c == static_cast<NativeChar>(std::filesystem::path::preferred_separator);
 }
 
+// A template, so only the branch of this platform's path character is compiled: UTF-8 bytes on
+// POSIX, UTF-16 units on Windows.
+template <typename Char>
+std::u16string DisplayTextOf(const std::basic_string<Char>& native) {
+    if constexpr (std::is_same_v<Char, char>) {
+        return Utf16FromUtf8(native);
+    } else {
+        return std::u16string(native.begin(), native.end());
+    }
+}
+
 }  // namespace
 
 EDataFileForm DataFileFormFor(const std::filesystem::path& path) {
@@ -62,11 +73,7 @@ bool ExtensionWarnsOfEncryption(const std::filesystem::path& path) {
 }
 
 std::u16string DisplayText(const NativeString& native) {
-    if constexpr (std::is_same_v<NativeChar, char>) {
-        return Utf16FromUtf8(native);
-    } else {
-        return std::u16string(native.begin(), native.end());
-    }
+    return DisplayTextOf(native);
 }
 
 }  // namespace quenby

@@ -21,10 +21,10 @@ std::optional<std::string> XdgShortcutTrigger(std::uint16_t virtualKey, std::uin
     }
     // In the order desktops show them, so the user recognises the combination in the dialog.
     constexpr std::array<std::pair<std::uint16_t, const char*>, 4> kModifiers{{
-        {MOD_CONTROL, "CTRL"},
-        {MOD_ALT, "ALT"},
-        {MOD_SHIFT, "SHIFT"},
-        {MOD_WIN, "LOGO"},
+        {SYSTEM_FLAG_CONTROL, "CTRL"},
+        {SYSTEM_FLAG_ALT, "ALT"},
+        {SYSTEM_FLAG_SHIFT, "SHIFT"},
+        {SYSTEM_FLAG_WIN, "LOGO"},
     }};
     std::string trigger;
     for (const auto& [flag, text] : kModifiers) {

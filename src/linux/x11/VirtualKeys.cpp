@@ -101,10 +101,10 @@ std::optional<std::uint16_t> VirtualKeyForKeysym(std::uint32_t keysym) {
 
 std::uint16_t ModifierMaskForFlags(std::uint16_t modFlags) {
     std::uint16_t mask = 0;
-    mask |= (modFlags & MOD_SHIFT) != 0 ? XCB_MOD_MASK_SHIFT : 0;
-    mask |= (modFlags & MOD_CONTROL) != 0 ? XCB_MOD_MASK_CONTROL : 0;
-    mask |= (modFlags & MOD_ALT) != 0 ? XCB_MOD_MASK_1 : 0;
-    mask |= (modFlags & MOD_WIN) != 0 ? XCB_MOD_MASK_4 : 0;
+    mask |= (modFlags & SYSTEM_FLAG_SHIFT) != 0 ? XCB_MOD_MASK_SHIFT : 0;
+    mask |= (modFlags & SYSTEM_FLAG_CONTROL) != 0 ? XCB_MOD_MASK_CONTROL : 0;
+    mask |= (modFlags & SYSTEM_FLAG_ALT) != 0 ? XCB_MOD_MASK_1 : 0;
+    mask |= (modFlags & SYSTEM_FLAG_WIN) != 0 ? XCB_MOD_MASK_4 : 0;
     return mask;
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/QuenbyController.h"
 #include "fakes/FakeDataProtector.h"
@@ -16,6 +19,11 @@
 #include "support/ListBuilders.h"
 
 namespace quenby::test {
+
+// UTF-8 text as a native path string (wide where paths are wide), for command lines.
+inline std::filesystem::path::string_type NativeText(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).native();
+}
 
 // The main window's behaviour with every service faked and time virtual. Messages are typed
 // synchronously (the keyboard records what arrived and when) unless a test asks for the manual
@@ -37,7 +45,7 @@ protected:
 
     // Creates and initialises the window with this command line.
     CQuenbyController& Start(const std::string& commandLine = "") {
-        Controller().OnInitDialog(commandLine);
+        Controller().OnInitDialog(NativeText(commandLine));
         return *m_controller;
     }
 

@@ -1,0 +1,38 @@
+#include "win32/Win32Services.h"
+
+#include <objbase.h>
+
+#include "win32/HotKeyShortcut.h"
+#include "win32/Win32Typist.h"
+
+namespace quenby {
+
+CComApartment::CComApartment()
+    : m_bInitialised(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+
+CComApartment::~CComApartment() {
+    if (m_bInitialised) {
+        ::CoUninitialize();
+    }
+}
+
+CWin32Services::Window CWin32Services::MakeWindowServices(std::function<void(int)> onTimer,
+                                                          std::function<void()> onHotKey,
+                                                          const std::atomic<bool>& runActive) {
+    Window window;
+    window.m_timers = std::make_unique<CWindowTimers>(std::move(onTimer));
+    window.m_shortcut = std::make_unique<CHotKeyShortcut>(std::move(onHotKey));
+    window.m_typist = std::make_unique<CWin32Typist>(
+        KeystrokeServices{m_keyboard, m_textSetters, m_sleeper, runActive});
+    return window;
+}
+
+MainWindowServices CWin32Services::ForController(IMainView& view, Window& window,
+                                                 std::atomic<bool>& runActive) {
+    return MainWindowServices{
+        view,      m_profile,          m_files, &m_protector,     *window.m_timers,
+        m_pointer, *window.m_shortcut, m_shell, *window.m_typist, m_textSetters,
+        runActive};
+}
+
+}  // namespace quenby

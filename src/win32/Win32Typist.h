@@ -1,0 +1,32 @@
+#pragma once
+
+#include <thread>
+
+#include "input/AppHelper.h"
+#include "platform/MessageTypist.h"
+#include "win32/MessageWindow.h"
+
+namespace quenby {
+
+// Types each message on a thread of its own, so the window stays responsive during the pauses,
+// and reports back on the UI thread by a message posted to a window of that thread. Threads are
+// crossed here only. The typing thread joins COM's multithreaded apartment for set-text.
+class CWin32Typist final : public IMessageTypist {
+public:
+    // Must be made on the UI thread.
+    explicit CWin32Typist(const KeystrokeServices& services);
+    // Waits for a message still being typed (its thread uses the services); a report not yet
+    // delivered is dropped.
+    ~CWin32Typist() override;
+
+    void TypeMessage(TypingJob job, std::function<void(Status)> done) override;
+
+private:
+    void DropPendingReports();
+
+    KeystrokeServices m_services;
+    CMessageWindow m_window;
+    std::thread m_worker;
+};
+
+}  // namespace quenby

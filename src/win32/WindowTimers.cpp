@@ -1,0 +1,33 @@
+#include "win32/WindowTimers.h"
+
+namespace quenby {
+
+CWindowTimers::CWindowTimers(std::function<void(int)> onTimer)
+    : m_onTimer(std::move(onTimer)), m_window([this](UINT message, WPARAM wParam, LPARAM) {
+          if (message != WM_TIMER) {
+              return false;
+          }
+          ::KillTimer(m_window.Handle(), wParam);
+          if (m_onTimer) {
+              m_onTimer(static_cast<int>(wParam));
+          }
+          return true;
+      }) {}
+
+bool CWindowTimers::SetTimer(int id, std::uint32_t milliseconds) {
+    // The same id on the same window replaces the armed timer.
+    return m_window.Handle() != nullptr &&
+           ::SetTimer(m_window.Handle(), static_cast<UINT_PTR>(id), milliseconds, nullptr) != 0;
+}
+
+void CWindowTimers::KillTimer(int id) {
+    if (m_window.Handle() != nullptr) {
+        ::KillTimer(m_window.Handle(), static_cast<UINT_PTR>(id));
+    }
+}
+
+void CWin32Sleeper::Sleep(std::uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+}  // namespace quenby
