@@ -166,6 +166,12 @@ int main(int argc, char** argv) {
         quenby::PortalOffersFileChooser(1000)) {
         ::setenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal", 1);
     }
+    // libatspi drives its direct connections to applications (GTK offers one) from GLib's
+    // default main context, and our accessibility worker calls over them from its own thread:
+    // were Qt's main thread to run that context too, both would read the same connection, and
+    // libdbus aborts the program ("Watch is invalid") or a reply goes astray. Nothing of ours
+    // needs the default context on the main thread.
+    ::setenv("QT_NO_GLIB", "1", 0);
     QApplication application(qtArgc, argv);
     QApplication::setApplicationName(QString::fromUtf8(quenby::kAppTitleUtf8.data()));
     QApplication::setOrganizationName(QString::fromUtf8(quenby::kVendorKey.data()));
