@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "engine/WideText.h"
+#include "input/SurrogateJoiner.h"
 
 namespace quenby {
 namespace {
@@ -53,6 +54,33 @@ TEST(Utf8Conversion, ReplacesWhatIsNotValid) {
     EXPECT_EQ(Utf16FromUtf8("\xe4\xb8"), u"\uFFFD");      // cut sequence
     EXPECT_EQ(Utf16FromUtf8("\xe4\xb8x"), u"\uFFFDx");    // the next byte is kept
     EXPECT_EQ(Utf8FromUtf16(std::u16string(1, char16_t{0xD800})), "\xef\xbf\xbd");
+}
+
+TEST(SurrogateJoiner, KeyEventsOfUnitsBecomeWholeCharactersAndLoneHalvesNothing) {
+    // Each unit pressed and released in turn, as the typer sends them; what each event stands for.
+    const struct {
+        const char* what;
+        std::u16string units;
+        std::u32string pressed;
+    } cases[] = {
+        {"plain", u"a\u00e9", U"a\u00e9"},
+        {"a pair", u"\U0001F600", U"\U0001F600"},
+        {"a lone low half", u"\xDE00x", U"x"},
+        {"a high half then another character forgets the half", u"\xD83Dx\xDE00", U"x"},
+        {"two pairs", u"\U0001F600\U00020000", U"\U0001F600\U00020000"},
+    };
+    for (const auto& c : cases) {
+        CSurrogateJoiner joiner;
+        std::u32string pressed;
+        for (const char16_t unit : c.units) {
+            const std::optional<char32_t> down = joiner.Join(unit, true);
+            if (down) {
+                pressed.push_back(*down);
+            }
+            EXPECT_EQ(joiner.Join(unit, false), down) << c.what;  // the release matches it
+        }
+        EXPECT_EQ(pressed, c.pressed) << c.what;
+    }
 }
 
 }  // namespace

@@ -16,13 +16,6 @@ namespace {
 // Evdev numbers keys from 0; XKB, and so the layout the core is given, from 8.
 constexpr KeyCode kEvdevOffset = 8;
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 std::u32string CodePoints(std::u16string_view text) {
     std::u32string points;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -84,7 +77,7 @@ std::u32string CPortalKeyboardOutput::MissingCharacters(std::u16string_view text
 }
 
 void CPortalKeyboardOutput::BeginUnicodeText(std::u16string_view text) {
-    m_highSurrogate = 0;
+    m_surrogates = {};
     m_bTextWasSet = false;
     if (m_setFocusedText && !MissingCharacters(text).empty()) {
         m_bTextWasSet = m_setFocusedText(std::u16string(text));
@@ -113,20 +106,11 @@ void CPortalKeyboardOutput::SendUnicodeUnit(char16_t unit, bool down) {
     if (m_bTextWasSet) {
         return;
     }
-    if (IsHighSurrogate(unit)) {
-        m_highSurrogate = down ? unit : m_highSurrogate;
+    const std::optional<char32_t> character = m_surrogates.Join(unit, down);
+    if (!character) {
         return;
     }
-    char32_t point = unit;
-    if (IsLowSurrogate(unit)) {
-        if (m_highSurrogate == 0) {
-            return;  // half a character: nothing to type
-        }
-        point = 0x10000 + ((m_highSurrogate - 0xD800u) << 10) + (unit - 0xDC00u);
-        if (!down) {
-            m_highSurrogate = 0;
-        }
-    }
+    const char32_t point = *character;
     const xkb_keysym_t keysym = CVirtualKeymap::KeysymFor(point);
     if (keysym == XKB_KEY_NoSymbol) {
         return;

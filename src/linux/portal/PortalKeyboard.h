@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/SurrogateJoiner.h"
 #include "linux/portal/LayoutKeysyms.h"
 #include "linux/portal/RemoteDesktopSession.h"
 #include "platform/Keyboard.h"
@@ -61,7 +62,7 @@ private:
     std::function<void()> m_beep;
     FocusedTextSetter m_setFocusedText;
     bool m_bTextWasSet = false;  // the current Unicode text went into the field: send nothing
-    char16_t m_highSurrogate = 0;
+    CSurrogateJoiner m_surrogates;
     std::vector<std::uint32_t> m_keysymsDown;
     std::vector<KeyCode> m_keysDown;
 };

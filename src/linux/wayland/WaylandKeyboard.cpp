@@ -20,13 +20,6 @@ using Clock = std::chrono::steady_clock;
 // Evdev numbers keys from 0; XKB from 8.
 constexpr xkb_keycode_t kEvdevOffset = 8;
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 std::vector<xkb_keysym_t> Keysyms(std::u16string_view text) {
     std::vector<xkb_keysym_t> keysyms;
     keysyms.reserve(text.size());
@@ -221,7 +214,7 @@ void CWaylandKeyboardOutput::BeginUnicodeText(std::u16string_view text) {
         m_chunks.emplace_back(chunk);
     }
     m_iNextChunk = 0;
-    m_highSurrogate = 0;
+    m_surrogates = {};
     // A message may begin with Enter in the user's keymap: the text starts with its first chunk.
     if (m_keymapKind == EKeymap::Virtual) {
         m_keymapKind = EKeymap::None;
@@ -235,21 +228,9 @@ void CWaylandKeyboardOutput::EndUnicodeText() {
 }
 
 void CWaylandKeyboardOutput::SendUnicodeUnit(char16_t unit, bool down) {
-    if (IsHighSurrogate(unit)) {
-        m_highSurrogate = down ? unit : m_highSurrogate;
-        return;
+    if (const std::optional<char32_t> codePoint = m_surrogates.Join(unit, down)) {
+        TypeCodePoint(*codePoint, down);
     }
-    char32_t codePoint = unit;
-    if (IsLowSurrogate(unit)) {
-        if (m_highSurrogate == 0) {
-            return;  // half a character: nothing to type
-        }
-        codePoint = 0x10000 + ((m_highSurrogate - 0xD800u) << 10) + (unit - 0xDC00u);
-        if (!down) {
-            m_highSurrogate = 0;
-        }
-    }
-    TypeCodePoint(codePoint, down);
 }
 
 void CWaylandKeyboardOutput::TypeCodePoint(char32_t codePoint, bool down) {

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "input/SurrogateJoiner.h"
 #include "linux/wayland/VirtualKeymap.h"
 #include "linux/wayland/WaylandSession.h"
 #include "platform/Keyboard.h"
@@ -90,7 +91,7 @@ private:
     std::unique_ptr<CWaylandLayout> m_userLayout;  // for Enter in the user's keymap
     std::unordered_map<char32_t, xkb_keycode_t> m_down;
     std::vector<xkb_keycode_t> m_pressed;
-    char16_t m_highSurrogate = 0;
+    CSurrogateJoiner m_surrogates;
     bool m_bUploaded = false;
     std::chrono::steady_clock::time_point m_lastPress;
 };

@@ -14,13 +14,6 @@
 namespace quenby {
 namespace {
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 std::vector<char32_t> CodePoints(std::u16string_view text) {
     std::vector<char32_t> codePoints;
     codePoints.reserve(text.size());
@@ -217,7 +210,7 @@ void CX11KeyboardOutput::BeginUnicodeText(std::u16string_view text) {
     m_unicodeLayout = std::make_unique<CX11Layout>(std::move(snapshot).value());
     m_codePoints = CodePoints(text);
     m_iNextCodePoint = 0;
-    m_highSurrogate = 0;
+    m_surrogates = {};
     m_spareKeys =
         std::make_unique<CSpareKeyCache>(*m_connection, m_unicodeLayout->Snapshot().Keymap(),
                                          m_unicodeLayout->ModifierKey(KEY_MODIFIER_SHIFT) != 0);
@@ -242,23 +235,9 @@ void CX11KeyboardOutput::EndUnicodeText() {
 }
 
 void CX11KeyboardOutput::SendUnicodeUnit(char16_t unit, bool down) {
-    if (IsHighSurrogate(unit)) {
-        m_highSurrogate = down ? unit : m_highSurrogate;
-        return;
+    if (const std::optional<char32_t> codePoint = m_surrogates.Join(unit, down)) {
+        TypeCodePoint(*codePoint, down);
     }
-    char32_t codePoint = unit;
-    if (!IsLowSurrogate(unit)) {
-        m_highSurrogate = 0;  // a high half followed by anything but a low one is no character
-    } else {
-        if (m_highSurrogate == 0) {
-            return;  // half a character: nothing to type
-        }
-        codePoint = 0x10000 + ((m_highSurrogate - 0xD800u) << 10) + (unit - 0xDC00u);
-        if (!down) {
-            m_highSurrogate = 0;
-        }
-    }
-    TypeCodePoint(codePoint, down);
 }
 
 void CX11KeyboardOutput::TypeCodePoint(char32_t codePoint, bool down) {

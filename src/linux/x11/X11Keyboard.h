@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "input/SurrogateJoiner.h"
 #include "linux/x11/SpareKeyCache.h"
 #include "linux/x11/X11Layout.h"
 #include "linux/x11/XcbConnection.h"
@@ -61,7 +62,7 @@ private:
     std::size_t m_iNextCodePoint = 0;                      // the next of them to be typed
     std::unique_ptr<CSpareKeyCache> m_spareKeys;           // for the text being typed by Unicode
     std::unordered_map<char32_t, KeyForCharacter> m_down;  // characters whose key is down
-    char16_t m_highSurrogate = 0;
+    CSurrogateJoiner m_surrogates;
     std::set<KeyCode> m_pressed;
     std::shared_ptr<const std::vector<PressSequence>> m_sequences;  // of the last layout loaded
     xkb_keycode_t m_returnKey = 0;
