@@ -1,6 +1,7 @@
 // What the controller asks of the main window (IMainView), on the window's controls.
-#include <commctrl.h>
 #include <windows.h>
+// The common controls need the declarations of windows.h first.
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,8 @@
 #include "win32shell/QuenbyProgram.h"
 
-#include <commctrl.h>
 #include <windows.h>
+// The common controls need the declarations of windows.h first.
+#include <commctrl.h>
 
 #include "app/QuenbyController.h"
 #include "engine/RunFlag.h"
