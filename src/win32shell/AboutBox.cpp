@@ -6,6 +6,7 @@
 #include "app/ProfileValues.h"
 #include "app/Texts.h"
 #include "win32/Win32Text.h"
+#include "win32shell/DialogAnchors.h"
 #include "win32shell/DialogSupport.h"
 #include "win32shell/ResourceIds.h"
 
@@ -14,12 +15,16 @@ namespace {
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
+            // The box does not resize: this only gives captions the room the font needs.
+            CDialogAnchors anchors;
+            anchors.Capture(dialog, kAboutDialog);
             ::SetWindowTextW(dialog, WideFromUtf16(std::u16string(text::kAboutCaptionPrefix) +
                                                    std::u16string(kAppTitle))
                                          .c_str());
             SetWindowIcons(dialog, IDI_QUENBY_IDLE);
             return TRUE;
+        }
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
                 ::EndDialog(dialog, LOWORD(wParam));

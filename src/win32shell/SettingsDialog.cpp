@@ -81,6 +81,7 @@ INT_PTR CSettingsDialog::Handle(UINT message, WPARAM wParam) {
 }
 
 void CSettingsDialog::OnInitDialog() {
+    m_anchors.Capture(m_dialog, kSettingsDialog);
     const SettingsFields fields = m_presenter.OnInitDialog();
     // A stored method that names neither button checks none.
     SetChecked(m_dialog, IDC_METHOD_UNICODE, fields.m_nInputMethod == KEY_INPUT_UNICODE);

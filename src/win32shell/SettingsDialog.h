@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/SettingsPresenter.h"
+#include "win32shell/DialogAnchors.h"
 
 namespace quenby {
 
@@ -24,6 +25,8 @@ private:
 
     CSettingsPresenter& m_presenter;
     HWND m_dialog = nullptr;
+    // The dialog does not resize: this only gives captions the room the font needs.
+    CDialogAnchors m_anchors;
 };
 
 }  // namespace quenby
