@@ -12,7 +12,7 @@ RequestExecutionLevel user
 !define PRODUCT "Quenby"
 !define VENDOR "Holvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenby"
-!define PROFILE_KEY "Software\Holvane\Quenby"
+!define PROFILE_KEY "Software\Holvane\Quenby by Holvane"
 !define PLAIN_CLASS "Quenby.DataFile"
 !define ENCRYPTED_CLASS "Quenby.EncryptedDataFile"
 ; SHChangeNotify: the association changed, so Explorer shows the new icons at once.
