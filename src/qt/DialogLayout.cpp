@@ -1,9 +1,19 @@
 #include "qt/DialogLayout.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFontMetrics>
+#include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTableView>
 #include <cmath>
+
+#include "qt/HotKeyEdit.h"
 
 namespace quenby {
 
@@ -24,6 +34,71 @@ QRect CDialogLayout::ToPixels(QRect units) const {
                  static_cast<int>(std::lround(units.height() * m_unitY)));
 }
 
+void CDialogLayout::Build(const DialogTemplate& dialog) {
+    QLabel* pendingBuddy = nullptr;
+    for (const DialogControl& control : dialog.m_controls) {
+        QWidget* widget = MakeControl(control);
+        if (pendingBuddy != nullptr) {
+            pendingBuddy->setBuddy(widget);
+            pendingBuddy = nullptr;
+        }
+        // A label with a mnemonic gives the focus to the control after it, as on Windows.
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (label != nullptr && control.m_strText.find(u'&') != std::u16string_view::npos &&
+            control.m_strText.find(u"&&") == std::u16string_view::npos) {
+            pendingBuddy = label;
+        }
+        Add(widget, QRect(control.m_iX, control.m_iY, control.m_iWidth, control.m_iHeight),
+            control.m_iMoveX, control.m_iMoveY, control.m_iSizeX, control.m_iSizeY);
+        m_items.back().m_iId = control.m_iId;
+    }
+}
+
+QWidget* CDialogLayout::MakeControl(const DialogControl& control) {
+    QString text = QString::fromUtf16(control.m_strText.data(),
+                                      static_cast<qsizetype>(control.m_strText.size()));
+    switch (control.m_kind) {
+        case EControlKind::Group:
+            return new QGroupBox(text, m_dialog);
+        case EControlKind::List:
+            return new QTableView(m_dialog);
+        case EControlKind::DefButton: {
+            auto* button = new QPushButton(text, m_dialog);
+            button->setDefault(true);
+            return button;
+        }
+        case EControlKind::Button:
+            return new QPushButton(text, m_dialog);
+        case EControlKind::HotKey:
+            return new CHotKeyEdit(m_dialog);
+        case EControlKind::Number: {
+            auto* edit = new QLineEdit(m_dialog);
+            edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
+            return edit;
+        }
+        case EControlKind::Edit:
+            return new QLineEdit(m_dialog);
+        case EControlKind::Check:
+            return new QCheckBox(text, m_dialog);
+        case EControlKind::RadioFirst:
+        case EControlKind::Radio:
+            return new QRadioButton(text, m_dialog);
+        case EControlKind::Icon: {
+            auto* icon = new QLabel(m_dialog);
+            icon->setPixmap(QIcon(":/icons/quenby-idle.svg").pixmap(32, 32));
+            return icon;
+        }
+        case EControlKind::Label:
+        case EControlKind::InfoLabel:
+            break;
+    }
+    // Without a buddy a label shows its text as it is: "&&" is one ampersand on Windows.
+    if (!text.contains(QRegularExpression("&[^&]"))) {
+        text.replace("&&", "&");
+    }
+    return new QLabel(text, m_dialog);
+}
+
 void CDialogLayout::Add(QWidget* control, QRect units, int moveX, int moveY, int sizeX, int sizeY) {
     QRect rect = ToPixels(units);
     // Texts are sized for the template's font; with another font they may need more room, which
@@ -32,7 +107,7 @@ void CDialogLayout::Add(QWidget* control, QRect units, int moveX, int moveY, int
         qobject_cast<QAbstractButton*>(control) != nullptr) {
         rect.setWidth(std::max(rect.width(), control->sizeHint().width()));
     }
-    m_items.push_back({control, rect, moveX, moveY, sizeX, sizeY});
+    m_items.push_back({control, rect, moveX, moveY, sizeX, sizeY, -1});
     control->setGeometry(m_items.back().m_rect);
 }
 

@@ -10,43 +10,18 @@ namespace quenby {
 
 CDlgAutoTextMessage::CDlgAutoTextMessage(CMessageEditorPresenter& presenter, QWidget* parent)
     : QDialog(parent), m_presenter(presenter) {
-    m_layout = std::make_unique<CDialogLayout>(this, QSize(337, 119));
-    auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
-    auto label = [this](const char* text, QRect units, QWidget* buddy = nullptr) {
-        auto* l = new QLabel(tr(text), this);
-        if (buddy != nullptr) {
-            l->setBuddy(buddy);
-        }
-        m_layout->Add(l, units);
-    };
-    auto number = [&](QRect units) {
-        auto* edit = new QLineEdit(this);
-        edit->setValidator(digits);
-        m_layout->Add(edit, units);
-        return edit;
-    };
-    // Created in the template's order, which is also the tab order.
-    m_pText = new QLineEdit(this);
-    label("&Message :", QRect(7, 16, 34, 8), m_pText);
-    m_layout->Add(m_pText, QRect(45, 14, 284, 14), 0, 0, 100, 0);
-    m_pSeconds = number(QRect(114, 32, 40, 14));
-    label("&Delay Before Typing Message :", QRect(7, 35, 100, 8), m_pSeconds);
-    label("Second(s)", QRect(157, 35, 33, 8));
-    m_pMilliSeconds = number(QRect(201, 32, 40, 14));
-    label("Milli Second(s)", QRect(244, 35, 46, 8));
-    label("Random Time Delay between Characters  (in Milli Second(s)) :", QRect(7, 59, 195, 8));
-    m_pCharDelayMin = number(QRect(221, 56, 40, 14));
-    label("&", QRect(266, 59, 8, 8));  // no mnemonic here: "&" is the text itself
-    m_pCharDelayMax = number(QRect(279, 56, 40, 14));
-    m_pEnterBefore = new QCheckBox(tr("Press Enter &Before Typing"), this);
-    m_layout->Add(m_pEnterBefore, QRect(7, 80, 98, 10), 0, 100);
-    m_pEnterAfter = new QCheckBox(tr("Press Enter &After Typing"), this);
-    m_layout->Add(m_pEnterAfter, QRect(7, 102, 92, 10), 0, 100);
-    m_pOk = new QPushButton(tr("OK (Enter)"), this);
-    m_pOk->setDefault(true);
-    m_layout->Add(m_pOk, QRect(170, 80, 78, 32), 100, 100);
-    m_pCancel = new QPushButton(tr("Cancel (Esc)"), this);
-    m_layout->Add(m_pCancel, QRect(253, 80, 78, 32), 100, 100);
+    m_layout = std::make_unique<CDialogLayout>(
+        this, QSize(kEditorDialog.m_iWidth, kEditorDialog.m_iHeight));
+    m_layout->Build(kEditorDialog);
+    m_pText = m_layout->Control<QLineEdit>(1002);
+    m_pSeconds = m_layout->Control<QLineEdit>(1003);
+    m_pMilliSeconds = m_layout->Control<QLineEdit>(1004);
+    m_pCharDelayMin = m_layout->Control<QLineEdit>(1022);
+    m_pCharDelayMax = m_layout->Control<QLineEdit>(1023);
+    m_pEnterBefore = m_layout->Control<QCheckBox>(1011);
+    m_pEnterAfter = m_layout->Control<QCheckBox>(1012);
+    m_pOk = m_layout->Control<QPushButton>(1);
+    m_pCancel = m_layout->Control<QPushButton>(2);
     connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
 

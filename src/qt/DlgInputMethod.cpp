@@ -11,34 +11,20 @@ namespace quenby {
 
 CDlgInputMethod::CDlgInputMethod(CSettingsPresenter& presenter, QWidget* parent)
     : QDialog(parent), m_presenter(presenter) {
-    m_layout = std::make_unique<CDialogLayout>(this, QSize(325, 195));
-    m_layout->Add(new QGroupBox(tr("Keyboard Simulation Method"), this), QRect(11, 7, 302, 70));
-    m_pUnicode = new QRadioButton(tr("Normal (Supports Multiple Language Characters)"), this);
-    m_layout->Add(m_pUnicode, QRect(88, 34, 168, 10));
-    m_pLayout = new QRadioButton(tr("Use Current Keyboard Layout"), this);
-    m_layout->Add(m_pLayout, QRect(88, 48, 109, 10));
+    m_layout = std::make_unique<CDialogLayout>(
+        this, QSize(kSettingsDialog.m_iWidth, kSettingsDialog.m_iHeight));
+    m_layout->Build(kSettingsDialog);
+    m_pUnicode = m_layout->Control<QRadioButton>(1031);
+    m_pLayout = m_layout->Control<QRadioButton>(1032);
     m_methods.addButton(m_pUnicode, KEY_INPUT_UNICODE);
     m_methods.addButton(m_pLayout, KEY_INPUT_LAYOUT);
-    m_pRememberPosition = new QCheckBox(tr("Remember Last Position and Size"), this);
-    m_layout->Add(m_pRememberPosition, QRect(11, 89, 121, 10));
-    m_pSetText = new QCheckBox(
-        tr("If Possible Set Text instead of Typing at Initial Cursor Location"), this);
-    m_layout->Add(m_pSetText, QRect(11, 108, 210, 10));
-    m_pHelp = new QPushButton(tr("Help"), this);
-    m_layout->Add(m_pHelp, QRect(230, 106, 50, 14));
-    m_pSetTextInfo = new QLabel(ToQString(kSetTextInfoInitial), this);
-    m_layout->Add(m_pSetTextInfo, QRect(35, 126, 266, 8));
-    m_layout->Add(new QLabel(tr("Note : Text Cursor Location will also be Different as Compared "
-                                "to Normal Typing"),
-                             this),
-                  QRect(35, 141, 251, 8));
-    auto* ok = new QPushButton(tr("OK"), this);
-    ok->setDefault(true);
-    m_layout->Add(ok, QRect(147, 161, 83, 28));
-    auto* cancel = new QPushButton(tr("Cancel"), this);
-    m_layout->Add(cancel, QRect(236, 161, 83, 28));
-    m_pEncryptionInfo = new QPushButton(tr("Encryption Info"), this);
-    m_layout->Add(m_pEncryptionInfo, QRect(7, 168, 88, 14));
+    m_pRememberPosition = m_layout->Control<QCheckBox>(1013);
+    m_pSetText = m_layout->Control<QCheckBox>(1018);
+    m_pHelp = m_layout->Control<QPushButton>(1020);
+    m_pSetTextInfo = m_layout->Control<QLabel>(1019);
+    auto* ok = m_layout->Control<QPushButton>(1);
+    auto* cancel = m_layout->Control<QPushButton>(2);
+    m_pEncryptionInfo = m_layout->Control<QPushButton>(1021);
 
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -93,15 +79,9 @@ void CDlgInputMethod::accept() {
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    CDialogLayout layout(this, QSize(235, 55));
-    auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon(":/icons/quenby-idle.svg").pixmap(32, 32));
-    layout.Add(icon, QRect(11, 17, 21, 20));
-    layout.Add(new QLabel(ToQString(text::kAboutVersion), this), QRect(40, 10, 119, 8));
-    layout.Add(new QLabel(ToQString(text::kAboutContact), this), QRect(40, 25, 150, 8));
-    auto* ok = new QPushButton(tr("OK"), this);
-    ok->setDefault(true);
-    layout.Add(ok, QRect(178, 7, 50, 14));
+    CDialogLayout layout(this, QSize(kAboutDialog.m_iWidth, kAboutDialog.m_iHeight));
+    layout.Build(kAboutDialog);
+    auto* ok = layout.Control<QPushButton>(1);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     setWindowTitle(ToQString(text::kAboutCaptionPrefix) + ToQString(kAppTitle));
     setWindowIcon(QIcon(":/icons/quenby-idle.svg"));

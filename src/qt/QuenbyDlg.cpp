@@ -18,17 +18,20 @@ namespace {
 
 const QString kAboutItem = QObject::tr("&About Quenby...");
 constexpr int kAboutCommand = 16;
+// Controls of the main window's template that are no command.
+constexpr int kListId = 1000;
+constexpr int kHotKeyId = 1005;
+constexpr int kCountId = 1009;
+constexpr int kRandomOrderId = 1018;
 
 }  // namespace
 
 CQuenbyDlg::CQuenbyDlg()
     : m_idleIcon(":/icons/quenby-idle.svg"), m_runningIcon(":/icons/quenby-running.svg") {
-    m_layout = std::make_unique<CDialogLayout>(this, QSize(495, 213));
-    // In the template's order, which is also the tab order.
-    m_layout->Add(
-        new QGroupBox(tr("List of Messages to be Typed onto Application with Focus"), this),
-        QRect(7, 7, 482, 132), 0, 0, 100, 100);
-    m_pList = new QTableView(this);
+    m_layout =
+        std::make_unique<CDialogLayout>(this, QSize(kMainDialog.m_iWidth, kMainDialog.m_iHeight));
+    m_layout->Build(kMainDialog);
+    m_pList = m_layout->Control<QTableView>(kListId);
     m_pList->setModel(&m_model);
     m_pList->setShowGrid(true);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -40,34 +43,18 @@ CQuenbyDlg::CQuenbyDlg()
     m_pList->horizontalHeader()->setStretchLastSection(false);
     m_pList->setContextMenuPolicy(Qt::NoContextMenu);
     m_pList->viewport()->installEventFilter(this);
-    m_layout->Add(m_pList, QRect(13, 16, 470, 117), 0, 0, 100, 100);
-    m_pAddNew = new QPushButton(tr("&Add New (Enter)"), this);
-    m_layout->Add(m_pAddNew, QRect(10, 142, 71, 23), 0, 100);
-    m_pEditSelected = new QPushButton(tr("&Edit Selected"), this);
-    m_layout->Add(m_pEditSelected, QRect(93, 142, 71, 23), 0, 100);
-    m_pDeleteSelected = new QPushButton(tr("&Delete Selected"), this);
-    m_layout->Add(m_pDeleteSelected, QRect(176, 142, 71, 23), 0, 100);
-    m_pHideToTray = new QPushButton(tr("&Hide to System Tray"), this);
-    m_layout->Add(m_pHideToTray, QRect(412, 142, 71, 23), 100, 100);
-    m_layout->Add(
-        new QGroupBox(tr("Keyboard Shortcut Key to Start / Stop Automatic Typing of Text"), this),
-        QRect(7, 170, 249, 37), 0, 100);
-    m_pHotKey = new CHotKeyEdit(this);
-    m_layout->Add(m_pHotKey, QRect(18, 184, 116, 14), 0, 100);
-    m_pAssign = new QPushButton(tr("&Assign"), this);
-    m_layout->Add(m_pAssign, QRect(140, 184, 50, 14), 0, 100);
-    m_pClear = new QPushButton(tr("&Clear"), this);
-    m_layout->Add(m_pClear, QRect(196, 184, 50, 14), 0, 100);
-    m_layout->Add(new QGroupBox(tr("Number of Times Text Must be Typed"), this),
-                  QRect(335, 170, 154, 37), 0, 100);
-    m_pCount = new QLineEdit(this);
-    m_pCount->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this));
-    m_layout->Add(m_pCount, QRect(356, 184, 45, 14), 0, 100);
-    m_layout->Add(new QLabel(tr("Enter 0 For Infinite"), this), QRect(406, 187, 58, 8), 0, 100);
-    m_pMenuButton = new QPushButton(tr("Menu"), this);
-    m_layout->Add(m_pMenuButton, QRect(439, 3, 50, 9), 100, 0);
-    m_pRandomOrder = new QCheckBox(tr("Random Order"), this);
-    m_layout->Add(m_pRandomOrder, QRect(340, 150, 62, 10), 0, 100);
+    m_pAddNew = m_layout->Control<QPushButton>(IDC_ADD_NEW);
+    // The main window is no dialog: Enter is handled in keyPressEvent.
+    m_pAddNew->setDefault(false);
+    m_pEditSelected = m_layout->Control<QPushButton>(IDC_EDIT_SELECTED);
+    m_pDeleteSelected = m_layout->Control<QPushButton>(IDC_DELETE_SELECTED);
+    m_pHideToTray = m_layout->Control<QPushButton>(IDC_HIDE_TO_TRAY);
+    m_pHotKey = m_layout->Control<CHotKeyEdit>(kHotKeyId);
+    m_pAssign = m_layout->Control<QPushButton>(IDC_ASSIGN_HOTKEY);
+    m_pClear = m_layout->Control<QPushButton>(IDC_CLEAR_HOTKEY);
+    m_pCount = m_layout->Control<QLineEdit>(kCountId);
+    m_pMenuButton = m_layout->Control<QPushButton>(IDC_MENU);
+    m_pRandomOrder = m_layout->Control<QCheckBox>(kRandomOrderId);
 
     m_pMainMenu = BuildMenu(kMainMenu.data(), kMainMenu.size(), true);
     m_pTrayMenu = BuildMenu(kTrayMenu.data(), kTrayMenu.size(), false);

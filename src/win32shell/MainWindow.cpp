@@ -1,0 +1,246 @@
+#include "win32shell/MainWindow.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "app/Commands.h"
+#include "app/DialogTemplates.h"
+#include "app/QuenbyController.h"
+#include "win32/Win32Text.h"
+#include "win32shell/DialogSupport.h"
+#include "win32shell/ResourceIds.h"
+
+namespace quenby {
+namespace {
+
+constexpr int IDC_MESSAGE_LIST = 1000;
+constexpr int IDC_COUNT = 1009;
+
+template <std::size_t N>
+HMENU BuildMenu(const std::array<MenuItem, N>& items) {
+    HMENU menu = ::CreatePopupMenu();
+    for (const MenuItem& item : items) {
+        if (item.m_iCommand == ID_SEPARATOR) {
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.m_iCommand),
+                      WideFromUtf16(item.m_strCaption).c_str());
+        if (item.m_bDefault) {
+            ::SetMenuDefaultItem(menu, static_cast<UINT>(item.m_iCommand), FALSE);
+        }
+    }
+    return menu;
+}
+
+}  // namespace
+
+CMainWindow::~CMainWindow() {
+    m_tray.Remove();
+    if (m_window != nullptr) {
+        ::DestroyWindow(m_window);
+    }
+    for (HMENU menu : {m_mainMenu, m_trayMenu}) {
+        if (menu != nullptr) {
+            ::DestroyMenu(menu);
+        }
+    }
+}
+
+bool CMainWindow::Create() {
+    return ::CreateDialogParamW(::GetModuleHandleW(nullptr),
+                                MAKEINTRESOURCEW(QUENBY_MAIN_DIALOG_ID), nullptr, &Proc,
+                                reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+void CMainWindow::Show() {
+    if (!::IsWindowVisible(m_window)) {
+        ::ShowWindow(m_window, SW_SHOW);
+    }
+    ::SetForegroundWindow(m_window);
+}
+
+bool CMainWindow::PreTranslate(MSG& message) {
+    return m_window != nullptr && ::IsDialogMessageW(m_window, &message) != FALSE;
+}
+
+INT_PTR CALLBACK CMainWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = DialogObject<CMainWindow>(window, message, lParam);
+    if (self == nullptr) {
+        return FALSE;
+    }
+    if (message == WM_INITDIALOG) {
+        self->m_window = window;
+    }
+    return self->Handle(message, wParam, lParam);
+}
+
+INT_PTR CMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == m_uTaskbarCreated && m_uTaskbarCreated != 0) {
+        m_tray.Recreate();
+        SetRunIcon(m_bRunning);
+        return TRUE;
+    }
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            return TRUE;
+        case WM_SIZE:
+            m_anchors.Apply();
+            return TRUE;
+        case WM_GETMINMAXINFO:
+            m_anchors.LimitTracking(*reinterpret_cast<MINMAXINFO*>(lParam));
+            return TRUE;
+        case WM_DPICHANGED:
+            m_anchors.Rescale(HIWORD(wParam));
+            SetWindowIcons(m_window, m_bRunning ? IDI_QUENBY_RUNNING : IDI_QUENBY_IDLE);
+            return FALSE;
+        case WM_COMMAND:
+            OnCommand(wParam);
+            return TRUE;
+        case WM_NOTIFY:
+            ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT,
+                                OnNotify(*reinterpret_cast<const NMHDR*>(lParam)));
+            return TRUE;
+        case WM_CONTEXTMENU:
+            TrackMenu(m_mainMenu, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return TRUE;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+                ShowAboutBox();
+                return TRUE;
+            }
+            return FALSE;
+        case WM_HELP:
+            if (m_pController != nullptr) {
+                m_pController->OnHelpInfo();
+            }
+            return TRUE;
+        case WM_CLOSE:
+            if (m_pController != nullptr) {
+                m_pController->OnClose();
+            } else {
+                DestroyWindow();
+            }
+            return TRUE;
+        case CTrayIcon::kTrayMessage:
+            OnTrayNotify(lParam);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+void CMainWindow::OnInitDialog() {
+    m_uTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    m_anchors.Capture(m_window, kMainDialog);
+    if (HMENU system = ::GetSystemMenu(m_window, FALSE)) {
+        wchar_t about[128] = {};
+        if (::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, about,
+                          static_cast<int>(std::size(about))) > 0) {
+            ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SetWindowIcons(m_window, IDI_QUENBY_IDLE);
+    m_list = Control(IDC_MESSAGE_LIST);
+    ListView_SetExtendedListViewStyle(m_list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        const MessageColumn& heading = kMessageColumns[static_cast<std::size_t>(column)];
+        std::wstring text = WideFromUtf16(heading.m_strHeading);
+        LVCOLUMNW entry{};
+        entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        entry.fmt = LVCFMT_LEFT;
+        entry.cx = heading.m_iDefaultWidth;
+        entry.pszText = text.data();
+        ::SendMessageW(m_list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
+                       reinterpret_cast<LPARAM>(&entry));
+    }
+    // Digits only, as the template says; the count is far below the edit's own limit.
+    ::SendMessageW(Control(IDC_COUNT), EM_SETLIMITTEXT, 10, 0);
+    m_mainMenu = BuildMenu(kMainMenu);
+    if (m_tray.Add(m_window, LoadProgramIcon(m_window, IDI_QUENBY_IDLE, true))) {
+        m_trayMenu = BuildMenu(kTrayMenu);
+    }
+}
+
+void CMainWindow::OnCommand(WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    if (m_pController == nullptr) {
+        return;
+    }
+    switch (id) {
+        case IDCANCEL:  // Esc neither closes nor hides the window
+        case IDOK:
+            return;
+        case IDC_MENU: {
+            POINT cursor{};
+            ::GetCursorPos(&cursor);
+            TrackMenu(m_mainMenu, cursor);
+            return;
+        }
+        case IDC_COUNT:
+            if (code == EN_CHANGE) {
+                m_pController->OnCountChanged();
+            }
+            return;
+        default:
+            // Buttons (BN_CLICKED is 0) and menu commands; the check box and the hot-key
+            // control need nothing until they are read.
+            if (code == 0) {
+                m_pController->OnCommand(id);
+            }
+            return;
+    }
+}
+
+LRESULT CMainWindow::OnNotify(const NMHDR& header) {
+    if (header.idFrom != IDC_MESSAGE_LIST || m_pController == nullptr) {
+        return 0;
+    }
+    if (header.code == LVN_GETDISPINFOW) {
+        LVITEMW& item =
+            const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header)).item;
+        const CMessageList& list = m_pController->List();
+        if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 &&
+            item.iItem >= 0 && static_cast<std::size_t>(item.iItem) < list.GetItemCount()) {
+            m_strCell = WideFromUtf16(
+                list.GetCellText(static_cast<std::size_t>(item.iItem), item.iSubItem));
+            ::lstrcpynW(item.pszText, m_strCell.c_str(), item.cchTextMax);
+        }
+    } else if (header.code == NM_DBLCLK) {
+        // Anywhere on the list, on a row or not.
+        m_pController->OnCommand(IDC_EDIT_SELECTED);
+    }
+    return 0;
+}
+
+void CMainWindow::OnTrayNotify(LPARAM lParam) {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    switch (LOWORD(lParam)) {
+        case WM_RBUTTONUP:
+            ::SetForegroundWindow(m_window);
+            TrackMenu(m_trayMenu, cursor);
+            break;
+        case WM_LBUTTONDBLCLK:
+            if (m_pController != nullptr) {
+                m_pController->OnCommand(ID_CONFIGURE);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainWindow::TrackMenu(HMENU menu, POINT at) {
+    if (menu == nullptr) {
+        return;
+    }
+    ::TrackPopupMenu(menu, 0, at.x, at.y, 0, m_window, nullptr);
+    // So that a menu opened from the notification area closes when the user clicks elsewhere.
+    ::PostMessageW(m_window, WM_NULL, 0, 0);
+}
+
+}  // namespace quenby

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/MainView.h"
+#include "win32shell/DialogAnchors.h"
+#include "win32shell/TrayIcon.h"
+
+namespace quenby {
+
+class CQuenbyController;
+
+// The main window: a modeless dialog from its template that draws what the controller says and
+// forwards every button, menu command and notification to it. The list view holds no rows of its
+// own (owner data): it asks the controller's list for each cell it paints.
+class CMainWindow final : public IMainView {
+public:
+    CMainWindow() = default;
+    ~CMainWindow() override;
+    CMainWindow(const CMainWindow&) = delete;
+    CMainWindow& operator=(const CMainWindow&) = delete;
+
+    // Makes the (still hidden) window with its controls, icons, menus and tray icon; false when
+    // the window could not be made.
+    bool Create();
+    // The controller the window forwards to; set before the window is shown.
+    void SetController(CQuenbyController* controller) { m_pController = controller; }
+    // Shows the window as its placement says, or normally when none was applied.
+    void Show();
+    HWND Window() const { return m_window; }
+    // True for the messages of the window's dialog keys (Tab, Enter, mnemonics): the loop must
+    // not dispatch those again.
+    bool PreTranslate(MSG& message);
+
+    // IMainView
+    EMessageResult ShowMessage(std::u16string_view text, EMessageIcon icon,
+                               EMessageButtons buttons) override;
+    bool ShowSuppressibleNotice(std::u16string_view text) override;
+    std::optional<std::filesystem::path> ChooseFile(EFileDialog kind) override;
+    void ShowAboutBox() override;
+    bool RunMessageEditor(CMessageEditorPresenter& editor) override;
+    void RunSettingsDialog(CSettingsPresenter& settings) override;
+    void SetCaption(std::u16string_view caption) override;
+    void SetRunIcon(bool running) override;
+    void RefreshList() override;
+    std::optional<std::size_t> GetSelectedRow() override;
+    void ClearSelection() override;
+    int GetColumnWidth(int column) override;
+    void SetColumnWidth(int column, int width) override;
+    int FitDefaultColumnWidth(int column, int defaultWidth) override;
+    std::u16string GetCountText() override;
+    void SetCountText(std::u16string_view text) override;
+    bool GetRandomOrderCheck() override;
+    void SetRandomOrderCheck(bool checked) override;
+    HotKeyCapture GetHotKeyControl() override;
+    void SetHotKeyControl(const HotKeyCapture& hotKey) override;
+    std::vector<std::uint8_t> GetPlacement() override;
+    void ApplyPlacement(const std::vector<std::uint8_t>& placement) override;
+    bool IsMinimized() override;
+    void HideToTray() override;
+    void RestoreWindow() override;
+    void CopyWindowImageToClipboard() override;
+    void DestroyWindow() override;
+
+private:
+    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInitDialog();
+    void OnCommand(WPARAM wParam);
+    LRESULT OnNotify(const NMHDR& header);
+    void OnTrayNotify(LPARAM lParam);
+    // The menu at a screen point; the chosen command goes to the controller.
+    void TrackMenu(HMENU menu, POINT at);
+    HWND Control(int id) const { return ::GetDlgItem(m_window, id); }
+
+    HWND m_window = nullptr;
+    HWND m_list = nullptr;
+    CQuenbyController* m_pController = nullptr;
+    CDialogAnchors m_anchors;
+    CTrayIcon m_tray;
+    HMENU m_mainMenu = nullptr;
+    HMENU m_trayMenu = nullptr;
+    UINT m_uTaskbarCreated = 0;
+    bool m_bRunning = false;
+    bool m_bPlacementApplied = false;
+    // The text of the cell last handed to the list view, alive until it asks for the next one.
+    std::wstring m_strCell;
+};
+
+}  // namespace quenby

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/MessageEditorPresenter.h"
+#include "win32shell/DialogAnchors.h"
+
+namespace quenby {
+
+// The message editor from its template, over the core's presenter.
+class CMessageEditorDialog {
+public:
+    explicit CMessageEditorDialog(CMessageEditorPresenter& presenter) : m_presenter(presenter) {}
+
+    // Runs the dialog modally; true when it closed with OK.
+    bool Run(HWND owner);
+
+private:
+    static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInitDialog();
+    void OnTextChanged();
+    void OnOK();
+    MessageEditorFields Fields() const;
+
+    CMessageEditorPresenter& m_presenter;
+    HWND m_dialog = nullptr;
+    CDialogAnchors m_anchors;
+    // The text as last shown, to tell what an edit changed.
+    std::u16string m_strShownText;
+    bool m_bSettingText = false;
+};
+
+}  // namespace quenby

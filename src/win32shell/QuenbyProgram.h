@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace quenby {
+
+// The whole program on the calling thread: the main window over the Windows services and the
+// controller, until the window is destroyed. `commandLine` is what follows the program's name
+// (the data file to open, quoted or not); the result is the exit code.
+int RunQuenbyProgram(const std::wstring& commandLine);
+
+}  // namespace quenby

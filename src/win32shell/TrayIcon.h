@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+namespace quenby {
+
+// The window's icon in the notification area, with the application title as its tip. Its
+// notifications come to the window as kTrayMessage.
+class CTrayIcon {
+public:
+    static constexpr UINT kTrayMessage = WM_USER + 1;
+    static constexpr UINT kIconId = 90;
+
+    CTrayIcon() = default;
+    ~CTrayIcon() { Remove(); }
+    CTrayIcon(const CTrayIcon&) = delete;
+    CTrayIcon& operator=(const CTrayIcon&) = delete;
+
+    // Adds the icon for the window; false when the notification area refused it.
+    bool Add(HWND window, HICON icon);
+    // Removes the icon, when there is one.
+    void Remove();
+    // The taskbar was made again (Explorer restarted): the icon is added again.
+    void Recreate();
+    // Shows another image (the running icon while a run is active).
+    void SetIcon(HICON icon);
+    bool IsShown() const { return m_bAdded; }
+
+private:
+    HWND m_window = nullptr;
+    HICON m_icon = nullptr;
+    bool m_bAdded = false;
+};
+
+}  // namespace quenby
