@@ -56,6 +56,7 @@ public:
     void SetRandomOrderCheck(bool checked) override;
     HotKeyCapture GetHotKeyControl() override;
     void SetHotKeyControl(const HotKeyCapture& hotKey) override;
+    void SetHotKeyHint(std::u16string_view hint) override;
     std::vector<std::uint8_t> GetPlacement() override;
     void ApplyPlacement(const std::vector<std::uint8_t>& placement) override;
     bool IsMinimized() override;

@@ -141,6 +141,11 @@ void CMainWindow::SetHotKeyControl(const HotKeyCapture& hotKey) {
                    MAKEWORD(static_cast<BYTE>(hotKey.m_wVirtualKey), modifiers), 0);
 }
 
+void CMainWindow::SetHotKeyHint(std::u16string_view) {
+    // Windows always registers a shortcut with the system itself, so the behaviour never has a
+    // hint about binding start/stop elsewhere to give here.
+}
+
 std::vector<std::uint8_t> CMainWindow::GetPlacement() {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
