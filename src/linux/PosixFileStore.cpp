@@ -259,12 +259,12 @@ Status CPosixFileStore::ReplaceFileAtomically(const std::filesystem::path& path,
     if (::fsync(fd.Get()) != 0) {
         return fail(errno);
     }
-    if (int error = fd.Close(); error != 0) {
-        return fail(error);
-    }
+    // Renamed while still open and locked, so that another save's clean-up cannot take the file
+    // between closing and renaming. The data is on the disk already: closing cannot lose it.
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         return fail(errno);
     }
+    (void)fd.Close();
     // Make the rename itself durable; the data is already safe if this fails.
     CFileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.Valid()) {

@@ -101,9 +101,16 @@ bool IsTemporaryOf(std::wstring_view entry, std::wstring_view base) {
 }
 
 // Removes the temporary files of the target (in its long form) that a killed save left behind.
-// A save holds its temporary file open without sharing until it is moved into place, so the
-// deletion fails for a file another save is still writing.
+// A save holds its temporary file open without sharing while it writes it, so the deletion fails
+// for a file another save is still writing; between closing it and moving it into place, though,
+// the file is open to anyone, so a file written in the last minute is left alone as well.
 void RemoveLeftovers(const std::filesystem::path& target) {
+    constexpr ULONGLONG kMinuteIn100ns = 60ULL * 10'000'000ULL;
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
     const std::wstring base = TemporaryBase(target);
     const std::wstring folder = target.parent_path().native();
     WIN32_FIND_DATAW found{};
@@ -113,7 +120,8 @@ void RemoveLeftovers(const std::filesystem::path& target) {
     }
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            IsTemporaryOf(found.cFileName, base)) {
+            IsTemporaryOf(found.cFileName, base) &&
+            ticks(now) - ticks(found.ftLastWriteTime) > kMinuteIn100ns) {
             ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
         }
     } while (::FindNextFileW(search, &found));

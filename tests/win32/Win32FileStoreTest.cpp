@@ -110,7 +110,17 @@ TEST_F(Win32FileStoreTest, LeftoversOfKilledSavesGoAtTheNextSaveButNotFilesInUse
         return ::CreateFileW(CWin32FileStore::LongPath(m_deep / name).c_str(), GENERIC_WRITE, share,
                              nullptr, CREATE_NEW, 0, nullptr);
     };
-    ::CloseHandle(create(L".list.quenbydata.k1lled00.tmp", 0));
+    // Killed two minutes ago: another save may have closed a fresh one a moment before it moves
+    // it into place.
+    HANDLE killed = create(L".list.quenbydata.k1lled00.tmp", 0);
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER earlier{{now.dwLowDateTime, now.dwHighDateTime}};
+    earlier.QuadPart -= 2ULL * 60 * 10'000'000;
+    const FILETIME then{earlier.LowPart, earlier.HighPart};
+    ASSERT_TRUE(::SetFileTime(killed, nullptr, nullptr, &then));
+    ::CloseHandle(killed);
+    ::CloseHandle(create(L".list.quenbydata.j0stn0w0.tmp", 0));
     // Another save still writing its temporary file holds it open without sharing.
     HANDLE writing = create(L".list.quenbydata.wr1t1ng0.tmp", 0);
     ASSERT_NE(writing, INVALID_HANDLE_VALUE);
@@ -122,8 +132,9 @@ TEST_F(Win32FileStoreTest, LeftoversOfKilledSavesGoAtTheNextSaveButNotFilesInUse
     std::vector<std::wstring> names = FolderContent();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{
-                         L".list.quenbydata.notmine.tmp", L".list.quenbydata.wr1t1ng0.tmp",
-                         L".other.quenbydata.k1lled00.tmp", L"list.quenbydata"}));
+                         L".list.quenbydata.j0stn0w0.tmp", L".list.quenbydata.notmine.tmp",
+                         L".list.quenbydata.wr1t1ng0.tmp", L".other.quenbydata.k1lled00.tmp",
+                         L"list.quenbydata"}));
 }
 
 TEST_F(Win32FileStoreTest, WhatCannotBeReadOrWrittenSaysWhy) {
