@@ -17,6 +17,21 @@ T* DialogObject(HWND dialog, UINT message, LPARAM lParam) {
     return reinterpret_cast<T*>(::GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
+// The dialog procedure of an object that handles its own dialog's messages: the object comes with
+// WM_INITDIALOG, which sets its window member, and every message goes to its Handle. Classes
+// befriend it: DialogProc<CThis, &CThis::m_dialog>.
+template <class T, HWND T::*kWindow>
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    T* self = DialogObject<T>(dialog, message, lParam);
+    if (self == nullptr) {
+        return FALSE;
+    }
+    if (message == WM_INITDIALOG) {
+        self->*kWindow = dialog;
+    }
+    return self->Handle(message, wParam, lParam);
+}
+
 // An icon of the program at the size Windows draws it for the window's DPI: big (title bar
 // switcher) or small (caption, notification area). Shared, never destroyed.
 HICON LoadProgramIcon(HWND window, int resource, bool small);

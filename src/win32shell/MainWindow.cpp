@@ -49,7 +49,8 @@ CMainWindow::~CMainWindow() {
 
 bool CMainWindow::Create() {
     return ::CreateDialogParamW(::GetModuleHandleW(nullptr),
-                                MAKEINTRESOURCEW(QUENBY_MAIN_DIALOG_ID), nullptr, &Proc,
+                                MAKEINTRESOURCEW(QUENBY_MAIN_DIALOG_ID), nullptr,
+                                &DialogProc<CMainWindow, &CMainWindow::m_window>,
                                 reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
@@ -62,17 +63,6 @@ void CMainWindow::Show() {
 
 bool CMainWindow::PreTranslate(MSG& message) {
     return m_window != nullptr && ::IsDialogMessageW(m_window, &message) != FALSE;
-}
-
-INT_PTR CALLBACK CMainWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = DialogObject<CMainWindow>(window, message, lParam);
-    if (self == nullptr) {
-        return FALSE;
-    }
-    if (message == WM_INITDIALOG) {
-        self->m_window = window;
-    }
-    return self->Handle(message, wParam, lParam);
 }
 
 INT_PTR CMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -66,7 +66,8 @@ public:
     void DestroyWindow() override;
 
 private:
-    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <class T, HWND T::*kWindow>
+    friend INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
     void OnCommand(WPARAM wParam);

@@ -41,19 +41,9 @@ int FieldId(EEditorField field) {
 
 bool CMessageEditorDialog::Run(HWND owner) {
     return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(QUENBY_EDITOR_DIALOG_ID),
-                             owner, &Proc, reinterpret_cast<LPARAM>(this)) == IDOK;
-}
-
-INT_PTR CALLBACK CMessageEditorDialog::Proc(HWND dialog, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
-    auto* self = DialogObject<CMessageEditorDialog>(dialog, message, lParam);
-    if (self == nullptr) {
-        return FALSE;
-    }
-    if (message == WM_INITDIALOG) {
-        self->m_dialog = dialog;
-    }
-    return self->Handle(message, wParam, lParam);
+                             owner,
+                             &DialogProc<CMessageEditorDialog, &CMessageEditorDialog::m_dialog>,
+                             reinterpret_cast<LPARAM>(this)) == IDOK;
 }
 
 INT_PTR CMessageEditorDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

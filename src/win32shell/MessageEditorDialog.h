@@ -18,7 +18,8 @@ public:
     bool Run(HWND owner);
 
 private:
-    static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    template <class T, HWND T::*kWindow>
+    friend INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
     void OnTextChanged();

@@ -26,21 +26,11 @@ constexpr UINT_PTR kProbeTimer = 1;
 
 void CSettingsDialog::Run(HWND owner) {
     ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(QUENBY_SETTINGS_DIALOG_ID),
-                      owner, &Proc, reinterpret_cast<LPARAM>(this));
+                      owner, &DialogProc<CSettingsDialog, &CSettingsDialog::m_dialog>,
+                      reinterpret_cast<LPARAM>(this));
 }
 
-INT_PTR CALLBACK CSettingsDialog::Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = DialogObject<CSettingsDialog>(dialog, message, lParam);
-    if (self == nullptr) {
-        return FALSE;
-    }
-    if (message == WM_INITDIALOG) {
-        self->m_dialog = dialog;
-    }
-    return self->Handle(message, wParam);
-}
-
-INT_PTR CSettingsDialog::Handle(UINT message, WPARAM wParam) {
+INT_PTR CSettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
             OnInitDialog();

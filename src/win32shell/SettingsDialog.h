@@ -17,8 +17,9 @@ public:
     void Run(HWND owner);
 
 private:
-    static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR Handle(UINT message, WPARAM wParam);
+    template <class T, HWND T::*kWindow>
+    friend INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
     void OnSetTextClicked();
     void OnOK();
