@@ -63,12 +63,18 @@ def run_gtk():
     scroller.add(view)
     window.add(scroller)
     window.set_default_size(600, 400)
+    show_focused(Gdk, Gtk, window, view, say)
+    Gtk.main()
+
+
+def show_focused(Gdk, Gtk, window, widget, say):
+    """Shows the window with the focus in `widget`, and says READY once the compositor has
+    focused the window: GTK calls a window active only when a keyboard has entered it, and a
+    headless seat has no keyboard until the first one is made."""
     ready = []
 
-    # Ready once the compositor has focused the window. GTK calls a window active only when a
-    # keyboard has entered it, and a headless seat has no keyboard until the first one is made.
     def state_changed(_window, event):
-        if event.new_window_state & Gdk.WindowState.FOCUSED and view.is_focus() and not ready:
+        if event.new_window_state & Gdk.WindowState.FOCUSED and widget.is_focus() and not ready:
             ready.append(True)
             say("READY")
         return False
@@ -76,8 +82,7 @@ def run_gtk():
     window.connect("window-state-event", state_changed)
     window.connect("destroy", Gtk.main_quit)
     window.show_all()
-    view.grab_focus()
-    Gtk.main()
+    widget.grab_focus()
 
 
 def run_tty(path):
@@ -123,18 +128,7 @@ def run_entry(readonly):
                   lambda _e, event: say("KEY %s" % Gdk.keyval_name(event.keyval)) or False)
     window.add(entry)
     window.set_default_size(400, 60)
-    ready = []
-
-    def state_changed(_window, event):
-        if event.new_window_state & Gdk.WindowState.FOCUSED and entry.is_focus() and not ready:
-            ready.append(True)
-            say("READY")
-        return False
-
-    window.connect("window-state-event", state_changed)
-    window.connect("destroy", Gtk.main_quit)
-    window.show_all()
-    entry.grab_focus()
+    show_focused(Gdk, Gtk, window, entry, say)
     entry.set_position(-1)  # focusing selected the text: typing would replace it like a set
     Gtk.main()
 
