@@ -21,6 +21,7 @@
 #include "linux/ThreadSleeper.h"
 #include "linux/wayland/WaylandKeyboard.h"
 #include "wayland/HeadlessSway.h"
+#include "wayland/MixedText.h"
 
 namespace {
 
@@ -33,24 +34,6 @@ public:
 };
 
 const std::u16string kMarker = u"\ue000";
-
-std::u16string MixedText(std::size_t length) {
-    std::u16string text;
-    const std::u16string pieces[] = {u"quick brown fox ",
-                                     u"\u00e9\u00c9\u00df",
-                                     u"\u0436\u0416",
-                                     u"\u03a9\u03b1",
-                                     u"\U0001F600",
-                                     u"^`~",
-                                     u"\t",
-                                     u"\n"};
-    for (std::size_t i = 0; text.size() < length; ++i) {
-        text += pieces[i % std::size(pieces)];
-        text.push_back(static_cast<char16_t>(0x4E00 + (i * 7) % 150));
-    }
-    text.resize(length);
-    return text;
-}
 
 // Characters that arrived right: the longest common subsequence of what was sent and what came.
 double ShareRight(const std::u16string& sent, const std::u16string& got) {
@@ -171,7 +154,7 @@ Result TypeOurs(Target& target, const std::string& name, const std::u16string& t
 }
 
 void Sweep() {
-    const std::u16string text = MixedText(2000);
+    const std::u16string text = test::MixedText(2000, 150);
     std::printf(
         "\nPacing sweep: 2,000 mixed characters, a round trip before each key press and\n"
         "the least interval between presses below; a fresh compositor per row.\n");
@@ -196,7 +179,7 @@ void Sweep() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::u16string text = MixedText(10000);
+    const std::u16string text = test::MixedText(10000, 150);
     WaylandPacing pacing;
     // --interval US: another least interval between key presses than the default.
     for (int i = 1; i + 1 < argc; ++i) {

@@ -12,6 +12,7 @@
 #include "linux/wayland/WaylandKeyboard.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wayland/HeadlessSway.h"
+#include "wayland/MixedText.h"
 #include "wayland/UserKeyboard.h"
 
 namespace quenby {
@@ -99,20 +100,7 @@ TEST_F(WaylandKeyboardTest, TheUnicodeMethodDeliversEveryScriptExactly) {
 
 TEST_F(WaylandKeyboardTest, TenThousandMixedCharactersArriveWholeAndTheRecorderStaysConnected) {
     // More than 200 distinct characters: the text needs several keymaps of ours.
-    std::u16string text;
-    const std::u16string pieces[] = {u"quick brown fox ",
-                                     u"\u00e9\u00c9\u00df",
-                                     u"\u0436\u0416",
-                                     u"\u03a9\u03b1",
-                                     u"\U0001F600",
-                                     u"^`~",
-                                     u"\t",
-                                     u"\n"};
-    for (std::size_t i = 0; text.size() < 10000; ++i) {
-        text += pieces[i % std::size(pieces)];
-        text.push_back(static_cast<char16_t>(0x4E00 + (i * 7) % 600));
-    }
-    text.resize(10000);
+    const std::u16string text = test::MixedText(10000, 600);
     EXPECT_EQ(FirstDifference(TypeAndRecord(text, kUnicode, 0, 0, 120000), Utf8FromUtf16(text)),
               "");
     // Still connected, and still typing.
