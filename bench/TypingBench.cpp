@@ -31,14 +31,6 @@ public:
     std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
 };
 
-std::string Unhex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
-
 // Presses the end marker (F12) and returns what the recorder received before it.
 std::u16string Collect(test::CChildProcess& recorder) {
     xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
@@ -51,7 +43,7 @@ std::u16string Collect(test::CChildProcess& recorder) {
     std::string text;
     for (const std::string& line : recorder.Lines()) {
         if (line.rfind("KEY ", 0) == 0) {
-            text += Unhex(line.substr(line.find(' ', 4) + 1));
+            text += test::Unhex(line.substr(line.find(' ', 4) + 1));
         }
     }
     return Utf16FromUtf8(text);

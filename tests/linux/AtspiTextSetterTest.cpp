@@ -12,16 +12,6 @@
 namespace quenby {
 namespace {
 
-std::string Hex(const std::string& text) {
-    static const char* digits = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : text) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
-
 // A real accessibility bus with real Qt and GTK applications on the test's own X server.
 class AtspiTextSetterTest : public test::XDisplayTest {
 protected:
@@ -59,7 +49,7 @@ protected:
     // Whether the application reported this field's text changing to `text` within the time.
     static bool Changed(test::CChildProcess& app, const std::string& field, const std::string& text,
                         int timeoutMs = 5000) {
-        return app.WaitForLine("CHANGED " + field + " " + Hex(text), timeoutMs);
+        return app.WaitForLine("CHANGED " + field + " " + test::Hex(text), timeoutMs);
     }
     static bool AnyChange(test::CChildProcess& app, const std::string& field) {
         std::string line;

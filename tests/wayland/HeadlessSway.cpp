@@ -21,14 +21,6 @@ using Clock = std::chrono::steady_clock;
 // loaded machine; anything slower is a failure.
 constexpr auto kStartDeadline = std::chrono::seconds(20);
 
-std::string Unhex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
-
 }  // namespace
 
 CHeadlessSway::CHeadlessSway(const std::string& extraConfig) {

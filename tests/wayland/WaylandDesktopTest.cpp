@@ -16,16 +16,6 @@ namespace {
 constexpr int kStartMs = 30000;
 constexpr const char* kQuenbyTitle = "list - Quenby by Holvane";
 
-std::string Hex(const std::string& text) {
-    static const char* digits = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : text) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
-
 class WaylandDesktopTest : public ::testing::Test {
 protected:
     // The user's binding, as they would write it in their sway configuration.
@@ -113,7 +103,7 @@ TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOn
     ASSERT_TRUE(Reachable(*entry));
     PressBoundKey();
     // Set whole: typed keys would have added to "before" one by one.
-    EXPECT_TRUE(entry->WaitForLine("CHANGED " + Hex("set \u00e9\U0001F600xyz"), 20000));
+    EXPECT_TRUE(entry->WaitForLine("CHANGED " + test::Hex("set \u00e9\U0001F600xyz"), 20000));
     for (const std::string& line : entry->Lines()) {
         // The user's own Ctrl and Shift reach the entry; F5 is the compositor's.
         if (line != "KEY Control_L" && line != "KEY Shift_L") {

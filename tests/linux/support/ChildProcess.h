@@ -47,6 +47,24 @@ private:
     std::vector<std::string> m_lines;
 };
 
+// The recording programs report text as hex digits, so that any byte survives a line of output.
+inline std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
+}
+inline std::string Unhex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
 // Runs a command to its end; its exit status, or -1.
 int RunCommand(const std::vector<std::string>& argv, std::string* output = nullptr);
 

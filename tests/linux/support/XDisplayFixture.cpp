@@ -7,18 +7,6 @@
 #include <cstdio>
 
 namespace quenby::test {
-namespace {
-
-std::string Unhex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
-
-}  // namespace
-
 void XDisplayTest::SetUp() {
     TempHome::SetUp();
     m_server = std::make_unique<CChildProcess>(std::vector<std::string>{
