@@ -101,21 +101,27 @@ std::unique_ptr<CForegroundLayout> ExpectGermanLayout() {
 
 // The German tests are run by the test script on a display with the German layout, and by no
 // other pass.
-TEST(Win32Keyboard, GermanLayoutTypesUmlautsAndDeadKeys) {
+TEST(Win32Keyboard, GermanLayoutTypesUmlauts) {
     std::unique_ptr<CPeerEdits> peer = CPeerEdits::Open();
     ASSERT_TRUE(peer);
     ASSERT_TRUE(ExpectGermanLayout());
     const std::u16string umlauts = u"Gr\u00fc\u00dfe zy \u00e4\u00f6\u00fc\u00c4\u00d6\u00dc";
     ASSERT_TRUE(TypeThroughTypist(Job(umlauts, 1)).ok());
     std::wstring typed;
-    ASSERT_TRUE(peer->WaitForEditableText(std::wstring(umlauts.begin(), umlauts.end()), typed))
+    EXPECT_TRUE(peer->WaitForEditableText(std::wstring(umlauts.begin(), umlauts.end()), typed))
         << testing::PrintToString(typed);
+}
 
+TEST(Win32Keyboard, GermanLayoutTypesDeadKeys) {
+    std::unique_ptr<CPeerEdits> peer = CPeerEdits::Open();
+    ASSERT_TRUE(peer);
+    ASSERT_TRUE(ExpectGermanLayout());
     // "^", "`" and the acute accent are dead keys there: each on its own is the dead key and
     // Space, and a vowel with it is the dead key and the vowel (Shift held for the capital).
     const std::u16string accents = u" ^`\u00b4 \u00ea\u00e9\u00e8\u00ca\u00c9\u00fb.";
-    const std::wstring expected = typed + std::wstring(accents.begin(), accents.end());
+    const std::wstring expected(accents.begin(), accents.end());
     ASSERT_TRUE(TypeThroughTypist(Job(accents, 1)).ok());
+    std::wstring typed;
     // The full stop comes last: once it is there, everything before it has arrived.
     test::PumpUntil([&] {
         typed = test::ControlText(peer->Editable());
