@@ -156,8 +156,8 @@ Result TypeOurs(Target& target, const std::string& name, const std::u16string& t
 void Sweep() {
     const std::u16string text = test::MixedText(2000, 150);
     std::printf(
-        "\nPacing sweep: 2,000 mixed characters, a round trip before each key press and\n"
-        "the least interval between presses below; a fresh compositor per row.\n");
+        "\nPacing sweep: 2,000 mixed characters, a round trip before each burst of key\n"
+        "presses and the average interval between presses below; a fresh compositor per row.\n");
     std::printf("%-6s %12s %12s %9s %10s\n", "target", "interval", "chars/s", "right", "connected");
     for (const char* name : {"GTK3", "Qt6", "foot"}) {
         for (const int interval : {0, 100, 250, 500, 1000}) {
@@ -181,17 +181,17 @@ void Sweep() {
 int main(int argc, char** argv) {
     const std::u16string text = test::MixedText(10000, 150);
     WaylandPacing pacing;
-    // --interval US: another least interval between key presses than the default.
+    // --interval US: another average interval between key presses than the default.
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--interval") == 0) {
             pacing.m_keyInterval = std::chrono::microseconds(std::atoi(argv[i + 1]));
         }
     }
     std::printf(
-        "Pacing: a round trip before each key press, at least %lld us between presses, "
+        "Pacing: a round trip before each burst of %d key presses, %lld us a press on average, "
         "%lld ms after a keymap change, %lld ms after the first keymap in a seat "
         "without a keyboard.\n",
-        static_cast<long long>(pacing.m_keyInterval.count()),
+        pacing.m_iKeysPerBurst, static_cast<long long>(pacing.m_keyInterval.count()),
         static_cast<long long>(pacing.m_afterKeymap.count()),
         static_cast<long long>(pacing.m_newKeyboard.count()));
     std::printf("%-10s %-28s %10s %9s %10s\n", "who", "text", "chars/s", "right", "connected");

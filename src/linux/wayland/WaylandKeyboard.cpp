@@ -168,13 +168,18 @@ void CWaylandKeyboardOutput::SelectVirtualKeymapFor(xkb_keysym_t keysym) {
 }
 
 void CWaylandKeyboardOutput::Pace() {
+    if (m_iBurstKeys > 0 && m_iBurstKeys < std::max(m_pacing.m_iKeysPerBurst, 1)) {
+        ++m_iBurstKeys;
+        return;
+    }
     m_session->RoundTrip();
-    const auto due = m_lastPress + m_pacing.m_keyInterval;
+    const auto due = m_burstStart + m_pacing.m_keyInterval * m_iBurstKeys;
     const auto now = Clock::now();
     if (now < due) {
         std::this_thread::sleep_for(due - now);
     }
-    m_lastPress = Clock::now();
+    m_burstStart = Clock::now();
+    m_iBurstKeys = 1;
 }
 
 void CWaylandKeyboardOutput::Press(xkb_keycode_t key, bool down) {

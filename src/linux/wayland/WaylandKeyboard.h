@@ -24,11 +24,15 @@ class CWaylandLayout;
 
 // How fast keys go out. The compositor forwards a virtual keyboard's keys to the focused client
 // as fast as they come; a client that falls behind fills its socket, and the compositor then
-// disconnects it. Nothing tells us how far behind the client is, so the pace is fixed: a round
-// trip before each key press (the compositor has handled the previous key) and a least interval
-// between presses (the client has had time to read it).
+// disconnects it. Nothing tells us how far behind the client is, so the average pace is fixed.
+// Keys go out in small bursts, each after a round trip (the compositor has handled the burst
+// before): the compositor then passes a burst on in one write, and the client reads it in one
+// wake-up, so a client that stalls for a moment has a much larger cushion in its socket than
+// with one write per key, and neither side wakes up for every key.
 struct WaylandPacing {
+    // The average time per key press: the bursts never run ahead of it.
     std::chrono::microseconds m_keyInterval{1000};
+    int m_iKeysPerBurst = 8;
     // Given to the focused client to take in a keymap of ours when it changes mid-message.
     std::chrono::milliseconds m_afterKeymap{10};
     // Given after the first keymap in a seat that had no keyboard: clients bind the new keyboard
@@ -93,7 +97,8 @@ private:
     std::vector<xkb_keycode_t> m_pressed;
     CSurrogateJoiner m_surrogates;
     bool m_bUploaded = false;
-    std::chrono::steady_clock::time_point m_lastPress;
+    std::chrono::steady_clock::time_point m_burstStart;
+    int m_iBurstKeys = 0;  // key presses sent since the burst started
 };
 
 // Opens a Wayland connection and a virtual keyboard for each message. Remembers the last keymap
