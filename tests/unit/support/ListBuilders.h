@@ -35,43 +35,29 @@ inline MessageItem Item(std::u16string text, std::int32_t seconds = 0,
 // the int range); texts draw from every kind of code unit, line breaks only when allowed.
 inline std::vector<MessageItem> RandomItems(std::mt19937& random, std::size_t count,
                                             bool allowLineBreaks) {
-    static const std::u16string kSpecial = {0x0000, 0xFEFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF,
-                                            0xFFFF, 0xFFFE, 0x00E9, 0x4E2D, 0x0009, 0x001A};
-    std::uniform_int_distribution<int> length(0, 40);
-    std::uniform_int_distribution<int> kind(0, 9);
-    std::uniform_int_distribution<std::uint32_t> unit(0, 0xFFFF);
-    std::uniform_int_distribution<std::int32_t> seconds(0, 100000);
-    std::uniform_int_distribution<std::int32_t> milliSeconds(0, 999);
-    std::uniform_int_distribution<std::uint32_t> pc(0, 2147483647u);
-    std::vector<MessageItem> items;
-    for (std::size_t i = 0; i < count; ++i) {
-        MessageItem item;
-        const int n = length(random);
-        for (int c = 0; c < n; ++c) {
-            char16_t u = 0;
-            switch (kind(random)) {
-                case 0:
-                    u = kSpecial[unit(random) % kSpecial.size()];
-                    break;
-                case 1:
-                    u = static_cast<char16_t>(unit(random));
-                    break;
-                default:
-                    u = static_cast<char16_t>(u'a' + unit(random) % 26);
-                    break;
+    static const std::u16string kSpecial = {0x0000, 0xFEFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF, 0xFFFF,
+                                            0xFFFE, 0x00E9, 0x4E2D, 0x0009, 0x001A, u'\r',  u'\n'};
+    auto draw = [&random](std::uint32_t below) {
+        return std::uniform_int_distribution<std::uint32_t>(0, below - 1)(random);
+    };
+    std::vector<MessageItem> items(count);
+    for (MessageItem& item : items) {
+        for (std::uint32_t n = draw(41); n > 0; --n) {
+            const std::uint32_t kind = draw(10);
+            char16_t unit = kind == 0 ? kSpecial[draw(static_cast<std::uint32_t>(kSpecial.size()))]
+                            : kind == 1 ? static_cast<char16_t>(draw(0x10000))
+                                        : static_cast<char16_t>(u'a' + draw(26));
+            if (!allowLineBreaks && (unit == u'\r' || unit == u'\n')) {
+                unit = u'x';
             }
-            if (!allowLineBreaks && (u == u'\r' || u == u'\n')) {
-                u = u'x';
-            }
-            item.m_strText.push_back(u);
+            item.m_strText.push_back(unit);
         }
-        item.m_iSeconds = seconds(random);
-        item.m_iMilliSeconds = milliSeconds(random);
-        item.m_bEnterBefore = (unit(random) & 1) != 0;
-        item.m_bEnterAfter = (unit(random) & 2) != 0;
-        item.m_uCharDelayMin = pc(random);
-        item.m_uCharDelayMax = pc(random);
-        items.push_back(std::move(item));
+        item.m_iSeconds = static_cast<std::int32_t>(draw(100001));
+        item.m_iMilliSeconds = static_cast<std::int32_t>(draw(1000));
+        item.m_bEnterBefore = draw(2) != 0;
+        item.m_bEnterAfter = draw(2) != 0;
+        item.m_uCharDelayMin = draw(2147483648u);
+        item.m_uCharDelayMax = draw(2147483648u);
     }
     return items;
 }

@@ -16,6 +16,7 @@
 #include "fakes/RecordingKeyboard.h"
 #include "fakes/VirtualClock.h"
 #include "input/TypingJob.h"
+#include "storage/DataFileCodec.h"
 #include "support/ListBuilders.h"
 
 namespace quenby::test {
@@ -25,11 +26,18 @@ inline std::filesystem::path::string_type NativeText(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).native();
 }
 
-// The main window's behaviour with every service faked and time virtual. Messages are typed
-// synchronously (the keyboard records what arrived and when) unless a test asks for the manual
-// typist, which holds each message "in the typing thread" until the test finishes it.
-class ControllerFixture : public ::testing::Test {
+// The core on a fake desktop in virtual time, for every suite that needs one: the main window
+// (made at its first use), the presenters, the typer. Messages are typed synchronously (the
+// keyboard records what arrived and when, texts set into controls included) unless a test asks
+// for the manual typist, which holds each message "in the typing thread" until it is finished.
+class CoreFixture : public ::testing::Test {
 protected:
+    CoreFixture() {
+        m_textSetters.m_screen.m_onSet = [this](const std::u16string& text) {
+            m_keyboard.Log("Set:" + Utf8FromUtf16(text));
+        };
+    }
+
     void UseManualTypist() { m_bManualTypist = true; }
 
     CQuenbyController& Controller() {
@@ -43,25 +51,22 @@ protected:
         return *m_controller;
     }
 
-    // Creates and initialises the window with this command line.
     CQuenbyController& Start(const std::string& commandLine = "") {
         Controller().OnInitDialog(NativeText(commandLine));
         return *m_controller;
     }
 
-    // A fresh window over the same profile and services, with no files, for table cases.
-    CQuenbyController& Restart() {
+    // The program started again: a fresh window over the same profile and files.
+    CQuenbyController& Restart(const std::string& commandLine = "") {
         m_controller.reset();
         m_view = CFakeMainView{};
-        m_files.m_files.clear();
-        return Start();
+        return Start(commandLine);
     }
 
     // A data file in the fake file store holding these messages.
     void PutDataFile(const std::filesystem::path& path, const std::vector<MessageItem>& items) {
-        CMessageList list = ListOf(items);
         Expected<std::vector<std::uint8_t>> bytes =
-            EncodeDataFile(list, DataFileFormFor(path), &m_protector);
+            EncodeDataFile(ListOf(items), DataFileFormFor(path), &m_protector);
         ASSERT_TRUE(bytes.ok());
         m_files.m_files[path] = bytes.value();
     }
@@ -89,32 +94,33 @@ protected:
         return m_clock.RunUntilIdle([this](int id) { m_controller->OnTimer(id); });
     }
 
-    // The texts typed, message by message, with the virtual time each began ("text@ms").
+    // The texts typed as Unicode characters, split at Enter, each with the virtual time its first
+    // character arrived ("text@ms").
     std::vector<std::string> TypedMessages() const {
         std::vector<std::string> messages;
         std::string current;
         std::uint64_t began = 0;
-        for (const auto& [time, event] : m_keyboard.m_record.m_timeline) {
-            if (event == "Enter") {
-                if (!current.empty()) {
-                    messages.push_back(current + "@" + std::to_string(began));
-                }
-                current.clear();
-            } else if (event.size() > 6 && event.back() == 'v') {
-                if (current.empty()) {
-                    began = time;
-                }
-                current.push_back(static_cast<char>(std::stoul(event.substr(2, 4), nullptr, 16)));
+        auto endMessage = [&] {
+            if (!current.empty()) {
+                messages.push_back(current + "@" + std::to_string(began));
+            }
+            current.clear();
+        };
+        for (const KeyboardRecord::Event& event : m_keyboard.m_record.m_events) {
+            began = current.empty() ? event.m_time : began;
+            if (event.m_name == "Enter") {
+                endMessage();
+            } else if (event.m_typed != 0) {
+                current.push_back(static_cast<char>(event.m_typed));
             }
         }
-        if (!current.empty()) {
-            messages.push_back(current + "@" + std::to_string(began));
-        }
+        endMessage();
         return messages;
     }
 
     CFakeMainView m_view;
     CMemoryProfileStore m_profile;
+    CAppSettings m_settings{m_profile};
     CMemoryFileStore m_files;
     CFakeDataProtector m_protector;
     CVirtualClock m_clock;
@@ -125,8 +131,8 @@ protected:
     CRecordingKeyboard m_keyboard{&m_clock};
     std::atomic<bool> m_runActive{false};
     DesktopSession m_session;  // an X11 session with its global shortcut unless a test says
-    CSynchronousTypist m_syncTypist{
-        KeystrokeServices{m_keyboard, m_textSetters, m_clock, m_runActive}};
+    KeystrokeServices m_keystrokes{m_keyboard, m_textSetters, m_clock, m_runActive};
+    CSynchronousTypist m_syncTypist{m_keystrokes};
     CManualTypist m_manualTypist;
 
 private:
