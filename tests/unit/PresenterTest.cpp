@@ -30,11 +30,8 @@ TEST_F(MessageEditorTest, EditModeAndCancelStoreNothing) {
     EXPECT_EQ(editor.Caption(), u"Edit Message - Quenby by Holvane");
     EXPECT_EQ(editor.OnInitDialog(), Fields(u"row", 1, 500, false, false, 100, 10));
     EXPECT_TRUE(editor.OnOK(Fields(u"changed", 3, 3, true, true, 100, 10)).m_bAccepted);
-    EXPECT_TRUE(m_profile.Empty());
-
-    CMessageEditorPresenter cancelled(m_settings);
-    cancelled.OnInitDialog();  // the dialog opens and is cancelled: OnOK never runs
-    EXPECT_TRUE(m_profile.Empty());
+    CMessageEditorPresenter(m_settings).OnInitDialog();  // opened and cancelled: no OnOK
+    EXPECT_TRUE(m_profile.WriteLog().empty());
 }
 
 TEST_F(MessageEditorTest, NumbersThatCannotBeReadKeepTheDialogOpenAndStoreNothing) {
@@ -56,7 +53,7 @@ TEST_F(MessageEditorTest, NumbersThatCannotBeReadKeepTheDialogOpenAndStoreNothin
         EXPECT_EQ(result.m_focus, c.focus);
         EXPECT_FALSE(result.m_strMessage.empty());
     }
-    EXPECT_TRUE(m_profile.Empty());
+    EXPECT_TRUE(m_profile.WriteLog().empty());
     // The extremes that can be read are taken as entered, a minimum above the maximum included.
     CMessageEditorPresenter editor(m_settings);
     ASSERT_TRUE(editor.OnOK({u"t", u"-5", u" 2147483647 ", u"4294967295", u"10"}).m_bAccepted);

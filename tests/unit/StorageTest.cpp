@@ -6,11 +6,10 @@
 #include <string>
 
 #include "engine/WideText.h"
-#include "fakes/FakeDataProtector.h"
 #include "storage/DataFileCodec.h"
 #include "storage/DataFilePath.h"
 #include "storage/TextImport.h"
-#include "support/ListBuilders.h"
+#include "support/CoreFixture.h"
 
 namespace quenby {
 namespace {
@@ -43,27 +42,23 @@ protected:
     test::CFakeDataProtector m_protector;
 };
 
-TEST_F(DataFileCodec, PlainRecordsByteForByte) {
+TEST_F(DataFileCodec, RecordsByteForByte) {
     // The delay is written normalised and the PC bounds as their cells read back, saturated.
-    EXPECT_EQ(Encode(ListOf({Item(u"Hi", 1, 500, true, false, 20, 60)}), EDataFileForm::Plain),
-              Bytes({1, 0, 0,  0, 1, 0, 0,  0, 0xF4, 1, 0,   0, 1,   0, 0,    0, 0,    0,
-                     0, 0, 20, 0, 0, 0, 60, 0, 0,    0, 'H', 0, 'i', 0, 0x0D, 0, 0x0A, 0}));
+    const CMessageList hi = ListOf({Item(u"Hi", 1, 500, true, false, 20, 60)});
+    const std::vector<std::uint8_t> plain = Encode(hi, EDataFileForm::Plain);
+    EXPECT_EQ(plain, Bytes({1, 0, 0,  0, 1, 0, 0,  0, 0xF4, 1, 0,   0, 1,   0, 0,    0, 0,    0,
+                            0, 0, 20, 0, 0, 0, 60, 0, 0,    0, 'H', 0, 'i', 0, 0x0D, 0, 0x0A, 0}));
     EXPECT_EQ(
         Encode(ListOf({Item(u"", 0, 1500, false, true, 4294967295u, 2147483648u)}),
                EDataFileForm::Plain),
         Bytes({1, 0, 0, 0, 1,    0,    0,    0,    0xF4, 1,    0,    0,    0,    0, 0,    0,
                1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0x0D, 0, 0x0A, 0}));
-}
-
-TEST_F(DataFileCodec, TheProtectedFormKeepsTheNumbersAndCountsTheSealedText) {
-    const CMessageList list = ListOf({Item(u"Hi", 1, 500, true, false, 20, 60)});
-    const std::vector<std::uint8_t> plain = Encode(list, EDataFileForm::Plain);
-    const std::vector<std::uint8_t> sealed = Encode(list, EDataFileForm::Protected);
-    ASSERT_GE(sealed.size(), 30u);
-    EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 28, sealed.begin()));
+    // The protected form: the same numbers, then the sealed text's count and bytes, no CR LF.
     // "Hi" and a zero unit is 6 bytes; the fake adds a 5-byte tag and a 4-byte checksum.
+    const std::vector<std::uint8_t> sealed = Encode(hi, EDataFileForm::Protected);
+    ASSERT_EQ(sealed.size(), 30u + 15u);
+    EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 28, sealed.begin()));
     EXPECT_EQ(sealed[28] | (sealed[29] << 8), 15);
-    EXPECT_EQ(sealed.size(), 30u + 15u);  // nothing after the sealed bytes: no CR LF
 }
 
 TEST_F(DataFileCodec, SealedTextsFromFFFFBytesOnTakeTheSixByteCount) {
@@ -175,7 +170,8 @@ TEST_F(DataFileCodec, GarbledCountsAreRefusedWithoutAllocatingForThem) {
     }
 }
 
-TEST_F(DataFileCodec, BytesAfterTheLastRecordAreIgnored) {
+TEST_F(DataFileCodec, AFileSavedAgainByATextEditorStillOpens) {
+    // Bytes after the last record are ignored, in either form.
     const CMessageList list = ListOf({Item(u"Hi", 1, 5), Item(u"there")});
     for (const EDataFileForm form : kBothForms) {
         std::vector<std::uint8_t> bytes = Encode(list, form);
@@ -186,24 +182,14 @@ TEST_F(DataFileCodec, BytesAfterTheLastRecordAreIgnored) {
             EXPECT_EQ(ItemsOf(back.value()), ItemsOf(list));
         }
     }
-}
-
-TEST_F(DataFileCodec, PlainReaderLineRules) {
-    // A text edited to end in LF alone, or in CR + LF: both are read as one line.
-    const struct {
-        std::vector<std::uint8_t> text;
-        std::u16string expected;
-    } cases[] = {
-        {Bytes({'a', 0, 0x0A, 0}), u"a"},
-        {Bytes({'a', 0, 0x0D, 0, 0x0A, 0}), u"a"},
-        // CR followed by another unit: the unit stays as the text's last character.
-        {Bytes({'a', 0, 0x0D, 0, 'b', 0}), u"ab"},
-        {Bytes({0x0D, 0, 0x0A, 0}), u""},
-    };
-    for (const auto& c : cases) {
-        const Expected<CMessageList> back = Decode(OneRecord(c.text), EDataFileForm::Plain);
+    // A text ending in LF alone or in CR LF is one line; CR and another unit keep that unit.
+    for (const auto& [text, expected] : {std::pair{Bytes({'a', 0, 0x0A, 0}), u"a"},
+                                         {Bytes({'a', 0, 0x0D, 0, 0x0A, 0}), u"a"},
+                                         {Bytes({'a', 0, 0x0D, 0, 'b', 0}), u"ab"},
+                                         {Bytes({0x0D, 0, 0x0A, 0}), u""}}) {
+        const Expected<CMessageList> back = Decode(OneRecord(text), EDataFileForm::Plain);
         ASSERT_TRUE(back.ok()) << Utf8FromUtf16(back.reason());
-        EXPECT_EQ(back.value().GetMessageText(0), c.expected);
+        EXPECT_EQ(back.value().GetMessageText(0), expected);
     }
 }
 
@@ -220,10 +206,8 @@ TEST(DataFilePath, ExtensionWarningAndFormOfAPath) {
     } cases[] = {
         {"/home/u/list.quenbydata", ".quenbydata", false, kPlain},
         {"/home/u/a.quenbydata.quenbydata", ".quenbydata", false, kPlain},
-        {"/home/u/noext", "", false, kPlain},
         {"/home/u.d/noext", "", false, kPlain},
         {"/home/u/name.with space", "", false, kPlain},  // a blank after the dot cancels it
-        {"/home/u/.quenbydata", ".quenbydata", false, kPlain},
         {"/home/u/trailing.", ".", false, kPlain},
         {"", "", false, kPlain},
         {"/home/u/list.quenbyencrypteddata", ".quenbyencrypteddata", true, kProtected},

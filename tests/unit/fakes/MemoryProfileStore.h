@@ -36,10 +36,6 @@ public:
     }
 
     void RefuseWritesOf(std::string name) { m_refused.insert(std::move(name)); }
-    bool HasInt(std::string_view section, std::string_view name) const {
-        return m_ints.count(Key(section, name)) != 0;
-    }
-    bool Empty() const { return m_ints.empty() && m_strings.empty() && m_binaries.empty(); }
     // "Section/Name" of every write attempt, refused ones included.
     const std::vector<std::string>& WriteLog() const { return m_writeLog; }
 
