@@ -126,6 +126,7 @@ TEST(SurrogateJoiner, KeyEventsOfUnitsBecomeWholeCharactersAndLoneHalvesNothing)
         {"a lone low half", u"\xDE00x", U"x"},
         {"a high half then another character forgets the half", u"\xD83Dx\xDE00", U"x"},
         {"two pairs", u"\U0001F600\U00020000", U"\U0001F600\U00020000"},
+        {"a lone low half after a pair", u"\U0001F600\xDE00", U"\U0001F600"},
     };
     for (const auto& c : cases) {
         CSurrogateJoiner joiner;

@@ -37,7 +37,7 @@ TEST_F(TextTyperTest, LayoutMethodSendsTheKeysWithTheirModifiers) {
         {u"a!", "+A -A +LShift +1 -1 -LShift"},
         // AltGr characters are typed with AltGr held, not as the bare key.
         {u"@\u20ac", "+AltGr +Q -Q -AltGr +AltGr +E -E -AltGr"},
-        {u"|", "+LCtrl +LAlt +< -< -LAlt -LCtrl"},
+        {u"|\u2192", "+LCtrl +LAlt +< -< -LAlt -LCtrl +Level5 +V -V -Level5"},
         // A character the layout lacks beeps, is skipped, and the rest is still typed.
         {u"a\u0436b", "+A -A Beep +B -B"},
         // Tab and line breaks take the keys that produce them.

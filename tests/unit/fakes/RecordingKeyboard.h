@@ -12,8 +12,8 @@
 namespace quenby::test {
 
 // A small German-like layout: letters and digits on keys named by their upper-case character,
-// capitals and '!' with Shift, '@' and the euro sign with AltGr, '|' with Ctrl+Alt, space, tab
-// and Return. Everything else (Cyrillic, CJK, emoji) is missing.
+// capitals and '!' with Shift, '@' and the euro sign with AltGr, '|' with Ctrl+Alt, an arrow on
+// the fifth level, space, tab and Return. Everything else (Cyrillic, CJK, emoji) is missing.
 class CFakeLayout final : public IKeyboardLayout {
 public:
     explicit CFakeLayout(int& unloads) : m_unloads(unloads) {}
@@ -32,6 +32,7 @@ public:
             {u'@', {'Q', KEY_MODIFIER_LEVEL3}},
             {u'\u20ac', {'E', KEY_MODIFIER_LEVEL3}},
             {u'|', {'<', KEY_MODIFIER_CONTROL | KEY_MODIFIER_ALT}},
+            {u'\u2192', {'V', KEY_MODIFIER_LEVEL5}},
             {u' ', {' ', 0}},
             {u'\t', {'\t', 0}},
             {u'\r', {'\r', 0}},
