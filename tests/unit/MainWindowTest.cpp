@@ -409,7 +409,7 @@ TEST_F(MainWindowTest, ARefusedShortcutOrStoreIsReported) {
     EXPECT_EQ(m_view.m_hotKey.m_wVirtualKey, 0x78);
 }
 
-// ---- Desktop sessions: how start/stop is bound ----
+// ---- How start/stop is bound on each kind of desktop ----
 
 TEST_F(MainWindowTest, AStoredCombinationIsRegisteredWhereAShortcutServiceIsAndNeverFails) {
     StoreShortcut(0x74, 6);  // Ctrl+Shift+F5

@@ -117,7 +117,7 @@ TEST_F(TypingRunTest, RandomOrderDrawsEveryMessageAlikeInNoFixedOrder) {
         // About 1000 each (standard deviation 26): 150 off has a chance below 1e-8.
         EXPECT_LT(std::abs(std::count(order.begin(), order.end(), message) - 1000), 150) << message;
     }
-    EXPECT_NE(order.substr(0, 30), "abcabcabcabcabcabcabcabcabcabc");
+    EXPECT_NE(order.substr(0, 30), "abcabcabcabcabcabcabcabcabcabc");  // not the list order
 }
 
 TEST_F(TypingRunTest, ARunThatCannotGoOnEndsAtOnceAndSilently) {
@@ -158,7 +158,7 @@ TEST_F(TypingRunTest, TheShortcutWhileAMessageIsTypedTakesEffectAfterIt) {
     Advance(100);
     EXPECT_EQ(m_manualTypist.m_jobs.size(), 3u);
     m_manualTypist.Finish();
-    PressHotKey();
+    PressHotKey();  // stopped again, between messages
 
     // During the last message of a run that then ends by itself, it starts a new run after it.
     SetCount(1);
@@ -185,11 +185,12 @@ TEST_F(TypingRunTest, TheCountAndTheRowsAreReadAtEveryStep) {
     EXPECT_EQ(TypedMessages().size(), 5u);
     EXPECT_TRUE(Stopped());
 
+    // A row deleted during a run with count 1: the limit is now 1 x 2 rows.
     m_keyboard.m_record.m_events.clear();
     PressHotKey();
     Advance(10);  // a
     m_view.m_selected = 2;
-    Controller().OnDeleteSelected();  // c goes: the limit is now 1 x 2 rows
+    Controller().OnDeleteSelected();
     RunUntilIdle();
     EXPECT_EQ(TypedMessages(), (Typed{"a@60", "b@70"}));
     EXPECT_TRUE(Stopped());

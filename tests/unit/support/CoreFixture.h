@@ -20,6 +20,7 @@
 
 namespace quenby::test {
 
+// Lists, messages and bytes built for the cases.
 inline CMessageList ListOf(const std::vector<MessageItem>& items) {
     CMessageList list;
     for (const MessageItem& item : items) {
