@@ -8,14 +8,10 @@
 #include <map>
 #include <memory>
 
-#include "fakes/FakeDataProtector.h"
-#include "fakes/FakeDesktop.h"
-#include "fakes/MemoryFileStore.h"
-#include "fakes/MemoryProfileStore.h"
-#include "fakes/RecordingKeyboard.h"
 #include "qt/QtText.h"
 #include "qt/QuenbyApp.h"
 #include "qt/QuenbyDlg.h"
+#include "support/CoreFixture.h"
 
 namespace quenby::test {
 
@@ -29,9 +25,9 @@ public:
     std::map<std::uint32_t, std::uint16_t> m_codes;
 };
 
-// The Qt shell over fake services, offscreen. A profile and files outlive the program, so a
-// second start sees what the first one stored.
-class ShellFixture : public ::testing::Test {
+// The Qt shell over the core's fake desktop, offscreen. A profile and files outlive the program,
+// so a second start sees what the first one stored.
+class ShellFixture : public CoreFixture {
 protected:
     CQuenbyApp& Start(const std::string& commandLine = "") {
         m_app = std::make_unique<CQuenbyApp>(ShellServices{
@@ -68,14 +64,6 @@ protected:
         poll->start(0);
     }
 
-    CMemoryProfileStore m_profile;
-    CMemoryFileStore m_files;
-    CFakeDataProtector m_protector;
-    CFakePointer m_pointer;
-    CFakeShellActions m_shell;
-    CFakeTextSetterFactory m_textSetters;
-    CVirtualClock m_clock;
-    CRecordingKeyboard m_keyboard;
     CFakeShortcutKeys m_shortcutKeys;
     std::unique_ptr<CQuenbyApp> m_app;
     std::vector<QString> m_messages;

@@ -1,15 +1,34 @@
+#include <set>
+
 #include "app/Commands.h"
+#include "app/DesktopSession.h"
 #include "app/Texts.h"
-#include "storage/DataFileCodec.h"
-#include "support/ControllerFixture.h"
+#include "support/CoreFixture.h"
 
 namespace quenby {
 namespace {
 
 using test::Fields;
 using test::Item;
+using Texts = std::vector<std::u16string_view>;
+using Bytes = std::vector<std::uint8_t>;
 
-class MainWindowTest : public test::ControllerFixture {};
+class MainWindowTest : public test::CoreFixture {
+protected:
+    // The file dialog returns these names in turn; then the command runs.
+    bool SaveAs(std::deque<std::filesystem::path> chosen) {
+        m_view.m_files = std::move(chosen);
+        return Controller().SaveDataFileAs();
+    }
+    void Run(int command, const std::filesystem::path& chosen) {
+        m_view.m_files = {chosen};
+        Controller().OnCommand(command);
+    }
+    void StoreShortcut(int key, int modifiers) {
+        m_profile.WriteInt("Settings", "StartStopAutomaticTyping Key", key);
+        m_profile.WriteInt("Settings", "StartStopAutomaticTyping Mod", modifiers);
+    }
+};
 
 // ---- Start-up and caption ----
 
@@ -17,64 +36,43 @@ TEST_F(MainWindowTest, AFirstStartShowsTheDefaultsAndRegistersNothing) {
     Start();
     EXPECT_EQ(m_view.m_strCount, u"5");
     EXPECT_FALSE(m_view.m_bRandomOrder);
-    EXPECT_EQ(m_view.m_columnWidths, (std::array<int, 7>{50, 200, 150, 75, 75, 75, 75}));
     EXPECT_EQ(m_view.m_strCaption, u"Untitled - Quenby by Holvane");
     EXPECT_FALSE(m_shortcut.m_registered.has_value());
     EXPECT_EQ(m_view.m_hotKey, HotKeyCapture{});
     EXPECT_TRUE(m_view.m_messages.empty());
     EXPECT_TRUE(m_view.m_appliedPlacements.empty());
-    EXPECT_TRUE(m_profile.Empty());  // nothing written by starting
+    EXPECT_TRUE(m_profile.WriteLog().empty());  // nothing written by starting
+}
+
+TEST_F(MainWindowTest, ColumnsTakeStoredWidthsOrDefaultsFittedToTheirHeadings) {
+    m_profile.WriteInt("Settings", "Column1", 33);
+    m_view.m_iHeadingWidth = 90;  // wider than the 75 of the narrow columns' default
+    Start();
+    EXPECT_EQ(m_view.m_columnWidths, (std::array<int, 7>{90, 33, 150, 90, 90, 90, 90}));
 }
 
 TEST_F(MainWindowTest, TheCommandLineIsOnePathWithItsQuotesRemoved) {
+    // A file from a command line the system has split is taken as it is, quotes and blanks too.
+    PutDataFile(" \"q\" list.quenbydata", {Item(u"hello")});
+    Controller().OnInitDialogWithFile(" \"q\" list.quenbydata");
+    EXPECT_EQ(m_view.m_strCaption, u" \"q\" list - Quenby by Holvane");
+
     PutDataFile("/home/u/My Lists/my.list.quenbydata", {Item(u"hello")});
-    Start("  \"/home/u/My Lists/my.list.quenbydata\"  ");
+    Restart("  \"/home/u/My Lists/my.list.quenbydata\"  ");
     EXPECT_EQ(Controller().DataFilePath(), "/home/u/My Lists/my.list.quenbydata");
     EXPECT_EQ(Controller().List().GetItemCount(), 1u);
     EXPECT_EQ(m_view.m_strCaption, u"my.list - Quenby by Holvane");
     EXPECT_FALSE(m_profile.GetString("Settings", "LastFilePath").has_value());
 }
 
-TEST_F(MainWindowTest, AFileFromASplitCommandLineIsTakenAsItIs) {
-    PutDataFile(" \"q\" list.quenbydata", {Item(u"hello")});
-    Controller().OnInitDialogWithFile(" \"q\" list.quenbydata");
-    EXPECT_EQ(Controller().List().GetItemCount(), 1u);
-    EXPECT_EQ(m_view.m_strCaption, u" \"q\" list - Quenby by Holvane");
-}
-
-TEST_F(MainWindowTest, AFileHandedOverByAnotherStartIsLoadedAfterLoadsQuestion) {
-    PutDataFile("/d/other.quenbydata", {Item(u"other")});
-    Start();
-    AddMessages({Fields(u"unsaved")});
-    m_view.m_answers = {EMessageResult::Cancel};
-    Controller().OnOpenDataFile("/d/other.quenbydata");
-    EXPECT_EQ(Controller().List().GetMessageText(0), u"unsaved");
-    EXPECT_EQ(m_view.m_strCaption, u"Untitled - Quenby by Holvane");
-
-    m_view.m_answers = {EMessageResult::No};
-    Controller().OnOpenDataFile("/d/other.quenbydata");
-    EXPECT_EQ(m_view.MessageTexts(),
-              std::vector<std::u16string>(2, std::u16string(text::kAskSaveChanges)));
-    EXPECT_EQ(Controller().List().GetMessageText(0), u"other");
-    EXPECT_EQ(m_view.m_strCaption, u"other - Quenby by Holvane");
-    EXPECT_EQ(m_profile.GetString("Settings", "LastFilePath"), "/d/other.quenbydata");
-}
-
 TEST_F(MainWindowTest, CaptionsDropEveryCopyOfTheExtension) {
-    const struct {
-        const char* path;
-        const char16_t* caption;
-    } cases[] = {
-        {"/d/a.quenbydata.quenbydata", u"a - Quenby by Holvane"},
-        {"/d/.quenbydata", u"Untitled - Quenby by Holvane"},
-        {"/d/plain", u"plain - Quenby by Holvane"},
-        {"/d/x.quenbyencrypteddata", u"x - Quenby by Holvane"},
-    };
-    for (const auto& c : cases) {
-        PutDataFile(c.path, {});
-        m_view.m_files = {c.path};
-        Controller().OnLoadDataFile();
-        EXPECT_EQ(m_view.m_strCaption, c.caption) << c.path;
+    for (const auto& [path, name] : {std::pair{"/d/a.quenbydata.quenbydata", u"a"},
+                                     {"/d/.quenbydata", u"Untitled"},
+                                     {"/d/plain", u"plain"},
+                                     {"/d/x.quenbyencrypteddata", u"x"}}) {
+        PutDataFile(path, {});
+        Run(ID_LOAD, path);
+        EXPECT_EQ(m_view.m_strCaption, name + std::u16string(u" - Quenby by Holvane")) << path;
     }
 }
 
@@ -88,246 +86,180 @@ TEST_F(MainWindowTest, AnUnreadableFileIsNeverMadeCurrent) {
     EXPECT_EQ(m_view.m_messages[0].m_strText.rfind(text::kLoadFailed, 0), 0u);
 
     AddMessages({Fields(u"keep me")});
-    m_view.m_files = {"/d/cut.quenbydata"};
     m_view.m_answers = {EMessageResult::No};  // do not save the unsaved list first
-    Controller().OnLoadDataFile();
+    Run(ID_LOAD, "/d/cut.quenbydata");
     EXPECT_EQ(Controller().List().GetItemCount(), 1u);  // the list is untouched
     EXPECT_TRUE(Controller().DataFilePath().empty());
     EXPECT_EQ(m_profile.GetString("Settings", "LastFilePath"), "/d/cut.quenbydata");
     // A later change does not write over the file that could not be read.
     AddMessages({Fields(u"more")});
-    EXPECT_EQ(m_files.m_files["/d/cut.quenbydata"], (std::vector<std::uint8_t>{1, 0, 0, 0, 5}));
+    EXPECT_EQ(m_files.m_files["/d/cut.quenbydata"], (Bytes{1, 0, 0, 0, 5}));
 }
 
-TEST_F(MainWindowTest, PlacementIsRestoredOnlyWhenRemembered) {
-    m_profile.WriteBinary("Settings", "Location", {9, 9});
-    Start();
-    EXPECT_EQ(m_view.m_appliedPlacements, (std::vector<std::vector<std::uint8_t>>{{9, 9}}));
-
-    test::CFakeMainView other;
-    m_profile.WriteInt("Settings", "RememberLastPositionAndSize", 0);
-    std::atomic<bool> flag{false};
-    CQuenbyController second(MainWindowServices{other, m_profile, m_files, &m_protector, m_clock,
-                                                m_pointer, m_shortcut, m_shell, m_syncTypist,
-                                                m_textSetters, flag});
-    second.OnInitDialog({});
-    EXPECT_TRUE(other.m_appliedPlacements.empty());
-}
-
-// ---- Closing ----
+// ---- Closing and loading over unsaved changes ----
 
 TEST_F(MainWindowTest, TheCloseQuestionInAllItsBranches) {
-    struct Case {
-        const char* what;
-        std::deque<EMessageResult> answers;
-        std::deque<std::filesystem::path> files;
+    const struct {
+        EMessageResult answer;
+        std::deque<std::filesystem::path> saveDialog;
         bool closes;
+    } cases[] = {
+        {EMessageResult::Cancel, {}, false},
+        {EMessageResult::Yes, {}, false},  // the save dialog cancelled
+        {EMessageResult::Yes, {"/d/saved"}, true},
+        {EMessageResult::No, {}, true},
     };
-    const Case cases[] = {
-        {"cancel", {EMessageResult::Cancel}, {}, false},
-        {"yes, then cancel the dialog", {EMessageResult::Yes}, {}, false},
-        {"yes and save", {EMessageResult::Yes}, {"/d/saved"}, true},
-        {"no", {EMessageResult::No}, {}, true},
-    };
-    for (const Case& c : cases) {
-        CQuenbyController& controller = Restart();
-        m_view.m_editorScript = test::EditorEnters(Fields(u"unsaved"));
-        controller.OnAddNew();
-        m_view.m_answers = c.answers;
-        m_view.m_files = c.files;
-        controller.OnCommand(ID_EXIT);
-        EXPECT_EQ(m_view.m_bDestroyed, c.closes) << c.what;
-        ASSERT_FALSE(m_view.m_messages.empty()) << c.what;
-        EXPECT_EQ(m_view.m_messages[0].m_strText, text::kAskSaveChanges) << c.what;
-        EXPECT_EQ(m_view.m_messages[0].m_buttons, EMessageButtons::YesNoCancel) << c.what;
-        EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Question) << c.what;
-        const bool saved = m_files.m_files.count("/d/saved.quenbydata") != 0;
-        EXPECT_EQ(saved, c.files.size() == 1) << c.what;
+    for (const auto& c : cases) {
+        m_files.m_files.clear();
+        Restart();
+        AddMessages({Fields(u"unsaved")});
+        m_view.m_answers = {c.answer};
+        m_view.m_files = c.saveDialog;
+        Controller().OnCommand(ID_EXIT);
+        EXPECT_EQ(m_view.m_bDestroyed, c.closes) << (&c - cases);
+        ASSERT_EQ(m_view.MessageTexts(), Texts{text::kAskSaveChanges}) << (&c - cases);
+        EXPECT_EQ(m_view.m_messages[0].m_buttons, EMessageButtons::YesNoCancel);
+        EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Question);
+        EXPECT_EQ(m_files.m_files.count("/d/saved.quenbydata"), c.saveDialog.size());
     }
 }
 
-TEST_F(MainWindowTest, ImportedLinesAreUnsavedChangesButAnEmptyImportOrDeleteAllIsNot) {
-    Start();
-    m_files.m_files["/d/empty.txt"] = {};
-    m_files.m_files["/d/lines.txt"] = {'a', '\n', 'b'};
-    m_view.m_files = {"/d/empty.txt"};
-    Controller().OnAppendFromSimpleTextFile();
-    Controller().OnDeleteAllRecords();
-    EXPECT_FALSE(Controller().IsModified());
-    m_view.m_files = {"/d/lines.txt"};
-    Controller().OnAppendFromSimpleTextFile();
-    Controller().OnClose();
-    EXPECT_FALSE(m_view.m_bDestroyed);  // asked, and the fake's default answer is Cancel
-    EXPECT_EQ(m_view.MessageTexts(),
-              std::vector<std::u16string>{std::u16string(text::kAskSaveChanges)});
-}
-
 TEST_F(MainWindowTest, LoadAsksAboutUnsavedChangesFirst) {
-    struct Case {
-        const char* what;
-        std::deque<EMessageResult> answers;
+    const struct {
+        EMessageResult answer;
         std::deque<std::filesystem::path> files;  // the save dialog's, then the load dialog's
-        std::vector<std::u16string> list;         // the window's list afterwards
-        bool savedFirst;
+        std::u16string message;                   // the window's one message afterwards
+        bool handedOver = false;                  // by another start of the program instead
+    } cases[] = {
+        {EMessageResult::Cancel, {"/d/other.quenbydata"}, u"unsaved"},
+        {EMessageResult::Yes, {}, u"unsaved"},  // the save dialog cancelled: nothing loaded
+        {EMessageResult::Yes, {"/d/saved", "/d/other.quenbydata"}, u"other"},
+        {EMessageResult::No, {"/d/other.quenbydata"}, u"other"},
+        {EMessageResult::Cancel, {}, u"unsaved", true},
+        {EMessageResult::No, {}, u"other", true},
     };
-    const Case cases[] = {
-        {"cancel keeps everything",
-         {EMessageResult::Cancel},
-         {"/d/other.quenbydata"},
-         {u"unsaved"},
-         false},
-        {"yes, save dialog cancelled: nothing loaded",
-         {EMessageResult::Yes},
-         {},
-         {u"unsaved"},
-         false},
-        {"yes saves, then loads",
-         {EMessageResult::Yes},
-         {"/d/saved.quenbydata", "/d/other.quenbydata"},
-         {u"other"},
-         true},
-        {"no discards", {EMessageResult::No}, {"/d/other.quenbydata"}, {u"other"}, false},
-    };
-    for (const Case& c : cases) {
-        CQuenbyController& controller = Restart();
+    for (const auto& c : cases) {
+        m_files.m_files.clear();
+        Restart();
         PutDataFile("/d/other.quenbydata", {Item(u"other")});
-        m_view.m_editorScript = test::EditorEnters(Fields(u"unsaved"));
-        controller.OnAddNew();
-        m_view.m_answers = c.answers;
+        AddMessages({Fields(u"unsaved")});
+        m_view.m_answers = {c.answer};
         m_view.m_files = c.files;
-        controller.OnCommand(ID_LOAD);
-        EXPECT_EQ(m_view.MessageTexts(),
-                  std::vector<std::u16string>{std::u16string(text::kAskSaveChanges)})
-            << c.what;
-        std::vector<std::u16string> texts;
-        for (std::size_t row = 0; row < controller.List().GetItemCount(); ++row) {
-            texts.push_back(controller.List().GetMessageText(row));
+        if (c.handedOver) {
+            Controller().OnOpenDataFile("/d/other.quenbydata");
+        } else {
+            Controller().OnCommand(ID_LOAD);
         }
-        EXPECT_EQ(texts, c.list) << c.what;
-        EXPECT_EQ(m_files.m_files.count("/d/saved.quenbydata") != 0, c.savedFirst) << c.what;
-        if (c.savedFirst) {
+        EXPECT_EQ(m_view.MessageTexts(), Texts{text::kAskSaveChanges}) << (&c - cases);
+        ASSERT_EQ(Controller().List().GetItemCount(), 1u) << (&c - cases);
+        EXPECT_EQ(Controller().List().GetMessageText(0), c.message) << (&c - cases);
+        EXPECT_EQ(m_view.m_strCaption.rfind(c.message + u" - ", 0) == 0, c.message == u"other");
+        if (c.files.size() == 2) {
             EXPECT_EQ(FileItems("/d/saved.quenbydata").at(0).m_strText, u"unsaved");
         }
     }
     // With the list in a data file there is nothing to ask.
     m_view = test::CFakeMainView{};
-    m_view.m_files = {"/d/other.quenbydata"};
-    Controller().OnLoadDataFile();
-    m_view.m_files = {"/d/other.quenbydata"};
-    Controller().OnLoadDataFile();
+    Run(ID_LOAD, "/d/other.quenbydata");
+    Run(ID_LOAD, "/d/other.quenbydata");
     EXPECT_TRUE(m_view.m_messages.empty());
 }
 
 TEST_F(MainWindowTest, SavingNeverReplacesAFileWithoutAskingAboutThatFile) {
-    struct Case {
-        const char* what;
+    const std::u16string question = u"list.quenbydata" + std::u16string(text::kAlreadyExists);
+    const struct {
         std::deque<std::filesystem::path> typed;  // names the save dialog returns, in turn
-        std::deque<EMessageResult> answers;
-        std::optional<std::filesystem::path> written;
-        std::vector<std::u16string> questions;  // the names asked about
-    };
-    const Case cases[] = {
-        {"extension added, file exists, yes",
-         {"/d/list"},
-         {EMessageResult::Yes},
-         "/d/list.quenbydata",
-         {u"list.quenbydata"}},
-        {"no, then another name",
-         {"/d/list", "/d/new"},
-         {EMessageResult::No},
-         "/d/new.quenbydata",
-         {u"list.quenbydata"}},
-        {"no, then cancel", {"/d/list"}, {EMessageResult::No}, std::nullopt, {u"list.quenbydata"}},
+        std::deque<EMessageResult> answers;       // to the question about list.quenbydata
+        std::filesystem::path written;            // empty: nothing
+    } cases[] = {
+        {{"/d/list"}, {EMessageResult::Yes}, "/d/list.quenbydata"},
+        {{"/d/list", "/d/new"}, {EMessageResult::No}, "/d/new.quenbydata"},
+        {{"/d/list"}, {EMessageResult::No}, ""},
         // A name with an extension is the one the dialog itself asked about.
-        {"typed with the extension", {"/d/list.quenbydata"}, {}, "/d/list.quenbydata", {}},
-        {"new name", {"/d/fresh"}, {}, "/d/fresh.quenbydata", {}},
+        {{"/d/list.quenbydata"}, {}, "/d/list.quenbydata"},
+        {{"/d/fresh"}, {}, "/d/fresh.quenbydata"},
     };
-    for (const Case& c : cases) {
-        CQuenbyController& controller = Restart();
+    for (const auto& c : cases) {
+        Restart();
         PutDataFile("/d/list.quenbydata", {Item(u"precious")});
-        const std::vector<std::uint8_t> precious = m_files.m_files["/d/list.quenbydata"];
-        m_view.m_editorScript = test::EditorEnters(Fields(u"current"));
-        controller.OnAddNew();
-        m_view.m_files = c.typed;
+        const Bytes precious = m_files.m_files["/d/list.quenbydata"];
+        AddMessages({Fields(u"current")});
         m_view.m_answers = c.answers;
-        EXPECT_EQ(controller.SaveDataFileAs(), c.written.has_value()) << c.what;
-        std::vector<std::u16string> questions;
-        for (const test::ShownMessage& m : m_view.m_messages) {
-            EXPECT_EQ(m.m_buttons, EMessageButtons::YesNo) << c.what;
-            questions.push_back(m.m_strText.substr(0, m.m_strText.find(u' ')));
+        EXPECT_EQ(SaveAs(c.typed), !c.written.empty()) << (&c - cases);
+        EXPECT_EQ(m_view.MessageTexts(), Texts(c.answers.size(), question)) << (&c - cases);
+        for (const test::ShownMessage& shown : m_view.m_messages) {
+            EXPECT_EQ(shown.m_buttons, EMessageButtons::YesNo);
         }
-        EXPECT_EQ(questions, c.questions) << c.what;
-        EXPECT_EQ(controller.DataFilePath(), c.written.value_or("")) << c.what;
+        EXPECT_EQ(Controller().DataFilePath(), c.written) << (&c - cases);
         if (c.written != "/d/list.quenbydata") {
-            EXPECT_EQ(m_files.m_files["/d/list.quenbydata"], precious) << c.what;
+            EXPECT_EQ(m_files.m_files["/d/list.quenbydata"], precious) << (&c - cases);
         }
-        if (c.written) {
-            EXPECT_EQ(FileItems(*c.written).at(0).m_strText, u"current") << c.what;
+        if (!c.written.empty()) {
+            EXPECT_EQ(FileItems(c.written).at(0).m_strText, u"current") << (&c - cases);
         }
     }
 }
 
-TEST_F(MainWindowTest, ColumnsTakeStoredWidthsOrDefaultsFittedToTheirHeadings) {
-    m_profile.WriteInt("Settings", "Column1", 33);
-    m_view.m_iHeadingWidth = 90;  // wider than the 75 of the narrow columns' default
-    Start();
-    EXPECT_EQ(m_view.m_columnWidths, (std::array<int, 7>{90, 33, 150, 90, 90, 90, 90}));
-}
-
 TEST_F(MainWindowTest, AFailedWriteKeepsTheWindowOpenUntilTheListIsSafe) {
     Start();
-    m_view.m_files = {"/d/list.quenbydata"};
-    Controller().SaveDataFileAs();
+    SaveAs({"/d/list.quenbydata"});
+    m_files.m_bFailWrites = true;  // the disk is full
+    AddMessages({Fields(u"one")});
+    ASSERT_EQ(m_view.m_messages.size(), 1u);
+    EXPECT_NE(m_view.m_messages[0].m_strText.find(u"No space left"), std::u16string::npos);
+    m_files.m_bFailWrites = false;
     // A lone CR arrives through the simple import: the plain file cannot hold it.
     m_files.m_files["/d/cr.txt"] = {'a', '\r', 'b'};
-    m_view.m_files = {"/d/cr.txt"};
-    Controller().OnAppendFromSimpleTextFile();
-    ASSERT_FALSE(m_view.m_messages.empty());
-    EXPECT_NE(m_view.m_messages.back().m_strText.find(u"Message 1 contains a line break"),
+    Run(ID_APPEND_SIMPLE_TEXT, "/d/cr.txt");
+    EXPECT_NE(m_view.m_messages.back().m_strText.find(u"Message 2 contains a line break"),
               std::u16string::npos);
     EXPECT_EQ(FileItems("/d/list.quenbydata").size(), 0u);  // the old content, whole
 
     // Closing now asks, and saving again in the plain form fails again: the window stays.
     m_view.m_answers = {EMessageResult::Yes};
-    m_view.m_files = {"/d/again.quenbydata"};
-    Controller().OnClose();
+    Run(ID_EXIT, "/d/again.quenbydata");
     EXPECT_FALSE(m_view.m_bDestroyed);
     // Saved in the partly encrypted form, the list is safe and the window closes.
     m_view.m_answers = {EMessageResult::Yes};
-    m_view.m_files = {"/d/safe.quenbyencrypteddata"};
-    Controller().OnClose();
+    Run(ID_EXIT, "/d/safe.quenbyencrypteddata");
     EXPECT_TRUE(m_view.m_bDestroyed);
-    ASSERT_EQ(FileItems("/d/safe.quenbyencrypteddata").size(), 1u);
-    EXPECT_EQ(FileItems("/d/safe.quenbyencrypteddata")[0].m_strText, u"a\rb");
+    ASSERT_EQ(FileItems("/d/safe.quenbyencrypteddata").size(), 2u);
+    EXPECT_EQ(FileItems("/d/safe.quenbyencrypteddata")[1].m_strText, u"a\rb");
 }
 
-TEST_F(MainWindowTest, DestructionStoresRandomOrderPlacementAndWidths) {
+TEST_F(MainWindowTest, ClosingStoresTheWindowsStateForTheNextStart) {
     Start();
     m_view.m_bRandomOrder = true;
     m_view.m_columnWidths[1] = 333;
     Controller().OnClose();
-    EXPECT_EQ(m_profile.GetInt("Settings", "m_bRandomOrder", 0), 1);
-    EXPECT_EQ(m_profile.GetBinary("Settings", "Location"), (std::vector<std::uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(m_profile.GetInt("Settings", "Column1", 0), 333);
-    EXPECT_FALSE(m_profile.HasInt("Settings", "m_iCount"));  // stored only as it changes
-}
+    EXPECT_EQ(m_profile.GetInt("Settings", "m_iCount", -1), -1);  // stored only as it changes
+    Restart();
+    EXPECT_TRUE(m_view.m_bRandomOrder);
+    EXPECT_EQ(m_view.m_appliedPlacements, std::vector<Bytes>{m_view.m_placement});
 
-TEST_F(MainWindowTest, AMinimisedOrHiddenWindowKeepsItsStoredPlacement) {
-    Start();
+    // A minimised or hidden window keeps the placement stored before.
     Controller().OnCommand(IDC_HIDE_TO_TRAY);
     EXPECT_TRUE(m_view.m_bHidden);
     m_view.m_bMinimized = true;
+    m_view.m_placement = {5};
     Controller().OnCommand(ID_EXIT);
     EXPECT_TRUE(m_view.m_bDestroyed);
-    EXPECT_FALSE(m_profile.GetBinary("Settings", "Location").has_value());
+    EXPECT_EQ(m_profile.GetBinary("Settings", "Location"), (Bytes{1, 2, 3, 4}));
+    // Placement is neither restored nor stored while it is not to be remembered.
+    m_profile.WriteInt("Settings", "RememberLastPositionAndSize", 0);
+    Restart();
+    EXPECT_TRUE(m_view.m_appliedPlacements.empty());
+    m_view.m_placement = {6};
+    Controller().OnClose();
+    EXPECT_EQ(m_profile.GetBinary("Settings", "Location"), (Bytes{1, 2, 3, 4}));
 }
 
 // ---- List editing ----
 
 TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFile) {
     Start();
-    m_view.m_files = {"/d/list"};
-    Controller().SaveDataFileAs();
+    SaveAs({"/d/list"});
     EXPECT_EQ(Controller().DataFilePath(), "/d/list.quenbydata");
     AddMessages({Fields(u"one", 0, 1500), Fields(u"two"), Fields(u"three")});
     EXPECT_EQ(FileItems("/d/list.quenbydata").size(), 3u);
@@ -352,29 +284,22 @@ TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFile) {
     EXPECT_EQ(FileItems("/d/list.quenbydata").size(), 2u);
 
     Controller().OnCommand(ID_DELETE_ALL_RECORDS);
-    EXPECT_EQ(m_files.m_files["/d/list.quenbydata"], (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(m_files.m_files["/d/list.quenbydata"], (Bytes{0, 0, 0, 0}));
     EXPECT_TRUE(m_view.m_messages.empty());
 }
 
-TEST_F(MainWindowTest, EditAndDeleteWithoutASelectionSaySo) {
-    Start();
-    AddMessages({Fields(u"a")});
-    Controller().OnEditSelected();
-    Controller().OnDeleteSelected();
-    EXPECT_EQ(m_view.MessageTexts(),
-              (std::vector<std::u16string>{std::u16string(text::kSelectToEdit),
-                                           std::u16string(text::kSelectToDelete)}));
-    EXPECT_EQ(Controller().List().GetItemCount(), 1u);
-}
-
-TEST_F(MainWindowTest, CancelledEditorsChangeNothing) {
+TEST_F(MainWindowTest, CancelledEditorsAndNoSelectionChangeNothing) {
     Start();
     m_view.m_editorScript = [](CMessageEditorPresenter&) { return false; };
     Controller().OnAddNew();
     EXPECT_EQ(Controller().List().GetItemCount(), 0u);
     EXPECT_FALSE(Controller().IsModified());
-    EXPECT_EQ(m_view.m_editorCaptions,
-              (std::vector<std::u16string>{u"Add Message - Quenby by Holvane"}));
+    EXPECT_EQ(m_view.m_editorCaptions[0], u"Add Message - Quenby by Holvane");
+    AddMessages({Fields(u"a")});
+    Controller().OnEditSelected();
+    Controller().OnDeleteSelected();
+    EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kSelectToEdit, text::kSelectToDelete}));
+    EXPECT_EQ(Controller().List().GetItemCount(), 1u);
 }
 
 // ---- Files ----
@@ -382,72 +307,66 @@ TEST_F(MainWindowTest, CancelledEditorsChangeNothing) {
 TEST_F(MainWindowTest, SaveAndLoadShowTheirNoticesOnceSilenced) {
     Start();
     m_view.m_bSuppressNotices = true;
-    m_view.m_files = {"/d/s.quenbyencrypteddata"};
-    Controller().SaveDataFileAs();
-    m_view.m_files = {"/d/s.quenbyencrypteddata"};
-    Controller().OnLoadDataFile();
+    for (int round = 0; round < 2; ++round) {
+        SaveAs({"/d/s.quenbyencrypteddata"});
+        Run(ID_LOAD, "/d/s.quenbyencrypteddata");
+    }
     EXPECT_EQ(m_view.m_notices,
               (std::vector<std::u16string>{std::u16string(text::kPlainFileWarning),
                                            std::u16string(text::kEncryptedFileWarning)}));
     EXPECT_EQ(m_profile.GetInt("DontShowAgain", "{e9108ba3-aa61-4398-dfbc-b02102c88e9b}", 0), 1);
-    m_view.m_files = {"/d/s.quenbyencrypteddata"};
-    Controller().SaveDataFileAs();
-    m_view.m_files = {"/d/s.quenbyencrypteddata"};
-    Controller().OnLoadDataFile();
-    EXPECT_EQ(m_view.m_notices.size(), 2u);
     EXPECT_EQ(m_protector.m_iProtectCalls, 0);  // an empty list seals nothing
 }
 
 TEST_F(MainWindowTest, AnEncryptedFileComesBackWholeThroughTheCommands) {
     Start();
     AddMessages({Fields(u"secret \u00e9", 2, 5), Fields(u"line\r\nbreak")});
-    m_view.m_files = {"/d/x.quenbyencrypteddata"};
-    EXPECT_TRUE(Controller().SaveDataFileAs());
+    EXPECT_TRUE(SaveAs({"/d/x.quenbyencrypteddata"}));
     EXPECT_EQ(m_profile.GetString("Settings", "LastFilePath"), "/d/x.quenbyencrypteddata");
 
-    test::CFakeMainView view;
-    std::atomic<bool> flag{false};
-    CQuenbyController restarted(MainWindowServices{view, m_profile, m_files, &m_protector, m_clock,
-                                                   m_pointer, m_shortcut, m_shell, m_syncTypist,
-                                                   m_textSetters, flag});
-    restarted.OnInitDialog(test::NativeText("\"/d/x.quenbyencrypteddata\""));
+    const CQuenbyController& restarted = Restart("\"/d/x.quenbyencrypteddata\"");
     ASSERT_EQ(restarted.List().GetItemCount(), 2u);
     EXPECT_EQ(restarted.List().GetMessageItem(0), Item(u"secret \u00e9", 2, 5, true, true, 20, 60));
     EXPECT_EQ(restarted.List().GetMessageText(1), u"line\r\nbreak");
-    EXPECT_EQ(view.m_notices,
-              (std::vector<std::u16string>{std::u16string(text::kEncryptedFileWarning)}));
+    EXPECT_EQ(m_view.m_notices, std::vector<std::u16string>(1, text::kEncryptedFileWarning.data()));
 }
 
 TEST_F(MainWindowTest, ImportsAppendWithTheStoredDefaultsAndFixedPauses) {
     Start();
+    m_files.m_files["/d/empty.txt"] = {};
     m_files.m_files["/d/a.txt"] = {'a', 0x0D, 0x0A, 0x0D, 0x0A, 'b'};
     m_files.m_files["/d/w.txt"] = {0xFF, 0xFE, 'x', 0, 0x0A, 0};
-    m_view.m_files = {"/d/a.txt"};
-    Controller().OnCommand(ID_APPEND_SIMPLE_TEXT);
+    Run(ID_APPEND_SIMPLE_TEXT, "/d/empty.txt");
+    Controller().OnDeleteAllRecords();
+    EXPECT_FALSE(Controller().IsModified());  // no change yet to ask about
+    Run(ID_APPEND_SIMPLE_TEXT, "/d/a.txt");
     ASSERT_EQ(Controller().List().GetItemCount(), 3u);
     EXPECT_EQ(Controller().List().GetMessageItem(1), Item(u"", 0, 0, false, false, 20, 60));
-    EXPECT_EQ(Controller().List().GetCellText(0, COLUMN_DELAY), u"No Delay");
 
     AddMessages({Fields(u"sets defaults", 2, 250, true, false)});
-    m_view.m_files = {"/d/w.txt"};
-    Controller().OnCommand(ID_APPEND_UNICODE_TEXT);
+    Run(ID_APPEND_UNICODE_TEXT, "/d/w.txt");
     ASSERT_EQ(Controller().List().GetItemCount(), 5u);
     EXPECT_EQ(Controller().List().GetMessageItem(4), Item(u"x", 2, 250, true, false, 20, 60));
-    m_view.m_files = {"/d/missing.txt"};
-    Controller().OnAppendFromSimpleTextFile();
+    Run(ID_APPEND_SIMPLE_TEXT, "/d/missing.txt");
     EXPECT_EQ(Controller().List().GetItemCount(), 5u);
     EXPECT_EQ(m_view.m_messages.back().m_strText.rfind(text::kImportFailed, 0), 0u);
+    // Imported lines are unsaved changes like any other.
+    Restart();
+    Run(ID_APPEND_SIMPLE_TEXT, "/d/a.txt");
+    Controller().OnClose();
+    EXPECT_FALSE(m_view.m_bDestroyed);  // asked, and the fake's default answer is Cancel
+    EXPECT_EQ(m_view.MessageTexts(), Texts{text::kAskSaveChanges});
 }
 
 TEST_F(MainWindowTest, ShowCurrentDataFile) {
     Start();
     Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
-    EXPECT_EQ(m_view.MessageTexts(),
-              (std::vector<std::u16string>{std::u16string(text::kNoDataFile)}));
-    m_view.m_files = {"/d/l.quenbydata"};
-    Controller().SaveDataFileAs();
+    SaveAs({"/d/l.quenbydata"});
     Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
     EXPECT_EQ(m_shell.m_shown, (std::vector<std::filesystem::path>{"/d/l.quenbydata"}));
+    m_shell.m_bFileExists = false;
+    Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
+    EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kNoDataFile, text::kShowFileFailed}));
 }
 
 // ---- The shortcut ----
@@ -464,7 +383,6 @@ TEST_F(MainWindowTest, AssignStoresRegistersAndShowsTheShortcutAgain) {
     // Ctrl with the separate Home key stays Ctrl+Home: no Windows-key modifier appears.
     m_view.m_hotKey = HotKeyCapture{0x24, true, false, false, false, true};
     Controller().OnAssignHotKey();
-    EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Mod", 0), 2);
     EXPECT_EQ(m_shortcut.m_registered, (std::pair<std::uint16_t, std::uint16_t>{0x24, 2}));
 
     Controller().OnCommand(IDC_CLEAR_HOTKEY);
@@ -475,12 +393,10 @@ TEST_F(MainWindowTest, AssignStoresRegistersAndShowsTheShortcutAgain) {
 }
 
 TEST_F(MainWindowTest, ARefusedShortcutOrStoreIsReported) {
-    m_profile.WriteInt("Settings", "StartStopAutomaticTyping Key", 0x78);
-    m_profile.WriteInt("Settings", "StartStopAutomaticTyping Mod", 1);
+    StoreShortcut(0x78, 1);  // Alt+F9
     m_shortcut.m_taken[{0x78, 1}] = true;
     Start();
-    EXPECT_EQ(m_view.MessageTexts(),
-              (std::vector<std::u16string>{std::u16string(text::kHotKeySetupFailed)}));
+    EXPECT_EQ(m_view.MessageTexts(), Texts{text::kHotKeySetupFailed});
     EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Error);
     EXPECT_EQ(m_view.m_hotKey, (HotKeyCapture{0x78, false, true, false, false, false}));
 
@@ -488,52 +404,88 @@ TEST_F(MainWindowTest, ARefusedShortcutOrStoreIsReported) {
     m_view.m_hotKey = HotKeyCapture{0x70, true};
     Controller().OnAssignHotKey();
     // The store failed, and what the profile still holds is applied (and refused) again.
-    EXPECT_EQ(m_view.m_messages[1].m_strText, text::kHotKeyStoreFailed);
-    EXPECT_EQ(m_view.m_messages[2].m_strText, text::kHotKeySetupFailed);
+    EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kHotKeySetupFailed, text::kHotKeyStoreFailed,
+                                            text::kHotKeySetupFailed}));
     EXPECT_EQ(m_view.m_hotKey.m_wVirtualKey, 0x78);
+}
+
+// ---- How start/stop is bound on each kind of desktop ----
+
+TEST_F(MainWindowTest, AStoredCombinationIsRegisteredWhereAShortcutServiceIsAndNeverFails) {
+    StoreShortcut(0x74, 6);  // Ctrl+Shift+F5
+    // X11, Wayland with the GlobalShortcuts portal, and Wayland where `quenby --toggle` binds it.
+    for (const DesktopSession& session : {DesktopSession{}, DesktopSession{true, "GNOME", true},
+                                          DesktopSession{true, "GNOME", false}}) {
+        m_session = session;
+        const bool service = session.m_bGlobalShortcuts;
+        m_shortcut.m_registered.reset();
+        Restart();
+        EXPECT_EQ(m_view.m_hotKey.m_wVirtualKey, 0x74);  // shown either way
+        EXPECT_EQ(m_shortcut.m_registered.has_value(), service);
+        EXPECT_EQ(m_view.m_strHotKeyHint.empty(), service);
+        EXPECT_EQ(m_view.m_messages.size(), service ? 0u : 1u);  // the notice on how to bind it
+    }
+    m_view.m_hotKey = HotKeyCapture{0x78, false, true};  // Alt+F9
+    Controller().OnAssignHotKey();
+    EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Key", 0), 0x78);
+    EXPECT_FALSE(m_shortcut.m_registered.has_value());
+    EXPECT_EQ(m_view.m_messages.size(), 1u);
+}
+
+TEST_F(MainWindowTest, TheFirstWaylandStartSaysOnceHowToBindTheKeyOnThisDesktop) {
+    // The first name of the desktop list that is one of ours decides, whole names only.
+    const struct {
+        const char* desktop;
+        std::u16string_view notice;
+    } cases[] = {
+        {"sway", text::kBindToggleWlroots},     {"ubuntu:GNOME", text::kBindToggleGnome},
+        {"GNOMEISH:kde", text::kBindToggleKde}, {"Hyprland", text::kBindToggleWlroots},
+        {"XFCE", text::kBindToggleOther},       {"", text::kBindToggleOther},
+    };
+    for (const auto& c : cases) {
+        m_profile = test::CMemoryProfileStore{};
+        m_session = DesktopSession{true, c.desktop, false};  // `quenby --toggle` binds the key
+        Restart();
+        ASSERT_EQ(m_view.m_messages.size(), 1u) << c.desktop;
+        EXPECT_EQ(m_view.m_messages[0].m_strText, c.notice) << c.desktop;
+        EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Information);
+        EXPECT_EQ(m_view.m_strHotKeyHint, text::kBindToggleHintWayland);
+        Restart();
+        EXPECT_TRUE(m_view.m_messages.empty()) << c.desktop;
+        EXPECT_EQ(m_view.m_strHotKeyHint, text::kBindToggleHintWayland);  // the line stays
+    }
 }
 
 // ---- Menus ----
 
-TEST_F(MainWindowTest, LinksSettingsAndInformation) {
-    Start();
-    for (int command : {ID_VISIT_SITE, ID_SHARE_FACEBOOK, ID_SHARE_TWITTER, ID_ANOTHER_SOFTWARE}) {
-        EXPECT_TRUE(Controller().OnCommand(command));
-    }
-    Controller().OnHelpInfo();
-    ASSERT_EQ(m_shell.m_opened.size(), 5u);
-    EXPECT_EQ(m_shell.m_opened[0], text::kHomePage);
-    EXPECT_NE(m_shell.m_opened[1].find("/sharer.php?u="), std::string::npos);
-    EXPECT_NE(m_shell.m_opened[2].find("/share?url="), std::string::npos);
-    EXPECT_EQ(m_shell.m_opened[4], text::kHomePage);
-
-    Controller().OnCommand(ID_ENCRYPTION_INFO);
-    ASSERT_EQ(m_view.m_messages.size(), 1u);
-    EXPECT_EQ(m_view.m_messages[0].m_strText.rfind(text::kEncryptionInfo, 0), 0u);
-    EXPECT_NE(m_view.m_messages[0].m_strText.find(u"a test key"), std::u16string::npos);
-
-    Controller().OnCommand(ID_SETTINGS);
-    EXPECT_EQ(m_view.m_iSettingsRuns, 1);
-    Controller().OnCommand(IDC_HIDE_TO_TRAY);
-    EXPECT_TRUE(m_view.m_bHidden);
-    Controller().OnCommand(ID_CONFIGURE);
-    EXPECT_FALSE(m_view.m_bHidden);
-    EXPECT_FALSE(Controller().OnCommand(12345));
-}
-
 TEST_F(MainWindowTest, EveryMenuCommandIsHandled) {
     Start();
+    Controller().OnCommand(IDC_HIDE_TO_TRAY);
+    EXPECT_TRUE(m_view.m_bHidden);
     for (const MenuItem& item : kMainMenu) {
         if (item.m_iCommand != ID_SEPARATOR && item.m_iCommand != ID_EXIT) {
             EXPECT_TRUE(Controller().OnCommand(item.m_iCommand)) << item.m_iCommand;
         }
     }
-    for (const MenuItem& item : kTrayMenu) {
+    for (const MenuItem& item : kTrayMenu) {  // Configure, then Exit
         if (item.m_iCommand != ID_SEPARATOR) {
             EXPECT_TRUE(Controller().OnCommand(item.m_iCommand)) << item.m_iCommand;
         }
     }
-    EXPECT_TRUE(m_view.m_bDestroyed);  // Exit, with nothing unsaved
+    EXPECT_FALSE(m_view.m_bHidden);
+    EXPECT_TRUE(m_view.m_bDestroyed);  // nothing was unsaved
+    EXPECT_FALSE(Controller().OnCommand(12345));
+    // Each link opens its own page, the site's and F1 the home page.
+    Controller().OnHelpInfo();
+    ASSERT_EQ(m_shell.m_opened.size(), 5u);
+    EXPECT_EQ(std::set<std::string>(m_shell.m_opened.begin(), m_shell.m_opened.end()).size(), 4u);
+    EXPECT_EQ(m_shell.m_opened.back(), text::kHomePage);
+    EXPECT_EQ(m_view.m_iSettingsRuns, 1);
+    const Texts shown = m_view.MessageTexts();
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](std::u16string_view message) {
+        return message.substr(0, text::kEncryptionInfo.size()) == text::kEncryptionInfo &&
+               message.find(u"a test key") != std::u16string::npos;
+    }));
 }
 
 }  // namespace

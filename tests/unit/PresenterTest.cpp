@@ -1,48 +1,26 @@
-#include <gtest/gtest.h>
-
-#include "app/AppSettings.h"
-#include "app/MessageEditorPresenter.h"
-#include "app/SettingsPresenter.h"
 #include "app/Texts.h"
-#include "fakes/FakeDesktop.h"
-#include "fakes/FakeMainView.h"
-#include "fakes/MemoryProfileStore.h"
+#include "support/CoreFixture.h"
 
 namespace quenby {
 namespace {
 
 using test::Fields;
 
-class MessageEditorTest : public ::testing::Test {
-protected:
-    test::CMemoryProfileStore m_profile;
-    CAppSettings m_settings{m_profile};
-};
+class MessageEditorTest : public test::CoreFixture {};
+class SettingsDialogTest : public test::CoreFixture {};
 
-TEST_F(MessageEditorTest, TheDefaultsSequenceOfAddMode) {
+TEST_F(MessageEditorTest, AddModeStoresTheDefaultsEvenForAnEmptyTextAndProposesThem) {
     CMessageEditorPresenter first(m_settings);
     EXPECT_EQ(first.Caption(), u"Add Message - Quenby by Holvane");
     EXPECT_EQ(first.OnInitDialog(), Fields(u"", 0, 0, true, true, 20, 60));
-    ASSERT_TRUE(first.OnOK(Fields(u"hi", 2, 250, true, false, 5, 7)).m_bAccepted);
-    EXPECT_EQ(first.m_item, (MessageItem{u"hi", 2, 250, true, false, 5, 7}));
-
+    const EditorOkResult empty = first.OnOK(Fields(u"", 2, 250, true, false, 5, 7));
+    EXPECT_FALSE(empty.m_bAccepted);
+    EXPECT_EQ(empty.m_strMessage, text::kEnterText);
     // The next editor proposes the stored delay and flags, but the pauses start at 20 and 60.
-    CMessageEditorPresenter second(m_settings);
-    EXPECT_EQ(second.OnInitDialog(), Fields(u"", 2, 250, true, false, 20, 60));
-    const NewMessageDefaults imported = m_settings.GetNewMessageDefaults(EDefaultsFor::TextImport);
-    EXPECT_EQ(imported.m_iSeconds, 2);
-    EXPECT_FALSE(imported.m_bEnterAfter);
-}
-
-TEST_F(MessageEditorTest, EmptyTextIsRefusedAfterTheDefaultsAreStored) {
-    CMessageEditorPresenter editor(m_settings);
-    editor.OnInitDialog();
-    const EditorOkResult result = editor.OnOK(Fields(u"", 9, 0, false, false));
-    EXPECT_FALSE(result.m_bAccepted);
-    EXPECT_EQ(result.m_strMessage, text::kEnterText);
-    EXPECT_EQ(m_profile.GetInt("Settings", "m_iNewSeconds", 0), 9);
-    // Blanks are a text.
-    EXPECT_TRUE(editor.OnOK(Fields(u"   ")).m_bAccepted);
+    EXPECT_EQ(CMessageEditorPresenter(m_settings).OnInitDialog(),
+              Fields(u"", 2, 250, true, false, 20, 60));
+    ASSERT_TRUE(first.OnOK(Fields(u" ", 2, 250, true, false, 5, 7)).m_bAccepted);  // blanks count
+    EXPECT_EQ(first.m_item, (MessageItem{u" ", 2, 250, true, false, 5, 7}));
 }
 
 TEST_F(MessageEditorTest, EditModeAndCancelStoreNothing) {
@@ -52,11 +30,8 @@ TEST_F(MessageEditorTest, EditModeAndCancelStoreNothing) {
     EXPECT_EQ(editor.Caption(), u"Edit Message - Quenby by Holvane");
     EXPECT_EQ(editor.OnInitDialog(), Fields(u"row", 1, 500, false, false, 100, 10));
     EXPECT_TRUE(editor.OnOK(Fields(u"changed", 3, 3, true, true, 100, 10)).m_bAccepted);
-    EXPECT_TRUE(m_profile.Empty());
-
-    CMessageEditorPresenter cancelled(m_settings);
-    cancelled.OnInitDialog();  // the dialog opens and is cancelled: OnOK never runs
-    EXPECT_TRUE(m_profile.Empty());
+    CMessageEditorPresenter(m_settings).OnInitDialog();  // opened and cancelled: no OnOK
+    EXPECT_TRUE(m_profile.WriteLog().empty());
 }
 
 TEST_F(MessageEditorTest, NumbersThatCannotBeReadKeepTheDialogOpenAndStoreNothing) {
@@ -78,7 +53,7 @@ TEST_F(MessageEditorTest, NumbersThatCannotBeReadKeepTheDialogOpenAndStoreNothin
         EXPECT_EQ(result.m_focus, c.focus);
         EXPECT_FALSE(result.m_strMessage.empty());
     }
-    EXPECT_TRUE(m_profile.Empty());
+    EXPECT_TRUE(m_profile.WriteLog().empty());
     // The extremes that can be read are taken as entered, a minimum above the maximum included.
     CMessageEditorPresenter editor(m_settings);
     ASSERT_TRUE(editor.OnOK({u"t", u"-5", u" 2147483647 ", u"4294967295", u"10"}).m_bAccepted);
@@ -95,14 +70,6 @@ TEST_F(MessageEditorTest, PlacementIsKeptOnlyWhileRemembered) {
     editor.OnDestroy({8});
     EXPECT_EQ(m_profile.GetBinary("Settings", "Location1"), (std::vector<std::uint8_t>{7, 7}));
 }
-
-class SettingsDialogTest : public ::testing::Test {
-protected:
-    test::CMemoryProfileStore m_profile;
-    CAppSettings m_settings{m_profile};
-    test::CFakeTextSetterFactory m_textSetters;
-    test::CFakePointer m_pointer;
-};
 
 TEST(MessageEditorText, PastedLineBreaksBecomeSpacesAndNothingElseChanges) {
     const struct {
@@ -124,28 +91,18 @@ TEST(MessageEditorText, PastedLineBreaksBecomeSpacesAndNothingElseChanges) {
     }
 }
 
-TEST_F(SettingsDialogTest, ShowsTheStoredValuesAndTheDefaults) {
+TEST_F(SettingsDialogTest, ShowsTheStoredValuesAndOkStoresThem) {
     CSettingsPresenter dialog(m_settings, m_textSetters, m_pointer);
     EXPECT_EQ(dialog.Caption(), u"Settings - Quenby by Holvane");
     EXPECT_EQ(dialog.OnInitDialog(), (SettingsFields{1, true, false}));
     EXPECT_FALSE(dialog.IsProbing());
-
-    m_profile.WriteInt("Settings", "m_iKeyInputMethod", 7);
-    m_profile.WriteInt("Settings", "TextSettingUp", 1);
-    CSettingsPresenter other(m_settings, m_textSetters, m_pointer);
-    EXPECT_EQ(other.OnInitDialog(), (SettingsFields{-1, true, true}));
-    EXPECT_TRUE(other.IsProbing());
-}
-
-TEST_F(SettingsDialogTest, OkWritesTheThreeValuesAndNothingElse) {
-    CSettingsPresenter dialog(m_settings, m_textSetters, m_pointer);
-    dialog.OnInitDialog();
-    EXPECT_TRUE(m_profile.Empty());
-    dialog.OnOK({-1, false, true});
-    EXPECT_EQ(m_profile.GetInt("Settings", "m_iKeyInputMethod", 9), -1);
-    EXPECT_EQ(m_profile.GetInt("Settings", "RememberLastPositionAndSize", 9), 0);
-    EXPECT_EQ(m_profile.GetInt("Settings", "TextSettingUp", 9), 1);
+    dialog.OnOK({0, false, true});
     EXPECT_EQ(m_profile.WriteLog().size(), 3u);
+    // A stored method that names neither button checks none.
+    m_profile.WriteInt("Settings", "m_iKeyInputMethod", 7);
+    CSettingsPresenter again(m_settings, m_textSetters, m_pointer);
+    EXPECT_EQ(again.OnInitDialog(), (SettingsFields{-1, false, true}));
+    EXPECT_TRUE(again.IsProbing());
 }
 
 TEST_F(SettingsDialogTest, TheProbeLineSaysWhetherTextCanBeSetUnderThePointer) {
@@ -158,6 +115,11 @@ TEST_F(SettingsDialogTest, TheProbeLineSaysWhetherTextCanBeSetUnderThePointer) {
     m_textSetters.m_screen.m_settable[{-1280, 15}] = true;
     EXPECT_EQ(dialog.OnTimer(), u"Yes, Can Set Text at Cursor Location -1280, 15");
     EXPECT_EQ(m_textSetters.m_screen.m_iSetters, 1);  // one connection for the dialog's life
+    // Where there is no pointer (Wayland), the field with the keyboard focus.
+    m_pointer.m_position = kFocusedField;
+    EXPECT_EQ(dialog.OnTimer(), u"No, Cannot Set Text at the Focused Field");
+    m_textSetters.m_screen.m_bFocusedFieldSettable = true;
+    EXPECT_EQ(dialog.OnTimer(), u"Yes, Can Set Text at the Focused Field");
     m_pointer.m_position.reset();
     EXPECT_FALSE(dialog.OnTimer().has_value());  // the line keeps its text
     EXPECT_FALSE(dialog.OnSetTextClicked(false));

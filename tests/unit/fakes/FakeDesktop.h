@@ -23,6 +23,8 @@ struct FakeScreen {
     int m_iSetters = 0;  // accessibility connections made
     bool m_bRefuseConnection = false;
     bool m_bRefuseSets = false;  // the probe passes, the set fails (a slider given words)
+    // Told of every text set, to put it in order with the keys typed around it.
+    std::function<void(const std::u16string&)> m_onSet;
 };
 
 class CFakeTextSetter final : public ITextSetter {
@@ -41,6 +43,9 @@ public:
             return false;
         }
         m_screen.m_sets.emplace_back(point, text);
+        if (m_screen.m_onSet) {
+            m_screen.m_onSet(text);
+        }
         return true;
     }
 
@@ -66,24 +71,19 @@ public:
     std::optional<ScreenPoint> m_position = ScreenPoint{10, 20};
 };
 
-// Records registrations; a combination in m_taken is refused, as when another program holds it.
+// Holds the registered combination; one in m_taken is refused, as when another program holds it.
 class CFakeGlobalShortcut final : public IGlobalShortcut {
 public:
     bool RegisterHotKey(std::uint16_t virtualKey, std::uint16_t modifiers) override {
-        m_log.push_back("register " + std::to_string(virtualKey) + "/" + std::to_string(modifiers));
         if (m_taken.count({virtualKey, modifiers}) != 0) {
             return false;
         }
         m_registered = {virtualKey, modifiers};
         return true;
     }
-    void UnregisterHotKey() override {
-        m_log.push_back("unregister");
-        m_registered.reset();
-    }
+    void UnregisterHotKey() override { m_registered.reset(); }
     std::optional<std::pair<std::uint16_t, std::uint16_t>> m_registered;
     std::map<std::pair<std::uint16_t, std::uint16_t>, bool> m_taken;
-    std::vector<std::string> m_log;
 };
 
 class CFakeShellActions final : public IShellActions {

@@ -27,46 +27,25 @@ public:
     EMessageResult ShowMessage(std::u16string_view text, EMessageIcon icon,
                                EMessageButtons buttons) override {
         m_messages.push_back({std::u16string(text), icon, buttons});
-        if (buttons == EMessageButtons::Ok) {
-            return EMessageResult::Ok;
-        }
-        EMessageResult answer = m_answers.empty() ? EMessageResult::Cancel : m_answers.front();
-        if (!m_answers.empty()) {
-            m_answers.pop_front();
-        }
-        return answer;
+        return buttons == EMessageButtons::Ok ? EMessageResult::Ok
+                                              : Next(m_answers, EMessageResult::Cancel);
     }
     bool ShowSuppressibleNotice(std::u16string_view text) override {
         m_notices.emplace_back(text);
         return m_bSuppressNotices;
     }
-    std::optional<std::filesystem::path> ChooseFile(EFileDialog kind) override {
-        m_dialogs.push_back(kind);
-        if (m_files.empty()) {
-            return std::nullopt;
-        }
-        std::optional<std::filesystem::path> chosen = m_files.front();
-        m_files.pop_front();
-        return chosen;
+    std::optional<std::filesystem::path> ChooseFile(EFileDialog) override {
+        return Next(m_files, std::optional<std::filesystem::path>());
     }
-    void ShowAboutBox() override { ++m_iAboutBoxes; }
+    void ShowAboutBox() override {}
     bool RunMessageEditor(CMessageEditorPresenter& editor) override {
-        ++m_iEditorRuns;
         m_editorCaptions.push_back(editor.Caption());
-        if (!m_editorScript) {
-            return false;
-        }
-        return m_editorScript(editor);
+        return m_editorScript && m_editorScript(editor);
     }
-    void RunSettingsDialog(CSettingsPresenter& settings) override {
-        ++m_iSettingsRuns;
-        if (m_settingsScript) {
-            m_settingsScript(settings);
-        }
-    }
+    void RunSettingsDialog(CSettingsPresenter&) override { ++m_iSettingsRuns; }
     void SetCaption(std::u16string_view caption) override { m_strCaption = caption; }
     void SetRunIcon(bool running) override { m_runIcons.push_back(running); }
-    void RefreshList() override { ++m_iRefreshes; }
+    void RefreshList() override {}
     std::optional<std::size_t> GetSelectedRow() override { return m_selected; }
     void ClearSelection() override { m_selected.reset(); }
     int GetColumnWidth(int column) override {
@@ -97,8 +76,8 @@ public:
     void DestroyWindow() override { m_bDestroyed = true; }
 
     // Texts of the message boxes shown so far, for compact checks.
-    std::vector<std::u16string> MessageTexts() const {
-        std::vector<std::u16string> texts;
+    std::vector<std::u16string_view> MessageTexts() const {
+        std::vector<std::u16string_view> texts;
         for (const ShownMessage& m : m_messages) {
             texts.push_back(m.m_strText);
         }
@@ -109,7 +88,6 @@ public:
     std::deque<EMessageResult> m_answers;
     std::deque<std::filesystem::path> m_files;
     std::function<bool(CMessageEditorPresenter&)> m_editorScript;
-    std::function<void(CSettingsPresenter&)> m_settingsScript;
     bool m_bSuppressNotices = false;
     std::optional<std::size_t> m_selected;
     bool m_bMinimized = false;
@@ -119,7 +97,6 @@ public:
     // Records.
     std::vector<ShownMessage> m_messages;
     std::vector<std::u16string> m_notices;
-    std::vector<EFileDialog> m_dialogs;
     std::vector<std::u16string> m_editorCaptions;
     std::vector<bool> m_runIcons;
     std::vector<std::vector<std::uint8_t>> m_appliedPlacements;
@@ -129,13 +106,21 @@ public:
     bool m_bRandomOrder = false;
     HotKeyCapture m_hotKey;
     std::u16string m_strHotKeyHint;
-    int m_iEditorRuns = 0;
     int m_iSettingsRuns = 0;
-    int m_iAboutBoxes = 0;
-    int m_iRefreshes = 0;
     int m_iClipboardCopies = 0;
     bool m_bHidden = false;
     bool m_bDestroyed = false;
+
+private:
+    // The next scripted answer, or what the user does when no answer is left.
+    template <typename T, typename Otherwise>
+    static Otherwise Next(std::deque<T>& script, Otherwise otherwise) {
+        if (!script.empty()) {
+            otherwise = script.front();
+            script.pop_front();
+        }
+        return otherwise;
+    }
 };
 
 // An editor script that types these values into the fields and presses OK until accepted.

@@ -14,48 +14,28 @@ class CMemoryProfileStore final : public IProfileStore {
 public:
     std::int32_t GetInt(std::string_view section, std::string_view name,
                         std::int32_t defaultValue) override {
-        auto it = m_ints.find(Key(section, name));
-        return it == m_ints.end() ? defaultValue : it->second;
+        return Find(m_ints, section, name).value_or(defaultValue);
     }
     bool WriteInt(std::string_view section, std::string_view name, std::int32_t value) override {
-        if (!Allow(section, name)) {
-            return false;
-        }
-        m_ints[Key(section, name)] = value;
-        return true;
+        return Write(m_ints, section, name, value);
     }
     std::optional<std::string> GetString(std::string_view section, std::string_view name) override {
-        auto it = m_strings.find(Key(section, name));
-        return it == m_strings.end() ? std::nullopt : std::optional<std::string>(it->second);
+        return Find(m_strings, section, name);
     }
     bool WriteString(std::string_view section, std::string_view name,
                      std::string_view value) override {
-        if (!Allow(section, name)) {
-            return false;
-        }
-        m_strings[Key(section, name)] = std::string(value);
-        return true;
+        return Write(m_strings, section, name, std::string(value));
     }
     std::optional<std::vector<std::uint8_t>> GetBinary(std::string_view section,
                                                        std::string_view name) override {
-        auto it = m_binaries.find(Key(section, name));
-        return it == m_binaries.end() ? std::nullopt
-                                      : std::optional<std::vector<std::uint8_t>>(it->second);
+        return Find(m_binaries, section, name);
     }
     bool WriteBinary(std::string_view section, std::string_view name,
                      const std::vector<std::uint8_t>& bytes) override {
-        if (!Allow(section, name)) {
-            return false;
-        }
-        m_binaries[Key(section, name)] = bytes;
-        return true;
+        return Write(m_binaries, section, name, bytes);
     }
 
     void RefuseWritesOf(std::string name) { m_refused.insert(std::move(name)); }
-    bool HasInt(std::string_view section, std::string_view name) const {
-        return m_ints.count(Key(section, name)) != 0;
-    }
-    bool Empty() const { return m_ints.empty() && m_strings.empty() && m_binaries.empty(); }
     // "Section/Name" of every write attempt, refused ones included.
     const std::vector<std::string>& WriteLog() const { return m_writeLog; }
 
@@ -63,9 +43,21 @@ private:
     static std::string Key(std::string_view section, std::string_view name) {
         return std::string(section) + "/" + std::string(name);
     }
-    bool Allow(std::string_view section, std::string_view name) {
+    template <typename T>
+    static std::optional<T> Find(const std::map<std::string, T>& values, std::string_view section,
+                                 std::string_view name) {
+        auto it = values.find(Key(section, name));
+        return it == values.end() ? std::nullopt : std::optional<T>(it->second);
+    }
+    template <typename T>
+    bool Write(std::map<std::string, T>& values, std::string_view section, std::string_view name,
+               T value) {
         m_writeLog.push_back(Key(section, name));
-        return m_refused.count(std::string(name)) == 0;
+        if (m_refused.count(std::string(name)) != 0) {
+            return false;
+        }
+        values[Key(section, name)] = std::move(value);
+        return true;
     }
 
     std::map<std::string, std::int32_t> m_ints;

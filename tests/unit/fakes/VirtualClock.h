@@ -1,9 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <string>
 #include <vector>
 
 #include "platform/Timers.h"
@@ -14,10 +14,11 @@ namespace quenby::test {
 // microseconds and its timeline can be checked exactly.
 class CVirtualClock final : public ITimers, public ISleeper {
 public:
+    using Fire = std::function<void(int)>;
+
     std::uint64_t Now() const { return m_now; }
 
     bool SetTimer(int id, std::uint32_t milliseconds) override {
-        m_armLog.push_back({id, milliseconds});
         if (m_bRefuseTimers) {
             return false;
         }
@@ -32,55 +33,38 @@ public:
 
     bool IsArmed(int id) const { return m_armed.count(id) != 0; }
     // Lets time pass, firing every timer that falls due on the way, in order of its due time.
-    void AdvanceBy(std::uint64_t milliseconds, const std::function<void(int)>& fire) {
+    void AdvanceBy(std::uint64_t milliseconds, const Fire& fire) {
         const std::uint64_t target = m_now + milliseconds;
-        FireDue(target, fire);
-        m_now = target;
+        while (FireNext(target, fire)) {
+        }
+        m_now = std::max(m_now, target);
     }
     // Fires timers until none is armed or `limit` have fired; returns how many fired.
-    int RunUntilIdle(const std::function<void(int)>& fire, int limit = 100000) {
+    int RunUntilIdle(const Fire& fire, int limit = 100000) {
         int fired = 0;
-        while (!m_armed.empty() && fired < limit) {
-            FireNext(fire);
+        while (fired < limit && FireNext(UINT64_MAX, fire)) {
             ++fired;
         }
         return fired;
     }
 
-    struct Arm {
-        int m_id;
-        std::uint32_t m_milliseconds;
-    };
-    std::vector<Arm> m_armLog;
     std::vector<std::uint32_t> m_sleeps;
     bool m_bRefuseTimers = false;
 
 private:
-    void FireNext(const std::function<void(int)>& fire) {
-        auto next = m_armed.begin();
-        for (auto it = m_armed.begin(); it != m_armed.end(); ++it) {
-            if (it->second < next->second) {
-                next = it;
-            }
+    // Fires the earliest timer due by `until`; false when there is none.
+    bool FireNext(std::uint64_t until, const Fire& fire) {
+        auto next =
+            std::min_element(m_armed.begin(), m_armed.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (next == m_armed.end() || next->second > until) {
+            return false;
         }
         const int id = next->first;
-        if (next->second > m_now) {
-            m_now = next->second;
-        }
+        m_now = std::max(m_now, next->second);
         m_armed.erase(next);
         fire(id);
-    }
-    void FireDue(std::uint64_t target, const std::function<void(int)>& fire) {
-        for (;;) {
-            bool due = false;
-            for (const auto& [id, at] : m_armed) {
-                due = due || at <= target;
-            }
-            if (!due) {
-                return;
-            }
-            FireNext(fire);
-        }
+        return true;
     }
 
     std::uint64_t m_now = 0;
