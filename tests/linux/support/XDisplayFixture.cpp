@@ -49,21 +49,15 @@ XDisplayTest::Received XDisplayTest::CollectReceived(int timeoutMs) {
     xcb_disconnect(conn);
 
     Received received;
-    m_recorder->ClearLines();
     EXPECT_TRUE(m_recorder->WaitForLine("END", timeoutMs)) << "the end marker did not arrive";
     for (const std::string& line : m_recorder->Lines()) {
         if (line == "BELL") {
             ++received.m_iBells;
         } else if (line.rfind("KEY ", 0) == 0) {
-            const std::size_t space = line.find(' ', 4);
-            const std::string text = Unhex(line.substr(space + 1));
-            if (!text.empty()) {
-                received.m_strText += text;
-                received.m_states.push_back(
-                    static_cast<unsigned>(std::stoul(line.substr(4, space - 4), nullptr, 16)));
-            }
+            received.m_strText += Unhex(line.substr(line.find(' ', 4) + 1));
         }
     }
+    m_recorder->ClearLines();
     return received;
 }
 

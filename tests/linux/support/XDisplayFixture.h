@@ -19,12 +19,12 @@ protected:
     void StartRecorder();
     // Sets the server's layout ("us", "de", "fr", "ru"), and its variant ("intl") if one is given.
     void SetLayout(const std::string& layout, const std::string& variant = "");
-    // Presses the end marker through XTest and returns what the recorder received before it:
-    // its text, and how many bells rang.
+    // Presses the end marker through XTest and returns what the recorder received before it
+    // since the last collection (lines a test waited for included): its text, and how many
+    // bells rang.
     struct Received {
         std::string m_strText;  // UTF-8
         int m_iBells = 0;
-        std::vector<unsigned> m_states;  // modifier state of each key press that produced text
     };
     Received CollectReceived(int timeoutMs = 20000);
 
