@@ -13,7 +13,6 @@
 #include "linux/atspi/AtspiTextSetter.h"
 #include "linux/protection/UserDataProtector.h"
 #include "storage/DataFileCodec.h"
-#include "support/SessionBus.h"
 #include "support/XDisplayFixture.h"
 
 namespace quenby {
@@ -25,9 +24,7 @@ class EndToEndTest : public test::XDisplayTest {
 protected:
     void SetUp() override {
         XDisplayTest::SetUp();
-        // No Secret Service unless a test starts one: the key file serves.
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_root / "no-bus").string()).c_str(),
-                 1);
+        WithoutSessionBus();  // unless a test starts one: the key file keeps the key
         std::filesystem::create_directories(m_home / ".config/Holvane");
     }
     void TearDown() override {
@@ -259,8 +256,7 @@ TEST_F(EndToEndTest, ASecondPressStopsTheRunAfterTheCurrentMessage) {
 }
 
 TEST_F(EndToEndTest, SetTextModeReplacesTheTextOfTheFieldUnderThePointer) {
-    test::CSessionBus bus((m_root / "run").string());
-    ASSERT_TRUE(bus.Started());
+    ASSERT_TRUE(StartSessionBus());
     m_target = std::make_unique<test::CChildProcess>(
         std::vector<std::string>{QUENBY_QT_TEXT_FIELDS},
         std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "QT_QPA_PLATFORM=xcb"});
@@ -418,8 +414,7 @@ TEST_F(EndToEndTest, EveryOptionAnswersWithoutADisplay) {
 }
 
 TEST_F(EndToEndTest, ASecondStartHandsItsFileToTheRunningQuenbyAndEnds) {
-    test::CSessionBus bus((m_root / "run").string());
-    ASSERT_TRUE(bus.Started());
+    ASSERT_TRUE(StartSessionBus());
     const std::filesystem::path folder = m_home / "My Lists";
     WriteList(folder / "handed over.quenbydata", {Message(u"one", 50)});
     StartQuenby({}, "Untitled - Quenby by Holvane");
@@ -439,8 +434,7 @@ TEST_F(EndToEndTest, ASecondStartHandsItsFileToTheRunningQuenbyAndEnds) {
 }
 
 TEST_F(EndToEndTest, ToggleStartsTheRunOfTheRunningQuenbyAndSaysWhenNoneRuns) {
-    test::CSessionBus bus((m_root / "run").string());
-    ASSERT_TRUE(bus.Started());
+    ASSERT_TRUE(StartSessionBus());
     const Outcome alone = RunQuenby({"--toggle"});
     EXPECT_EQ(alone.m_iStatus, 1);
     EXPECT_NE(alone.m_strErr.find("Quenby is not running"), std::string::npos) << alone.m_strErr;

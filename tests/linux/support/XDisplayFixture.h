@@ -1,9 +1,11 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
 #include "linux/TempHome.h"
+#include "platform/TextSetter.h"
 #include "support/ChildProcess.h"
 
 namespace quenby::test {
@@ -27,6 +29,14 @@ protected:
         int m_iBells = 0;
     };
     Received CollectReceived(int timeoutMs = 20000);
+
+    // Starts the Qt window with text fields (accessible) and reads where its fields are.
+    CChildProcess& LaunchTextFields();
+    // A text setter that reaches the field at `point`: an application registers with the
+    // accessibility bus some time after its window shows.
+    std::unique_ptr<ITextSetter> SetterReaching(ScreenPoint point);
+    std::unique_ptr<CChildProcess> m_fieldsApp;
+    std::map<std::string, ScreenPoint> m_fields;
 
     std::string m_display;
     std::unique_ptr<CChildProcess> m_server;
