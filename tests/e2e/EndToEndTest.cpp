@@ -1,7 +1,9 @@
 // The built program on its own X server, with its own home: started as a user starts it, driven
 // with keys as a user drives it, and judged by what a real target window receives.
+#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -10,10 +12,8 @@
 #include <thread>
 
 #include "engine/WideText.h"
-#include "linux/atspi/AtspiTextSetter.h"
 #include "linux/protection/UserDataProtector.h"
 #include "storage/DataFileCodec.h"
-#include "support/SessionBus.h"
 #include "support/XDisplayFixture.h"
 
 namespace quenby {
@@ -21,26 +21,96 @@ namespace {
 
 using namespace std::chrono_literals;
 
+const std::string kTitle = "Quenby by Holvane";  // also the title of its questions and notices
+const std::string kUntitled = "Untitled - " + kTitle;
+const std::string kShortcut =  // Ctrl+Shift+F5
+    "StartStopAutomaticTyping Key=116\nStartStopAutomaticTyping Mod=6\n";
+
+xcb_atom_t Atom(xcb_connection_t* conn, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        conn, xcb_intern_atom(conn, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
+xcb_window_t WindowNamed(const std::string& name) {
+    std::string ids;
+    test::RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"}, &ids);
+    return ids.empty() ? xcb_window_t{XCB_WINDOW_NONE} : static_cast<xcb_window_t>(std::stoul(ids));
+}
+
+// Follows the icon of Quenby's window, which shows whether a run goes on: a run that starts
+// changes it, and puts the idle one back when it ends.
+class CRunIcon {
+public:
+    explicit CRunIcon(const std::string& window)
+        : m_conn(xcb_connect(nullptr, nullptr)),
+          m_window(WindowNamed(window)),
+          m_icon(Atom(m_conn, "_NET_WM_ICON")) {
+        const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(m_conn, m_window, XCB_CW_EVENT_MASK, &events);
+        m_idle = Icon();
+    }
+    ~CRunIcon() { xcb_disconnect(m_conn); }
+
+    // Waits for a change of the icon after which it is the idle one: the run has ended.
+    bool WaitForRunEnd() {
+        pollfd readable{xcb_get_file_descriptor(m_conn), POLLIN, 0};
+        for (bool changed = false;;) {
+            // Events read along with the icon are taken from the queue before waiting for more.
+            xcb_generic_event_t* event = xcb_poll_for_event(m_conn);
+            if (event == nullptr) {
+                if (::poll(&readable, 1, 60000) != 1) {
+                    return false;
+                }
+                continue;
+            }
+            changed =
+                changed || ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY &&
+                            reinterpret_cast<xcb_property_notify_event_t*>(event)->atom == m_icon);
+            std::free(event);
+            if (changed && Icon() == m_idle) {
+                return true;
+            }
+        }
+    }
+
+private:
+    std::string Icon() {  // the first image is enough to tell them apart
+        auto* reply = xcb_get_property_reply(
+            m_conn, xcb_get_property(m_conn, 0, m_window, m_icon, XCB_ATOM_CARDINAL, 0, 1024),
+            nullptr);
+        if (reply == nullptr) {
+            return "";
+        }
+        const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply));
+        std::string icon(bytes, bytes + xcb_get_property_value_length(reply));
+        std::free(reply);
+        return icon;
+    }
+
+    xcb_connection_t* m_conn;
+    xcb_window_t m_window;
+    xcb_atom_t m_icon;
+    std::string m_idle;
+};
+
 class EndToEndTest : public test::XDisplayTest {
 protected:
     void SetUp() override {
         XDisplayTest::SetUp();
-        // No Secret Service unless a test starts one: the key file serves.
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_root / "no-bus").string()).c_str(),
-                 1);
+        WithoutSessionBus();  // unless a test starts one: the key file keeps the key
         std::filesystem::create_directories(m_home / ".config/Holvane");
     }
     void TearDown() override {
         m_quenby.reset();
-        m_target.reset();
         XDisplayTest::TearDown();
     }
 
     void WriteProfile(const std::string& settings) {
         WriteBytes(m_home / ".config/Holvane/Quenby by Holvane.conf", "[Settings]\n" + settings);
-    }
-    static std::string ShortcutCtrlShiftF5() {
-        return "StartStopAutomaticTyping Key=116\nStartStopAutomaticTyping Mod=6\n";
     }
     void WriteList(const std::filesystem::path& path, const std::vector<MessageItem>& items) {
         CMessageList list;
@@ -54,6 +124,17 @@ protected:
         WriteBytes(path, std::string(bytes.value().begin(), bytes.value().end()));
     }
 
+    // Starts Quenby with these settings on a list of these messages, and the recorder to take
+    // what it types; the caption of its window.
+    std::string StartOnList(const std::string& settings, const std::filesystem::path& file,
+                            const std::vector<MessageItem>& items) {
+        WriteProfile(settings);
+        WriteList(file, items);
+        const std::string caption = file.stem().string() + " - " + kTitle;
+        StartQuenby({file.string()}, caption);
+        StartRecorder();
+        return caption;
+    }
     // Starts Quenby and waits until its window shows this caption.
     void StartQuenby(const std::vector<std::string>& arguments, const std::string& caption) {
         std::vector<std::string> argv{QUENBY_PROGRAM};
@@ -66,122 +147,70 @@ protected:
         return test::RunCommand({"timeout", std::to_string(seconds), "xdotool", "search", "--sync",
                                  "--onlyvisible", "--name", "^" + name + "$"}) == 0;
     }
-    // Focuses `window` and presses `keys` until `expected` shows: a program still busy starting
-    // may not take the first keys yet.
-    bool PressUntil(const std::string& window, const std::vector<std::string>& keys,
-                    const std::string& expected) {
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            Focus(window);
-            std::this_thread::sleep_for(300ms);
-            Keys(keys);
-            if (WaitForWindow(expected, 5)) {
-                return true;
-            }
-        }
-        return false;
+    bool WaitForWindowGone(const std::string& name) {
+        return test::RunCommand(
+                   {"timeout", "10", "sh", "-c",
+                    "while xdotool search --onlyvisible --name \"$0\"; do sleep 0.1; done",
+                    "^" + name + "$"}) == 0;
     }
     void Keys(const std::vector<std::string>& keys) {
         std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
         argv.insert(argv.end(), keys.begin(), keys.end());
         ASSERT_EQ(test::RunCommand(argv), 0);
     }
-    void Type(const std::string& text) {
-        ASSERT_EQ(test::RunCommand({"xdotool", "type", "--delay", "20", text}), 0);
+    // Gives `window` the focus (there is no window manager to do it) and presses `keys` there
+    // until `expected` shows, or with none until `window` is gone: a window still opening may
+    // not take the first keys yet, and keys that came too early may have raised a question.
+    bool PressUntil(const std::string& window, const std::vector<std::string>& keys,
+                    const std::string& expected = "") {
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            if (!WaitForWindow(window) ||
+                test::RunCommand({"xdotool", "search", "--onlyvisible", "--name",
+                                  "^" + window + "$", "windowfocus", "--sync"}) != 0) {
+                return false;
+            }
+            Keys(keys);
+            if (expected.empty() ? WaitForWindowGone(window) : WaitForWindow(expected, 5)) {
+                return true;
+            }
+            if (window != kTitle && WaitForWindow(kTitle, 2)) {
+                PressUntil(kTitle, {"Escape"});
+            }
+        }
+        return false;
     }
-    // Waits for a window, gives it the focus (there is no window manager to do it), and presses
-    // keys in it.
-    void Answer(const std::string& window, const std::vector<std::string>& keys) {
-        ASSERT_TRUE(WaitForWindow(window)) << "no window \"" << window << "\"";
-        Focus(window);
-        std::this_thread::sleep_for(300ms);
-        Keys(keys);
+    // Types `text` over what the field with the focus in `window` holds, and Enter.
+    bool TypeAndEnter(const std::string& window, const std::string& text) {
+        return PressUntil(window, {"ctrl+a", "type", "--delay", "20", text + "\r"});
     }
-    void Focus(const std::string& name) {
-        ASSERT_EQ(test::RunCommand({"xdotool", "search", "--onlyvisible", "--name",
-                                    "^" + name + "$", "windowfocus", "--sync"}),
-                  0);
-    }
-    // Asks the window to close, as a window manager's close button does.
-    void RequestClose(const std::string& name) {
-        std::string id;
-        ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^" + name + "$"}, &id), 0);
+    // Asks the window to close, as a window manager's close button does, until `expected`
+    // shows: a window still busy with a dialog that just closed may not take the request yet.
+    bool RequestClose(const std::string& name, const std::string& expected) {
         xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-        auto atom = [conn](const char* text) {
-            xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-                conn, xcb_intern_atom(conn, 0, static_cast<std::uint16_t>(std::strlen(text)), text),
-                nullptr);
-            const xcb_atom_t value = reply->atom;
-            std::free(reply);
-            return value;
-        };
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;
-        event.window = static_cast<xcb_window_t>(std::stoul(id));
-        event.type = atom("WM_PROTOCOLS");
-        event.data.data32[0] = atom("WM_DELETE_WINDOW");
-        event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(conn, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
-                       reinterpret_cast<const char*>(&event));
-        xcb_flush(conn);
+        event.window = WindowNamed(name);
+        event.type = Atom(conn, "WM_PROTOCOLS");
+        event.data.data32[0] = Atom(conn, "WM_DELETE_WINDOW");
+        bool shown = false;
+        for (int attempt = 0; attempt < 4 && !shown; ++attempt) {
+            xcb_send_event(conn, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                           reinterpret_cast<const char*>(&event));
+            xcb_flush(conn);
+            shown = WaitForWindow(expected, 5);
+        }
         xcb_disconnect(conn);
+        return shown;
     }
-    bool WaitForWindowGone(const std::string& name, std::chrono::milliseconds within) {
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (test::RunCommand(
-                    {"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"}) != 0) {
-                return true;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
-    }
-    // Adds a message through Add New and the editor, as a user does, trying again where the keys
-    // came too early for a window still opening.
-    bool AddMessage(const std::string& window, const std::string& text) {
-        const std::string editor = "Add Message - Quenby by Holvane";
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            if (!PressUntil(window, {"Return"}, editor)) {
-                return false;
-            }
-            Focus(editor);
-            std::this_thread::sleep_for(300ms);
-            Type(text);
-            std::this_thread::sleep_for(200ms);
-            Keys({"Return"});
-            if (WaitForWindowGone(editor, 5000ms)) {
-                return true;
-            }
-            // The text did not arrive: the editor says so; close both and start again.
-            if (WaitForWindow("Quenby by Holvane", 2)) {
-                Answer("Quenby by Holvane", {"Return"});
-            }
-            Answer(editor, {"Escape"});
-        }
-        return false;
-    }
-    // Asks the main window to close until its question shows.
-    bool CloseAndAsk() {
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            RequestClose("Untitled - Quenby by Holvane");
-            if (WaitForWindow("Quenby by Holvane", 5)) {
-                return true;
-            }
-        }
-        return false;
-    }
-    // Whether Quenby has exited within the time.
+    // Whether Quenby ends within the time (it is left for its owner to reap).
     bool Exited(std::chrono::milliseconds within) {
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::kill(m_quenby->Pid(), 0) != 0 ||
-                ::waitpid(m_quenby->Pid(), nullptr, WNOHANG) > 0) {
-                return true;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
+        const int process = static_cast<int>(::syscall(SYS_pidfd_open, m_quenby->Pid(), 0));
+        pollfd ended{process, POLLIN, 0};
+        const bool exited =
+            process >= 0 && ::poll(&ended, 1, static_cast<int>(within.count())) == 1;
+        ::close(process);
+        return exited;
     }
 
     // How a start of Quenby that ends by itself went.
@@ -193,122 +222,83 @@ protected:
     // Runs Quenby in `folder` until it ends (at most 30 s), with or without a display.
     Outcome RunQuenby(const std::vector<std::string>& arguments, bool display = true,
                       const std::filesystem::path& folder = "/") {
-        const std::filesystem::path out = m_root / "stdout.txt";
         const std::filesystem::path err = m_root / "stderr.txt";
-        std::vector<std::string> argv{
-            "sh", "-c",
-            "cd '" + folder.string() + "' && " + (display ? "" : "unset DISPLAY && ") +
-                "exec timeout 30 \"$0\" \"$@\" >'" + out.string() + "' 2>'" + err.string() + "'",
-            QUENBY_PROGRAM};
+        std::vector<std::string> argv{"sh", "-c",
+                                      "cd '" + folder.string() + "' && " +
+                                          (display ? "" : "unset DISPLAY && ") +
+                                          "exec timeout 30 \"$0\" \"$@\" 2>'" + err.string() + "'",
+                                      QUENBY_PROGRAM};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         Outcome outcome;
-        outcome.m_iStatus = test::RunCommand(argv);
-        const std::vector<std::uint8_t> outBytes = ReadBytes(out);
+        outcome.m_iStatus = test::RunCommand(argv, &outcome.m_strOut);
         const std::vector<std::uint8_t> errBytes = ReadBytes(err);
-        outcome.m_strOut.assign(outBytes.begin(), outBytes.end());
         outcome.m_strErr.assign(errBytes.begin(), errBytes.end());
         return outcome;
     }
-    // Collects what the recorder receives until it is `expected` or longer, or the time is up.
-    std::string TypedUntil(const std::string& expected, std::chrono::milliseconds within) {
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        std::string typed;
-        while (typed.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
-            typed += CollectReceived().m_strText;
-            std::this_thread::sleep_for(200ms);
-        }
-        return typed;
-    }
 
     std::unique_ptr<test::CChildProcess> m_quenby;
-    std::unique_ptr<test::CChildProcess> m_target;
 };
 
 MessageItem Message(std::u16string text, int milliSeconds) {
     return MessageItem{std::move(text), 0, milliSeconds, false, true, 0, 0};
 }
 
-TEST_F(EndToEndTest, TheShortcutTypesTheListFromTheCommandLineTheChosenNumberOfTimes) {
-    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=2\nm_iKeyInputMethod=0\n");
-    const std::filesystem::path list = m_home / "My Lists" / "list one.quenbydata";
-    WriteList(list, {Message(u"one", 50), Message(u"zwei \u00fc", 50)});
+// The alphabet takes a second, and the next message waits 1.5 s: another press made once the
+// alphabet has begun comes while it is typed, or before the next message.
+TEST_F(EndToEndTest, TheShortcutTypesTheListTheChosenNumberOfTimesOrUntilPressedAgain) {
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
     // A path with blanks, as the shell hands it over: one argument.
-    StartQuenby({list.string()}, "list one - Quenby by Holvane");
-    StartRecorder();
+    CRunIcon run(StartOnList(kShortcut + "m_iCount=2\nm_iKeyInputMethod=0\n",
+                             m_home / "My Lists" / "list one.quenbydata",
+                             {MessageItem{u"abcdefghijklmnopqrstuvwxyz", 0, 0, false, true, 40, 40},
+                              Message(u"one \u00fc", 1500)}));
     Keys({"ctrl+shift+F5"});
-    std::this_thread::sleep_for(2s);
-    EXPECT_EQ(CollectReceived().m_strText, "one\rzwei \u00fc\rone\rzwei \u00fc\r");
-}
+    ASSERT_TRUE(run.WaitForRunEnd()) << "the run did not end";
+    EXPECT_EQ(CollectReceived().m_strText,
+              alphabet + "\rone \u00fc\r" + alphabet + "\rone \u00fc\r");
 
-TEST_F(EndToEndTest, ASecondPressStopsTheRunAfterTheCurrentMessage) {
-    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=0\nm_iKeyInputMethod=0\n");
-    const std::filesystem::path list = m_home / "endless.quenbydata";
-    WriteList(list, {MessageItem{u"abcdefghij", 0, 400, false, true, 30, 30}});
-    StartQuenby({list.string()}, "endless - Quenby by Holvane");
-    StartRecorder();
     Keys({"ctrl+shift+F5"});
-    std::this_thread::sleep_for(550ms);  // inside the first message, which takes about 300 ms
+    ASSERT_TRUE(m_recorder->WaitForLine("KEY 0 61", 20000)) << "the run did not start";
     Keys({"ctrl+shift+F5"});
-    std::this_thread::sleep_for(1500ms);
-    const std::string first = CollectReceived().m_strText;
-    std::this_thread::sleep_for(1500ms);
-    const std::string later = CollectReceived().m_strText;
+    ASSERT_TRUE(run.WaitForRunEnd()) << "the run did not stop";
     // The message being typed was finished, and nothing came after it.
-    EXPECT_EQ(first, "abcdefghij\r");
-    EXPECT_EQ(later, "");
+    EXPECT_EQ(CollectReceived().m_strText, alphabet + "\r");
 }
 
 TEST_F(EndToEndTest, SetTextModeReplacesTheTextOfTheFieldUnderThePointer) {
-    test::CSessionBus bus((m_root / "run").string());
-    ASSERT_TRUE(bus.Started());
-    m_target = std::make_unique<test::CChildProcess>(
-        std::vector<std::string>{QUENBY_QT_TEXT_FIELDS},
-        std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "QT_QPA_PLATFORM=xcb"});
-    ASSERT_TRUE(m_target->WaitForLine("READY", 30000));
-    int x = 0;
-    int y = 0;
-    for (const std::string& line : m_target->Lines()) {
-        std::sscanf(line.c_str(), "FIELD line %d %d", &x, &y);
-    }
-    ASSERT_GT(x, 0);
-    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=1\nTextSettingUp=1\n");
-    const std::filesystem::path list = m_home / "set.quenbydata";
-    WriteList(list, {Message(u"set by quenby", 100)});
-    // The field's application registers on the accessibility bus some time after it shows.
-    CAtspiTextSetterFactory probe;
-    std::unique_ptr<ITextSetter> setter = probe.CreateTextSetter();
-    ASSERT_NE(setter, nullptr);
-    for (int i = 0; i < 200 && !setter->CanSetTextAt(ScreenPoint{x, y}); ++i) {
-        std::this_thread::sleep_for(100ms);
-    }
-    StartQuenby({list.string()}, "set - Quenby by Holvane");
+    StartSessionBus();
+    test::CChildProcess& fields = LaunchTextFields();
+    ASSERT_NE(SetterReaching(m_fields["line"]), nullptr);
+    WriteProfile(kShortcut + "m_iCount=1\nTextSettingUp=1\n");
+    WriteList(m_home / "set.quenbydata", {Message(u"set by quenby", 100)});
+    StartQuenby({(m_home / "set.quenbydata").string()}, "set - " + kTitle);
     // Quenby's own window must not be the one under the pointer.
-    ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^set - Quenby by Holvane$",
+    ASSERT_EQ(test::RunCommand({"xdotool", "search", "--name", "^set - " + kTitle + "$",
                                 "windowmove", "--sync", "300", "500"}),
               0);
-    ASSERT_EQ(test::RunCommand({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}), 0);
+    const ScreenPoint line = m_fields["line"];
+    ASSERT_EQ(test::RunCommand(
+                  {"xdotool", "mousemove", std::to_string(line.m_x), std::to_string(line.m_y)}),
+              0);
     Keys({"ctrl+shift+F5"});
-    EXPECT_TRUE(m_target->WaitForLine(
-        "CHANGED line " + std::string("7365742062792071") + "75656e6279", 10000));
+    // Set whole: typed, it would have changed letter by letter.
+    EXPECT_TRUE(fields.WaitForLine("CHANGED line " + test::Hex("set by quenby"), 20000));
+    EXPECT_EQ(fields.Lines().size(), 1u);
 }
 
 TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
-    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=1\nm_iKeyInputMethod=0\n");
-    StartQuenby({}, "Untitled - Quenby by Holvane");
-    ASSERT_TRUE(AddMessage("Untitled - Quenby by Holvane", "secret message"));
+    WriteProfile(kShortcut + "m_iCount=1\nm_iKeyInputMethod=0\n");
+    StartQuenby({}, kUntitled);
+    ASSERT_TRUE(PressUntil(kUntitled, {"Return"}, "Add Message - " + kTitle));
+    ASSERT_TRUE(TypeAndEnter("Add Message - " + kTitle, "secret message"));
     // The context menu's Save... shows the notice about plain files first.
-    ASSERT_TRUE(PressUntil("Untitled - Quenby by Holvane", {"Menu", "Down", "Down", "Return"},
-                           "Quenby by Holvane"));
-    ASSERT_TRUE(PressUntil("Quenby by Holvane", {"Return"}, "Save As"));
+    ASSERT_TRUE(PressUntil(kUntitled, {"Menu", "Down", "Down", "Return"}, kTitle));
+    ASSERT_TRUE(PressUntil(kTitle, {"Return"}, "Save As"));
     const std::filesystem::path file = m_home / "safe.quenbyencrypteddata";
-    Focus("Save As");
-    std::this_thread::sleep_for(300ms);
-    Type(file.string());
-    Keys({"Return"});
-    ASSERT_TRUE(WaitForWindow("safe - Quenby by Holvane"));
+    ASSERT_TRUE(TypeAndEnter("Save As", file.string()));
+    ASSERT_TRUE(WaitForWindow("safe - " + kTitle));
 
     // The text is sealed in the file and opens with this user's key.
-    ASSERT_TRUE(std::filesystem::exists(file));
     const std::vector<std::uint8_t> bytes = ReadBytes(file);
     const std::string plainText("s\0e\0c\0r\0e\0t\0", 12);  // "secret" in UTF-16LE
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()).find(plainText), std::string::npos);
@@ -319,34 +309,25 @@ TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
 
     // Loaded by a new start, it types whole (with the Enter before and after the editor proposed).
     m_quenby.reset();
-    StartQuenby({file.string()}, "Quenby by Holvane");  // first the notice about encrypted files
-    Answer("Quenby by Holvane", {"Return"});
-    ASSERT_TRUE(WaitForWindow("safe - Quenby by Holvane"));
+    StartQuenby({file.string()}, kTitle);  // first the notice about encrypted files
+    ASSERT_TRUE(PressUntil(kTitle, {"Return"}));
     StartRecorder();
+    CRunIcon run("safe - " + kTitle);
     Keys({"ctrl+shift+F5"});
-    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(run.WaitForRunEnd()) << "the run did not end";
     EXPECT_EQ(CollectReceived().m_strText, "\rsecret message\r");
 }
 
 TEST_F(EndToEndTest, AnXServerThatGoesAwayDuringARunEndsTheProgramWithoutACrash) {
-    WriteProfile(ShortcutCtrlShiftF5() + "m_iCount=0\nm_iKeyInputMethod=0\n");
     const std::filesystem::path list = m_home / "long.quenbydata";
-    WriteList(list, {MessageItem{std::u16string(100, u'z'), 0, 100, false, true, 20, 20}});
-    StartQuenby({list.string()}, "long - Quenby by Holvane");
-    StartRecorder();
+    StartOnList(kShortcut + "m_iCount=0\nm_iKeyInputMethod=0\n", list,
+                {MessageItem{std::u16string(100, u'z'), 0, 100, false, true, 20, 20}});
     Keys({"ctrl+shift+F5"});
-    std::this_thread::sleep_for(800ms);  // in the middle of typing
+    ASSERT_TRUE(m_recorder->WaitForLine("KEY 0 7a", 20000)) << "the run did not start";
     m_recorder.reset();
-    m_server.reset();
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    pid_t ended = 0;
-    while (ended == 0 && std::chrono::steady_clock::now() < deadline) {
-        ended = ::waitpid(m_quenby->Pid(), &status, WNOHANG);
-        std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_EQ(ended, m_quenby->Pid()) << "Quenby kept running without its display";
-    EXPECT_TRUE(WIFEXITED(status)) << "Quenby ended by a signal: " << WTERMSIG(status);
+    m_server.reset();  // in the middle of typing
+    ASSERT_TRUE(Exited(15s)) << "Quenby kept running without its display";
+    EXPECT_NE(m_quenby->Wait(), -1) << "Quenby ended by a signal";
     // The list on disk is whole.
     Expected<CMessageList> kept = DecodeDataFile(ReadBytes(list), EDataFileForm::Plain, nullptr);
     ASSERT_TRUE(kept.ok());
@@ -354,23 +335,22 @@ TEST_F(EndToEndTest, AnXServerThatGoesAwayDuringARunEndsTheProgramWithoutACrash)
 }
 
 TEST_F(EndToEndTest, ClosingWithUnsavedChangesAsksFirst) {
-    StartQuenby({}, "Untitled - Quenby by Holvane");
-    ASSERT_TRUE(AddMessage("Untitled - Quenby by Holvane", "not saved"));
+    StartQuenby({}, kUntitled);
+    ASSERT_TRUE(PressUntil(kUntitled, {"Return"}, "Add Message - " + kTitle));
+    ASSERT_TRUE(TypeAndEnter("Add Message - " + kTitle, "not saved"));
 
     // "Do you wish to Save Changes ?": Cancel keeps the window.
-    ASSERT_TRUE(CloseAndAsk());
-    Answer("Quenby by Holvane", {"Escape"});
-    EXPECT_FALSE(Exited(1500ms));
+    ASSERT_TRUE(RequestClose(kUntitled, kTitle));
+    ASSERT_TRUE(PressUntil(kTitle, {"Escape"}));
     // Exit from the menu takes the same path; No ends the program without writing anything.
-    ASSERT_TRUE(
-        PressUntil("Untitled - Quenby by Holvane", {"Menu", "Up", "Return"}, "Quenby by Holvane"));
-    Answer("Quenby by Holvane", {"alt+n"});
-    EXPECT_TRUE(Exited(15000ms));
+    ASSERT_TRUE(PressUntil(kUntitled, {"Menu", "Up", "Return"}, kTitle));
+    ASSERT_TRUE(PressUntil(kTitle, {"alt+n"}));
+    EXPECT_TRUE(Exited(15s));
     EXPECT_FALSE(std::filesystem::exists(m_home / ".local/share/Holvane"));
 }
 
 TEST_F(EndToEndTest, ANotificationAreaThatStartsLaterGetsTheIcon) {
-    StartQuenby({}, "Untitled - Quenby by Holvane");
+    StartQuenby({}, kUntitled);
     test::CChildProcess tray({QUENBY_TEST_TRAY});
     ASSERT_TRUE(tray.WaitForLine("ready", 10000));
     std::string line;
@@ -398,16 +378,17 @@ TEST_F(EndToEndTest, EveryOptionAnswersWithoutADisplay) {
         {{"--toggle", "a.quenbydata"}, 2, "", "--toggle takes no file"},
     };
     for (const auto& c : cases) {
-        const std::string what = c.arguments.front() + " ...";
         const Outcome outcome = RunQuenby(c.arguments, false);
-        EXPECT_EQ(outcome.m_iStatus, c.status) << what << ": " << outcome.m_strErr;
-        EXPECT_EQ(outcome.m_strOut.empty(), c.inOut.empty()) << what;
-        EXPECT_NE(outcome.m_strOut.find(c.inOut), std::string::npos) << what;
-        EXPECT_EQ(outcome.m_strErr.empty(), c.inErr.empty()) << what << ": " << outcome.m_strErr;
-        EXPECT_NE(outcome.m_strErr.find(c.inErr), std::string::npos) << what;
-        if (c.status == 2) {
-            EXPECT_NE(outcome.m_strErr.find(usage), std::string::npos) << what;
-        }
+        const std::string what = c.arguments.front() + " ...: " + outcome.m_strErr;
+        EXPECT_EQ(outcome.m_iStatus, c.status) << what;
+        EXPECT_TRUE(c.inOut.empty() ? outcome.m_strOut.empty()
+                                    : outcome.m_strOut.find(c.inOut) != std::string::npos)
+            << what;
+        // A refused command line tells why, and how to use it.
+        EXPECT_TRUE(c.inErr.empty() ? outcome.m_strErr.empty()
+                                    : outcome.m_strErr.find(c.inErr) != std::string::npos &&
+                                          outcome.m_strErr.find(usage) != std::string::npos)
+            << what;
     }
     // The manual page tells of every option the help tells of.
     const std::vector<std::uint8_t> page = ReadBytes(QUENBY_MAN_PAGE);
@@ -417,43 +398,34 @@ TEST_F(EndToEndTest, EveryOptionAnswersWithoutADisplay) {
     }
 }
 
-TEST_F(EndToEndTest, ASecondStartHandsItsFileToTheRunningQuenbyAndEnds) {
-    test::CSessionBus bus((m_root / "run").string());
-    ASSERT_TRUE(bus.Started());
-    const std::filesystem::path folder = m_home / "My Lists";
-    WriteList(folder / "handed over.quenbydata", {Message(u"one", 50)});
-    StartQuenby({}, "Untitled - Quenby by Holvane");
-
-    // Started again in another folder with a relative name: the running one opens that file.
-    const Outcome second = RunQuenby({"handed over.quenbydata"}, true, folder);
-    EXPECT_EQ(second.m_iStatus, 0) << second.m_strErr;
-    EXPECT_TRUE(WaitForWindow("handed over - Quenby by Holvane"));
-    // Without a file the running one is only brought to the front.
-    const Outcome third = RunQuenby({});
-    EXPECT_EQ(third.m_iStatus, 0) << third.m_strErr;
-    EXPECT_FALSE(Exited(500ms));
-    std::string windows;
-    test::RunCommand({"xdotool", "search", "--onlyvisible", "--name", " - Quenby by Holvane$"},
-                     &windows);
-    EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;
-}
-
-TEST_F(EndToEndTest, ToggleStartsTheRunOfTheRunningQuenbyAndSaysWhenNoneRuns) {
-    test::CSessionBus bus((m_root / "run").string());
-    ASSERT_TRUE(bus.Started());
+// Another start finds the running Quenby on the session bus, hands it over and ends.
+TEST_F(EndToEndTest, ASecondStartHandsItsFileOrToggleToTheRunningQuenby) {
+    StartSessionBus();
     const Outcome alone = RunQuenby({"--toggle"});
     EXPECT_EQ(alone.m_iStatus, 1);
     EXPECT_NE(alone.m_strErr.find("Quenby is not running"), std::string::npos) << alone.m_strErr;
 
     // No shortcut assigned: the command is the only way to start the run.
-    WriteProfile("m_iCount=1\nm_iKeyInputMethod=0\n");
-    const std::filesystem::path list = m_home / "toggled.quenbydata";
-    WriteList(list, {Message(u"typed on command", 20)});
-    StartQuenby({list.string()}, "toggled - Quenby by Holvane");
-    StartRecorder();
+    CRunIcon run(StartOnList("m_iCount=1\nm_iKeyInputMethod=0\n", m_home / "toggled.quenbydata",
+                             {Message(u"typed on command", 20)}));
     const Outcome toggle = RunQuenby({"--toggle"});
     EXPECT_EQ(toggle.m_iStatus, 0) << toggle.m_strErr;
-    EXPECT_EQ(TypedUntil("typed on command\r", 20s), "typed on command\r");
+    ASSERT_TRUE(run.WaitForRunEnd()) << "the run did not end";
+    EXPECT_EQ(CollectReceived().m_strText, "typed on command\r");
+
+    // Started in another folder with a relative name: the running one opens that file.
+    const std::filesystem::path folder = m_home / "My Lists";
+    WriteList(folder / "handed over.quenbydata", {Message(u"one", 50)});
+    const Outcome second = RunQuenby({"handed over.quenbydata"}, true, folder);
+    EXPECT_EQ(second.m_iStatus, 0) << second.m_strErr;
+    EXPECT_TRUE(WaitForWindow("handed over - " + kTitle));
+    // Without a file the running one is only brought to the front.
+    const Outcome third = RunQuenby({});
+    EXPECT_EQ(third.m_iStatus, 0) << third.m_strErr;
+    std::string windows;
+    test::RunCommand({"xdotool", "search", "--onlyvisible", "--name", " - " + kTitle + "$"},
+                     &windows);
+    EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;
 
     // A Quenby that does not answer is given up on in bounded time, and the caller says so.
     m_quenby->Signal(SIGSTOP);

@@ -1,15 +1,13 @@
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/mount.h>
 
 #include "app/QuenbyController.h"
 #include "app/Texts.h"
-#include "engine/WideText.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakeMainView.h"
 #include "fakes/MemoryProfileStore.h"
 #include "fakes/RecordingKeyboard.h"
 #include "input/TypingJob.h"
+#include "linux/IniProfileStore.h"
 #include "linux/PosixFileStore.h"
 #include "linux/TempHome.h"
 #include "storage/DataFile.h"
@@ -17,25 +15,50 @@
 namespace quenby {
 namespace {
 
-// The main window's behaviour over real files, with what a user can throw at it.
+// The main window over real files and folders, with what a user or the system can throw at it:
+// full and read-only disks, files changed behind its back, odd names, a profile it cannot write.
 class FaultInjectionTest : public test::TempHome {
 protected:
-    CQuenbyController& Start(const std::string& commandLine) {
+    void TearDown() override {
+        m_controller.reset();
+        if (m_bMounted) {
+            ::umount2(m_disk.c_str(), MNT_DETACH);
+        }
+        TempHome::TearDown();
+    }
+
+    void Start(const std::string& commandLine, IProfileStore& profile) {
         m_controller = std::make_unique<CQuenbyController>(
-            MainWindowServices{m_view, m_profile, m_files, nullptr, m_clock, m_pointer, m_shortcut,
+            MainWindowServices{m_view, profile, m_files, nullptr, m_clock, m_pointer, m_shortcut,
                                m_shell, m_typist, m_setters, m_running});
         m_controller->OnInitDialog(commandLine);
-        return *m_controller;
+    }
+    void SaveAs(const std::filesystem::path& file) {
+        m_view.m_files = {file};
+        ASSERT_TRUE(m_controller->SaveDataFileAs());
     }
     void Add(const std::u16string& text) {
         m_view.m_editorScript = test::EditorEnters(test::Fields(text));
         m_controller->OnAddNew();
     }
-    std::size_t RowsIn(const std::filesystem::path& file) {
+    static std::vector<std::u16string> TextsOf(const CMessageList& list) {
+        std::vector<std::u16string> texts;
+        for (std::size_t i = 0; i < list.GetItemCount(); ++i) {
+            texts.push_back(list.GetMessageText(i));
+        }
+        return texts;
+    }
+    // The texts of the list in a data file; nothing when it does not load.
+    std::vector<std::u16string> Texts(const std::filesystem::path& file) {
         Expected<CMessageList> list = CDataFile(m_files, nullptr).ReadDataFile(file);
-        return list.ok() ? list.value().GetItemCount() : 0;
+        return list.ok() ? TextsOf(list.value()) : std::vector<std::u16string>{};
+    }
+    std::u16string LastMessage() const {
+        return m_view.m_messages.empty() ? u"" : m_view.m_messages.back().m_strText;
     }
 
+    std::filesystem::path m_disk;
+    bool m_bMounted = false;
     test::CFakeMainView m_view;
     test::CMemoryProfileStore m_profile;
     CPosixFileStore m_files;
@@ -50,117 +73,67 @@ protected:
     std::unique_ptr<CQuenbyController> m_controller;
 };
 
-TEST_F(FaultInjectionTest, ACommandLineThatNamesNoReadableFileSaysWhy) {
-    std::filesystem::create_directories(m_home / "a folder");
-    const struct {
-        std::string commandLine;
-        const char16_t* reason;
-    } cases[] = {
-        {"\"" + (m_home / "a folder").string() + "\"", u"it is a folder"},
-        {(m_home / "missing.quenbydata").string(), u"No such file or directory"},
-        {"/dev/null", u"not a regular file"},
-    };
-    for (const auto& c : cases) {
-        m_view = test::CFakeMainView{};
-        Start(c.commandLine);
-        ASSERT_EQ(m_view.m_messages.size(), 1u) << c.commandLine;
-        EXPECT_NE(m_view.m_messages[0].m_strText.find(c.reason), std::u16string::npos)
-            << Utf8FromUtf16(m_view.m_messages[0].m_strText);
-        EXPECT_TRUE(m_controller->DataFilePath().empty());
-        EXPECT_EQ(m_view.m_strCaption, u"Untitled - Quenby by Holvane");
+TEST_F(FaultInjectionTest, AFullOrReadOnlyDiskKeepsTheLastGoodSaveAndTheUserIsToldWhy) {
+    // A small file system of the test's own, to fill up and then make read-only.
+    m_disk = m_root / "disk";
+    std::filesystem::create_directories(m_disk);
+    m_bMounted = ::mount("tmpfs", m_disk.c_str(), "tmpfs", 0, "size=64k") == 0;
+    ASSERT_TRUE(m_bMounted) << "this test needs to mount a small tmpfs";
+    const std::filesystem::path file = m_disk / "list.quenbydata";
+    Start("", m_profile);
+    SaveAs(m_disk / "list");
+    for (int i = 0; i < 400 && m_view.m_messages.empty(); ++i) {
+        Add(std::u16string(100, u'm'));
     }
+    EXPECT_EQ(LastMessage().rfind(text::kStoreFailed, 0), 0u);
+    EXPECT_NE(LastMessage().find(u"No space left on device"), std::u16string::npos);
+    const std::size_t rows = m_controller->List().GetItemCount();
+    EXPECT_EQ(Texts(file).size(), rows - 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_disk),
+                            std::filesystem::directory_iterator()),
+              1);  // no temporary file left behind
+
+    ASSERT_EQ(::mount(nullptr, m_disk.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    Add(u"one more");
+    EXPECT_NE(LastMessage().find(u"Read-only file system"), std::u16string::npos);
+    EXPECT_EQ(Texts(file).size(), rows - 1);
 }
 
-TEST_F(FaultInjectionTest, ACommandLineFileWithoutReadPermissionSaysWhy) {
-    const std::filesystem::path file = m_home / "private.quenbydata";
-    WriteBytes(file, std::string(4, '\0'));
-    ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
-    ASSERT_EQ(::chmod(m_home.c_str(), 0755), 0);
-    ASSERT_EQ(::chmod(m_root.c_str(), 0755), 0);
-    // Root reads everything: the reading is done as another user, in a process of its own.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && ::setresuid(65534, 65534, 65534) != 0) {
-            ::_exit(3);
-        }
-        Start(file.string());
-        const bool told =
-            m_view.m_messages.size() == 1 &&
-            m_view.m_messages[0].m_strText.find(u"Permission denied") != std::u16string::npos &&
-            m_controller->DataFilePath().empty();
-        ::_exit(told ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "no clear message for a file that cannot be read";
-}
-
-TEST_F(FaultInjectionTest, ACurrentFileDeletedMeanwhileIsWrittenAgainWhole) {
-    Start("");
-    m_view.m_files = {m_home / "list"};
-    ASSERT_TRUE(m_controller->SaveDataFileAs());
-    Add(u"one");
-    Add(u"two");
-    std::filesystem::remove(m_home / "list.quenbydata");
-    Add(u"three");
-    EXPECT_EQ(RowsIn(m_home / "list.quenbydata"), 3u);
-    EXPECT_TRUE(m_view.m_messages.empty());
-}
-
-TEST_F(FaultInjectionTest, ACurrentFileReplacedMeanwhileGetsTheWindowsListAtTheNextChange) {
-    Start("");
-    m_view.m_files = {m_home / "list"};
-    ASSERT_TRUE(m_controller->SaveDataFileAs());
-    Add(u"mine");
-    // Another program puts a different list in its place: the list in the window stays the one
-    // that is written through.
-    CMessageList theirs;
-    theirs.AddMessageItem(0, {u"theirs", 0, 0, false, false, 1, 2});
-    theirs.AddMessageItem(1, {u"theirs too", 0, 0, false, false, 1, 2});
-    ASSERT_TRUE(CDataFile(m_files, nullptr).WriteDataFile(m_home / "list.quenbydata", theirs).ok());
-    Add(u"mine too");
-    Expected<CMessageList> now =
-        CDataFile(m_files, nullptr).ReadDataFile(m_home / "list.quenbydata");
-    ASSERT_TRUE(now.ok());
-    ASSERT_EQ(now.value().GetItemCount(), 2u);
-    EXPECT_EQ(now.value().GetMessageText(0), u"mine");
-    EXPECT_EQ(now.value().GetMessageText(1), u"mine too");
-}
-
-TEST_F(FaultInjectionTest, AMegabyteMessageAndOddFileNamesSurviveSaveAndLoad) {
-    Start("");
+// A name in no encoding, a megabyte text, and a file another program removed or replaced.
+TEST_F(FaultInjectionTest, WhateverHappensToTheFileTheNextChangeWritesTheWindowsWholeList) {
+    const std::filesystem::path file = m_home / "new\nline \xff.quenbydata";
+    Start("", m_profile);
+    SaveAs(file);
+    EXPECT_EQ(m_view.m_strCaption, u"new\nline \uFFFD - Quenby by Holvane");
     const std::u16string huge(1 << 19, u'\u00e9');  // 512 Ki code units: a 1 MB text
     Add(huge);
-    const std::filesystem::path odd = m_home / "new\nline \xff.quenbydata";
-    m_view.m_files = {odd};
-    ASSERT_TRUE(m_controller->SaveDataFileAs());
-    EXPECT_EQ(m_view.m_strCaption, u"new\nline \uFFFD - Quenby by Holvane");
+    std::filesystem::remove(file);
+    Add(u"two");
+    EXPECT_TRUE(Texts(file) == (std::vector<std::u16string>{huge, u"two"}));
+    CMessageList theirs;
+    theirs.AddMessageItem(0, {u"theirs", 0, 0, false, false, 1, 2});
+    ASSERT_TRUE(CDataFile(m_files, nullptr).WriteDataFile(file, theirs).ok());
+    Add(u"three");
+    EXPECT_TRUE(m_view.m_messages.empty());
+    // A new start loads it whole, named on the command line.
     m_view = test::CFakeMainView{};
-    Start("\"" + odd.string() + "\"");
-    ASSERT_EQ(m_controller->List().GetItemCount(), 1u);
-    EXPECT_EQ(m_controller->List().GetMessageText(0), huge);
+    Start("\"" + file.string() + "\"", m_profile);
+    EXPECT_TRUE(TextsOf(m_controller->List()) ==
+                (std::vector<std::u16string>{huge, u"two", u"three"}));
 }
 
 TEST_F(FaultInjectionTest, AnUnwritableProfileLosesNothingButTheStoredShortcutSaysSo) {
-    // The profile cannot be written: every write fails; reads give the defaults.
-    test::CMemoryProfileStore refusing;
-    for (const char* name : {"m_iCount", "StartStopAutomaticTyping Key", "m_bRandomOrder"}) {
-        refusing.RefuseWritesOf(name);
-    }
-    CQuenbyController controller(MainWindowServices{m_view, refusing, m_files, nullptr, m_clock,
-                                                    m_pointer, m_shortcut, m_shell, m_typist,
-                                                    m_setters, m_running});
-    controller.OnInitDialog("");
+    WriteBytes(m_home / "not-a-folder", "x");
+    CIniProfileStore profile(m_home / "not-a-folder" / "profile.conf");
+    Start("", profile);
     m_view.m_strCount = u"7";
-    controller.OnCountChanged();
+    m_controller->OnCountChanged();
     EXPECT_TRUE(m_view.m_messages.empty());  // a setting that cannot be stored is not an error
     m_view.m_hotKey = HotKeyCapture{0x74, true};
-    controller.OnAssignHotKey();
+    m_controller->OnAssignHotKey();
     ASSERT_EQ(m_view.m_messages.size(), 1u);
     EXPECT_EQ(m_view.m_messages[0].m_strText, text::kHotKeyStoreFailed);
-    EXPECT_EQ(controller.TypingRun().m_iCount, 7);  // the run still uses what is on screen
+    EXPECT_EQ(m_controller->TypingRun().m_iCount, 7);  // the run still uses what is on screen
 }
 
 }  // namespace

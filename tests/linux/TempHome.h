@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/ChildProcess.h"
 
 namespace quenby::test {
 
@@ -26,10 +30,39 @@ protected:
         ::setenv("XDG_DATA_HOME", (m_home / ".local/share").c_str(), 1);
     }
     void TearDown() override {
+        m_keyring.reset();
+        m_bus.reset();
         std::error_code ignored;
         std::filesystem::permissions(m_root, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(m_root, ignored);
+    }
+
+    // A session bus of the test's own, as dbus-run-session would give, its runtime folder (where
+    // a keyring keeps its socket) inside the test's folder.
+    bool StartSessionBus() {
+        ::mkdir((m_root / "run").c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", (m_root / "run").c_str(), 1);
+        m_bus = std::make_unique<CChildProcess>(
+            std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        std::string address;
+        EXPECT_TRUE(m_bus->ReadLine(address, 20000) && !address.empty()) << "no session bus";
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        return !address.empty();
+    }
+    // An unlocked login keyring on that bus, serving the Secret Service.
+    bool StartKeyring() {
+        m_keyring = std::make_unique<CChildProcess>(
+            std::vector<std::string>{"gnome-keyring-daemon", "--foreground", "--unlock",
+                                     "--components=secrets"},
+            std::vector<std::string>{}, "test-password");
+        return RunCommand({"gdbus", "wait", "--session", "--timeout", "20",
+                           "org.freedesktop.secrets"}) == 0;
+    }
+    // No session bus at all: nothing on it, the Secret Service included, can be reached.
+    void WithoutSessionBus() {
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_root / "no-bus").string()).c_str(),
+                 1);
     }
 
     static std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
@@ -43,6 +76,8 @@ protected:
 
     std::filesystem::path m_root;
     std::filesystem::path m_home;
+    std::unique_ptr<CChildProcess> m_bus;
+    std::unique_ptr<CChildProcess> m_keyring;
 };
 
 }  // namespace quenby::test

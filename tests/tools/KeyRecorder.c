@@ -1,14 +1,12 @@
 /* A small X client for the tests: it takes the keyboard focus and prints, one line each, every
  * key it receives as text (through the locale's input method and its compose table, as applications
- * read keys) with the modifier state, and every bell. F12 is the tests' end marker. Keys the input
- * method takes for a compose sequence are not printed; the character they compose is.
- *
+ * read keys: keys taken for a compose sequence are not printed, the character they make is), and
+ * every bell. Its window goes to the top left of the screen, or where "X Y" on the command line put
+ * it.
  *   READY                      the window is mapped and has the focus
  *   KEY <state> <hex utf-8>    a key press and the text it produced (may be empty)
  *   BELL                       the server rang the bell
- *   END                        F12 was pressed
- *
- * Its window goes to the top left of the screen, or where "X Y" on the command line put it.
+ *   END                        F12, the tests' end marker, was pressed
  */
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -33,8 +31,8 @@ int main(int argc, char** argv) {
 
     const int x = argc == 3 ? atoi(argv[1]) : 0;
     const int y = argc == 3 ? atoi(argv[2]) : 0;
-    Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 400, 300, 0, 0,
-                                        0xffffff);
+    Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 400, 300, 0, 0, 0xffffff);
     XStoreName(display, window, "Quenby key recorder");
     XSelectInput(display, window, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
     XIM im = XOpenIM(display, NULL, NULL, NULL);
@@ -60,9 +58,9 @@ int main(int argc, char** argv) {
             char text[64] = {0};
             KeySym keysym = NoSymbol;
             Status status = 0;
-            int length = ic ? Xutf8LookupString(ic, &event.xkey, text, sizeof text - 1, &keysym,
-                                                &status)
-                            : XLookupString(&event.xkey, text, sizeof text - 1, &keysym, NULL);
+            int length =
+                ic ? Xutf8LookupString(ic, &event.xkey, text, sizeof text - 1, &keysym, &status)
+                   : XLookupString(&event.xkey, text, sizeof text - 1, &keysym, NULL);
             if (keysym == XK_F12) {
                 printf("END\n");
                 continue;

@@ -1,7 +1,5 @@
 /* A notification area that starts when told: it takes the screen's system-tray selection,
-   announces itself as the manager, and prints "dock" with the window id of the first icon that
-   asks to be docked, then exits. Tests use it to see an icon arrive in an area that appeared
-   after the program. */
+   announces itself, and prints "dock 0x<window>" for the first icon that asks to dock. */
 #include <X11/Xlib.h>
 #include <stdio.h>
 

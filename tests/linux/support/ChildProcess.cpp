@@ -140,15 +140,12 @@ bool CChildProcess::ReadLine(std::string& line, int timeoutMs) {
 }
 
 bool CChildProcess::WaitForLine(const std::string& wanted, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
     std::string line;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (!ReadLine(line, static_cast<int>(left))) {
-            return false;
-        }
+    while (ReadLine(
+        line,
+        static_cast<int>(duration_cast<milliseconds>(deadline - steady_clock::now()).count()))) {
         if (line == wanted) {
             return true;
         }

@@ -4,7 +4,11 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
+
+#include "linux/atspi/AtspiTextSetter.h"
 
 namespace quenby::test {
 void XDisplayTest::SetUp() {
@@ -20,6 +24,7 @@ void XDisplayTest::SetUp() {
 }
 
 void XDisplayTest::TearDown() {
+    m_fieldsApp.reset();
     m_recorder.reset();
     m_server.reset();
     TempHome::TearDown();
@@ -49,22 +54,41 @@ XDisplayTest::Received XDisplayTest::CollectReceived(int timeoutMs) {
     xcb_disconnect(conn);
 
     Received received;
-    m_recorder->ClearLines();
     EXPECT_TRUE(m_recorder->WaitForLine("END", timeoutMs)) << "the end marker did not arrive";
     for (const std::string& line : m_recorder->Lines()) {
         if (line == "BELL") {
             ++received.m_iBells;
         } else if (line.rfind("KEY ", 0) == 0) {
-            const std::size_t space = line.find(' ', 4);
-            const std::string text = Unhex(line.substr(space + 1));
-            if (!text.empty()) {
-                received.m_strText += text;
-                received.m_states.push_back(
-                    static_cast<unsigned>(std::stoul(line.substr(4, space - 4), nullptr, 16)));
-            }
+            received.m_strText += Unhex(line.substr(line.find(' ', 4) + 1));
         }
     }
+    m_recorder->ClearLines();
     return received;
+}
+
+CChildProcess& XDisplayTest::LaunchTextFields() {
+    m_fieldsApp = std::make_unique<CChildProcess>(
+        std::vector<std::string>{QUENBY_QT_TEXT_FIELDS},
+        std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "QT_QPA_PLATFORM=xcb"});
+    EXPECT_TRUE(m_fieldsApp->WaitForLine("READY", 30000)) << "the text fields did not show";
+    for (const std::string& line : m_fieldsApp->Lines()) {
+        char name[32] = {};
+        ScreenPoint point;
+        if (std::sscanf(line.c_str(), "FIELD %31s %d %d", name, &point.m_x, &point.m_y) == 3) {
+            m_fields[name] = point;
+        }
+    }
+    m_fieldsApp->ClearLines();
+    return *m_fieldsApp;
+}
+
+std::unique_ptr<ITextSetter> XDisplayTest::SetterReaching(ScreenPoint point) {
+    std::unique_ptr<ITextSetter> setter = CAtspiTextSetterFactory().CreateTextSetter();
+    for (int i = 0; setter && i < 200 && !setter->CanSetTextAt(point); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(setter && setter->CanSetTextAt(point)) << "the field never became reachable";
+    return setter;
 }
 
 }  // namespace quenby::test

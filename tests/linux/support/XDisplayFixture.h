@@ -1,9 +1,11 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
 #include "linux/TempHome.h"
+#include "platform/TextSetter.h"
 #include "support/ChildProcess.h"
 
 namespace quenby::test {
@@ -19,14 +21,22 @@ protected:
     void StartRecorder();
     // Sets the server's layout ("us", "de", "fr", "ru"), and its variant ("intl") if one is given.
     void SetLayout(const std::string& layout, const std::string& variant = "");
-    // Presses the end marker through XTest and returns what the recorder received before it:
-    // its text, and how many bells rang.
+    // Presses the end marker through XTest and returns what the recorder received before it
+    // since the last collection (lines a test waited for included): its text, and how many
+    // bells rang.
     struct Received {
         std::string m_strText;  // UTF-8
         int m_iBells = 0;
-        std::vector<unsigned> m_states;  // modifier state of each key press that produced text
     };
     Received CollectReceived(int timeoutMs = 20000);
+
+    // Starts the Qt window with text fields (accessible) and reads where its fields are.
+    CChildProcess& LaunchTextFields();
+    // A text setter that reaches the field at `point`: an application registers with the
+    // accessibility bus some time after its window shows.
+    std::unique_ptr<ITextSetter> SetterReaching(ScreenPoint point);
+    std::unique_ptr<CChildProcess> m_fieldsApp;
+    std::map<std::string, ScreenPoint> m_fields;
 
     std::string m_display;
     std::unique_ptr<CChildProcess> m_server;
