@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
-"""A portal backend for the tests: serves the RemoteDesktop and GlobalShortcuts backend
-interfaces to the real xdg-desktop-portal frontend and prints every call it gets, one line each,
-so the test reads what reached the desktop side.
+"""Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real
+xdg-desktop-portal frontend and prints every call it gets, one line each.
 
-Usage: PortalBackend.py BUS_NAME [--refuse]
-  --refuse  the user says no in the consent dialog (Start answers 1)
-A test presses the bound shortcut by calling org.quenby.test.Control.Activate(id) on BUS_NAME.
+Usage: PortalBackend.py BUS_NAME [--refuse]   (--refuse: the user says no to Start)
+org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut.
 """
 import sys
 
@@ -119,10 +117,6 @@ class Backend(ShortcutSessions):
         self.shortcut_sessions.add(str(session))
         return dbus.UInt32(0), {"shortcuts": dbus.Array(bound, signature="(sa{sv})",
                                                         variant_level=1)}
-
-    @dbus.service.method(SHORTCUTS, in_signature="oo", out_signature="ua{sv}")
-    def ListShortcuts(self, handle, session):
-        return dbus.UInt32(0), {}
 
     @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, shortcut_id, timestamp, options):
