@@ -24,6 +24,7 @@ public:
     // Why the compositor is not up, or empty when it is.
     const std::string& Failure() const { return m_strFailure; }
     const std::string& RuntimeDir() const { return m_strRuntimeDir; }
+    std::string Home() const { return m_strRuntimeDir + "/home"; }
     // Starts a program in the session (as the session's user), its standard output read by lines.
     std::unique_ptr<CChildProcess> Run(const std::vector<std::string>& argv,
                                        const std::vector<std::string>& env = {}) const;
@@ -32,17 +33,12 @@ public:
     std::unique_ptr<CChildProcess> StartGtkRecorder() const;
     // Writes a file under the session's home, owned by the session's user.
     void WriteHomeFile(const std::string& relativePath, const std::string& bytes) const;
-    std::string Home() const { return m_strRuntimeDir + "/home"; }
-    // Runs swaymsg with these arguments against this compositor; its output, or empty on failure.
-    std::string SwayMsg(const std::vector<std::string>& arguments) const;
     // Waits until a window with this title is on the screen and has the focus.
     bool WaitForFocusedWindow(const std::string& title, int timeoutMs) const;
 
-    // The unprivileged user the session runs as when the test runs as root.
-    static constexpr const char* kUser = "quenby-test";
-
 private:
     bool Start(const std::string& extraConfig);
+    // The command line's start that runs a program as the session's user, in its environment.
     std::vector<std::string> Prefix() const;
 
     std::string m_strFailure;
