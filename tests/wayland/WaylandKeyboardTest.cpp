@@ -1,24 +1,17 @@
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
-#include <wayland-client.h>
 
 #include <atomic>
-#include <cstring>
 
 #include "engine/WideText.h"
 #include "input/TypingJob.h"
 #include "linux/ThreadSleeper.h"
 #include "linux/wayland/WaylandKeyboard.h"
-#include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wayland/HeadlessSway.h"
 #include "wayland/MixedText.h"
 #include "wayland/UserKeyboard.h"
 
 namespace quenby {
 namespace {
-
-using test::CUserKeyboard;
 
 class CNoTextSetters final : public ITextSetterFactory {
 public:
@@ -82,13 +75,12 @@ protected:
 
 // Every script, both cases, symbols that are dead keys on some layouts, tab and line breaks.
 const std::u16string kMixed =
-    u"Hi yz@ ~^`'\" \u00e9\u00c9\u00df\u00e0\u00c0\u00f1\u00d1 \u0436\u0416\u0449 \u03b1\u03a9"
+    u"Hi yz@ ~^`'\"\u00a0\u00e9\u00c9\u00df\u00e0\u00c0\u00f1\u00d1 \u0436\u0416\u0449 \u03b1\u03a9"
     u"\u03c2 \u4e2d\u6587\u65e5\u672c \U0001F600\U0001F44D \u20ac\u00a7\u00b0\u2192\tok\nend\r!";
 
-TEST_F(WaylandKeyboardTest, TheUnicodeMethodDeliversEveryScriptExactly) {
+TEST_F(WaylandKeyboardTest, TheUnicodeMethodDeliversEveryScriptExactlyAndLeavesNoKeyDown) {
     // Line breaks arrive as the text view stores them: carriage return becomes line feed.
     std::string wanted = Utf8FromUtf16(kMixed);
-    wanted.back() = '!';
     wanted[wanted.size() - 2] = '\n';
     const struct { std::uint32_t min, max; } pauses[] = {{0, 0}, {1, 4}, {3, 0}};
     for (const auto& p : pauses) {
@@ -96,6 +88,11 @@ TEST_F(WaylandKeyboardTest, TheUnicodeMethodDeliversEveryScriptExactly) {
             << "pauses " << p.min << "-" << p.max;
     }
     EXPECT_EQ(m_iBeeps, 0);
+    // A key left down would repeat in the recorder once its repeat delay has passed: wait past
+    // it (sway's default is 600 ms) and nothing more may have arrived.
+    std::string line;
+    EXPECT_FALSE(m_recorder->ReadLine(line, 1000)) << line;
+    EXPECT_EQ(TypeAndRecord(u"", kUnicode), "");
 }
 
 TEST_F(WaylandKeyboardTest, TenThousandMixedCharactersArriveWholeAndTheRecorderStaysConnected) {
@@ -118,7 +115,7 @@ TEST_F(WaylandKeyboardTest, TheLayoutMethodTypesWhatTheUsersLayoutHasAndBeepsFor
         {"ru", " \u0436", 6},            // no Latin letters (a, A), no @, ß, € or ~
     };
     for (const auto& c : cases) {
-        CUserKeyboard user(c.layout);
+        test::CUserKeyboard user(c.layout);
         ASSERT_TRUE(user.Ready()) << c.layout;
         m_iBeeps = 0;
         EXPECT_EQ(TypeAndRecord(u"aA@ \u00df\u20ac~\u0436", kLayout), c.typed) << c.layout;
@@ -141,19 +138,11 @@ TEST_F(WaylandKeyboardTest, EnterBeforeAndAfterAndAStoppedRunTypeOnlyTheEnters) 
     }
 }
 
-TEST_F(WaylandKeyboardTest, NoKeyStaysDown) {
-    // A key left down would repeat in the recorder once its repeat delay has passed: wait past
-    // it (sway's default is 600 ms) and nothing more may have arrived.
-    EXPECT_EQ(TypeAndRecord(u"x\u00e9\t", kUnicode), "x\u00e9\t");
-    std::string line;
-    EXPECT_FALSE(m_recorder->ReadLine(line, 1000)) << line;
-    EXPECT_EQ(TypeAndRecord(u"", kUnicode), "");
-}
-
-TEST_F(WaylandKeyboardTest, NoCompositorIsAFailureNotACrash) {
+TEST(WaylandWithoutCompositorTest, TheKeyboardFailsWithTheReasonNotACrash) {
     ::setenv("WAYLAND_DISPLAY", "/nonexistent/wayland-99", 1);
     EXPECT_EQ(OpenWaylandKeyboard(), nullptr);
-    const Expected<std::unique_ptr<IKeyboardOutput>> output = m_keyboard.OpenOutput();
+    const Expected<std::unique_ptr<IKeyboardOutput>> output = CWaylandKeyboard().OpenOutput();
+    ::unsetenv("WAYLAND_DISPLAY");
     ASSERT_FALSE(output.ok());
     EXPECT_NE(output.reason().find(u"Cannot connect to the Wayland display"), std::u16string::npos);
 }
