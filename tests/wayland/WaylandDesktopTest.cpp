@@ -3,8 +3,6 @@
 // focused field through accessibility.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "engine/MessageList.h"
 #include "storage/DataFileCodec.h"
 #include "wayland/HeadlessSway.h"
@@ -52,18 +50,19 @@ protected:
     // Ctrl+Shift+F5 (evdev 63) on the user's keyboard.
     void PressBoundKey() { ASSERT_TRUE(m_userKeyboard->PressWithControlShift(63)); }
 
-    // Whether the application's window has come up on the accessibility bus: before that, the
-    // run would find no field and type.
-    bool Reachable(const test::CChildProcess& application) {
-        auto check = m_sway.Run(
-            {"python3", QUENBY_WAYLAND_RECORDER, "reachable", std::to_string(application.Pid())});
-        if (check->WaitForLine("REACHABLE", kStartMs)) {
-            return true;
+    // Starts the recorder's entry ("" or "readonly") and waits until it has the focus and its
+    // window has come up on the accessibility bus: before that, the run would find no field.
+    std::unique_ptr<test::CChildProcess> StartEntry(const char* mode) {
+        auto entry = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "entry", mode},
+                                {"GDK_BACKEND=wayland", "NO_AT_BRIDGE=0"});
+        std::string reachable;
+        if (entry->WaitForLine("READY", kStartMs)) {
+            const std::string pid = std::to_string(entry->Pid());
+            auto check = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "reachable", pid});
+            check->ReadLine(reachable, kStartMs);
         }
-        for (const std::string& line : check->Lines()) {
-            std::printf("accessibility check: %s\n", line.c_str());
-        }
-        return false;
+        EXPECT_EQ(reachable, "REACHABLE");
+        return entry;
     }
 
     test::CHeadlessSway m_sway;
@@ -96,11 +95,8 @@ TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOn
     Prepare("m_iCount=1\nm_iKeyInputMethod=0\nTextSettingUp=1\n",
             MessageItem{u"set \u00e9\U0001F600xyz", 0, 0, false, false, 0, 0});
     StartQuenby();
-    const std::vector<std::string> accessible = {"GDK_BACKEND=wayland", "NO_AT_BRIDGE=0"};
-
-    auto entry = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "entry"}, accessible);
-    ASSERT_TRUE(entry->WaitForLine("READY", kStartMs));
-    ASSERT_TRUE(Reachable(*entry));
+    auto entry = StartEntry("");
+    ASSERT_FALSE(HasFailure());
     PressBoundKey();
     // Set whole: typed keys would have added to "before" one by one.
     EXPECT_TRUE(entry->WaitForLine("CHANGED " + test::Hex("set \u00e9\U0001F600xyz"), 20000));
@@ -112,10 +108,8 @@ TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOn
     }
     entry.reset();
 
-    auto readOnly =
-        m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "entry", "readonly"}, accessible);
-    ASSERT_TRUE(readOnly->WaitForLine("READY", kStartMs));
-    ASSERT_TRUE(Reachable(*readOnly));
+    auto readOnly = StartEntry("readonly");
+    ASSERT_FALSE(HasFailure());
     PressBoundKey();
     // The message is typed instead, and the field takes none of it.
     EXPECT_TRUE(readOnly->WaitForLine("KEY z", 20000));
