@@ -25,22 +25,18 @@ def say(*words):
 
 
 class Session(dbus.service.Object):
-    """The backend's side of a session; the frontend closes it through here."""
+    """The backend's side of a session, open until the frontend closes it through here."""
 
-    def __init__(self, bus, path, sessions):
+    def __init__(self, bus, path, open_sessions):
         super().__init__(bus, path)
-        self.path = path
-        self.sessions = sessions
+        self.open_sessions = open_sessions
+        open_sessions.add(str(path))
 
     @dbus.service.method(SESSION, in_signature="", out_signature="")
     def Close(self):
-        say("close-session", self.path)
-        self.sessions.pop(self.path, None)
+        say("close-session", self.__dbus_object_path__)
+        self.open_sessions.discard(self.__dbus_object_path__)
         self.remove_from_connection()
-
-    @dbus.service.signal(SESSION, signature="a{sv}")
-    def Closed(self, details):
-        pass
 
 
 class ShortcutSessions(dbus.service.Object):
@@ -58,8 +54,7 @@ class Backend(ShortcutSessions):
         super().__init__(bus, PATH)
         self.bus = bus
         self.refuse = refuse
-        self.sessions = {}
-        self.started = set()
+        self.open_sessions = set()
         self.shortcut_sessions = set()
 
     # The properties the frontend reads when it starts.
@@ -76,7 +71,7 @@ class Backend(ShortcutSessions):
         return {}
 
     def new_session(self, path, kind):
-        self.sessions[str(path)] = Session(self.bus, path, self.sessions)
+        Session(self.bus, path, self.open_sessions)
         say("create-session", kind)
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
@@ -95,7 +90,6 @@ class Backend(ShortcutSessions):
             say("start refused")
             return dbus.UInt32(1), {}
         say("start granted")
-        self.started.add(str(session))
         return dbus.UInt32(0), {"devices": dbus.UInt32(KEYBOARD, variant_level=1)}
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oa{sv}iu", out_signature="")
@@ -124,24 +118,15 @@ class Backend(ShortcutSessions):
 
     @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
     def Activate(self, shortcut_id):
-        for session in self.shortcut_sessions:
-            if session in self.sessions:
-                self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
-                say("activated", shortcut_id)
-                return dbus.UInt32(1)
+        for session in self.shortcut_sessions & self.open_sessions:
+            self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
+            return dbus.UInt32(1)
         return dbus.UInt32(0)
 
 
-def main():
-    name = sys.argv[1]
-    DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    Backend(bus, "--refuse" in sys.argv[2:])
-    owned = dbus.service.BusName(name, bus)  # the name is released when this goes
-    say("ready")
-    GLib.MainLoop().run()
-    del owned
-
-
-if __name__ == "__main__":
-    main()
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+Backend(bus, "--refuse" in sys.argv[2:])
+name = dbus.service.BusName(sys.argv[1], bus)  # owned while this lives
+say("ready")
+GLib.MainLoop().run()

@@ -24,12 +24,9 @@
 namespace quenby::test {
 namespace {
 
-// Which backend interfaces the test desktop's portal file names.
-enum EPortalImpl : unsigned {
-    PORTAL_NONE = 0,  // no frontend at all on the bus
-    PORTAL_REMOTE_DESKTOP = 1,
-    PORTAL_GLOBAL_SHORTCUTS = 2,
-};
+// The backend interfaces the test desktop's portal file names; with neither, no frontend runs.
+constexpr unsigned kRemoteDesktop = 1;
+constexpr unsigned kGlobalShortcuts = 2;
 
 constexpr const char* kBackendName = "org.quenby.test.PortalBackend";
 const PortalWaits kWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000)};
@@ -74,7 +71,7 @@ protected:
         std::filesystem::remove_all(m_root, ignored);
     }
 
-    // Starts the bus, the backend and, unless `impl` is PORTAL_NONE, the frontend.
+    // Starts the bus, the backend and, unless `impl` is 0, the frontend.
     void StartDesktop(unsigned impl, const std::vector<std::string>& backendFlags = {}) {
         std::string pattern = std::filesystem::temp_directory_path() / "quenby-portal-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -107,16 +104,14 @@ protected:
         m_backend = std::make_unique<CChildProcess>(backend);
         // The frontend reads the backend's properties when it starts: the backend comes first.
         ASSERT_TRUE(m_backend->WaitForLine("ready", 20000));
-        if (impl == PORTAL_NONE) {
+        if (impl == 0) {
             return;
         }
         std::ofstream(m_root / "portals/quenbytest.portal")
             << "[portal]\nDBusName=" << kBackendName << "\nInterfaces="
-            << ((impl & PORTAL_REMOTE_DESKTOP) != 0 ? "org.freedesktop.impl.portal.RemoteDesktop;"
-                                                    : "")
-            << ((impl & PORTAL_GLOBAL_SHORTCUTS) != 0
-                    ? "org.freedesktop.impl.portal.GlobalShortcuts;"
-                    : "")
+            << ((impl & kRemoteDesktop) != 0 ? "org.freedesktop.impl.portal.RemoteDesktop;" : "")
+            << ((impl & kGlobalShortcuts) != 0 ? "org.freedesktop.impl.portal.GlobalShortcuts;"
+                                               : "")
             << "\nUseIn=quenbytest\n";
         // Set here rather than added to the child's environment: a variable the test runner
         // already has would come first there and win.
@@ -129,27 +124,22 @@ protected:
             << "the portal frontend did not start";
     }
 
-    // The next `count` lines the backend printed that start with `prefix`, or fewer when they do
-    // not come within 10 seconds. Every line read meanwhile is kept for Seen().
+    // The next `count` lines the backend prints that start with `prefix`, or fewer when one does
+    // not come within 10 seconds.
     std::vector<std::string> Lines(const std::string& prefix, std::size_t count) {
         std::vector<std::string> found;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         std::string line;
-        while (found.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !m_backend->ReadLine(line, static_cast<int>(left.count()))) {
-                break;
-            }
-            m_seen.push_back(line);
+        while (found.size() < count && m_backend->ReadLine(line, 10000)) {
             if (line.rfind(prefix, 0) == 0) {
                 found.push_back(line);
             }
         }
         return found;
     }
+    // How often the backend printed `line`, among the lines read so far.
     std::size_t Seen(const std::string& line) const {
-        return static_cast<std::size_t>(std::count(m_seen.begin(), m_seen.end(), line));
+        return static_cast<std::size_t>(
+            std::count(m_backend->Lines().begin(), m_backend->Lines().end(), line));
     }
 
     // A keyboard on this test's bus; the keymap, the setter and the beeps are the test's.
@@ -210,7 +200,6 @@ private:
     std::unique_ptr<CChildProcess> m_bus;
     std::unique_ptr<CChildProcess> m_backend;
     std::unique_ptr<CChildProcess> m_frontend;
-    std::vector<std::string> m_seen;
 };
 
 using PortalDesktopTest = PortalFixture;
@@ -222,8 +211,8 @@ TEST_F(PortalDesktopTest, EachPortalIsUsedOnlyWhenTheDesktopOffersIt) {
         SCOPED_TRACE(impl);
         TearDown();
         StartDesktop(impl);
-        const bool keyboard = (impl & PORTAL_REMOTE_DESKTOP) != 0;
-        const bool shortcut = (impl & PORTAL_GLOBAL_SHORTCUTS) != 0;
+        const bool keyboard = (impl & kRemoteDesktop) != 0;
+        const bool shortcut = (impl & kGlobalShortcuts) != 0;
         EXPECT_EQ(RemoteDesktopPortalAvailable(), keyboard);
         EXPECT_EQ(OpenPortalKeyboard({}, {}) != nullptr, keyboard);
         EXPECT_EQ(GlobalShortcutsPortalAvailable(), shortcut);
@@ -240,7 +229,7 @@ TEST_F(PortalDesktopTest, EachPortalIsUsedOnlyWhenTheDesktopOffersIt) {
 }
 
 TEST_F(PortalKeyboardTest, OneConsentThenAKeysymPerCharacterInOrder) {
-    StartDesktop(PORTAL_REMOTE_DESKTOP);
+    StartDesktop(kRemoteDesktop);
     const std::unique_ptr<CPortalKeyboard> keyboard = Keyboard();
     const struct {
         std::u16string m_text;
@@ -265,7 +254,7 @@ TEST_F(PortalKeyboardTest, OneConsentThenAKeysymPerCharacterInOrder) {
 }
 
 TEST_F(PortalKeyboardTest, RefusedConsentFailsWithTheReasonAndLeavesNoSession) {
-    StartDesktop(PORTAL_REMOTE_DESKTOP, {"--refuse"});
+    StartDesktop(kRemoteDesktop, {"--refuse"});
     Expected<std::unique_ptr<IKeyboardOutput>> output = Keyboard()->OpenOutput();
     ASSERT_FALSE(output.ok());
     EXPECT_NE(output.reason().find(u"not allowed"), std::u16string::npos);
@@ -276,7 +265,7 @@ TEST_F(PortalKeyboardTest, RefusedConsentFailsWithTheReasonAndLeavesNoSession) {
 // Characters the layout lacks would be dropped by the desktop: the message goes to the focused
 // field when it takes it, else those characters beep and are skipped.
 TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
-    StartDesktop(PORTAL_REMOTE_DESKTOP);
+    StartDesktop(kRemoteDesktop);
     const struct {
         std::u16string m_text;
         bool m_bFieldTakesIt;
@@ -308,7 +297,7 @@ TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
 }
 
 TEST_F(PortalKeyboardTest, LayoutMethodSendsTheLayoutsKeycodes) {
-    StartDesktop(PORTAL_REMOTE_DESKTOP);
+    StartDesktop(kRemoteDesktop);
     TypeMessage(*Keyboard(UsKeymap()), u"A\u00e9", 1);
     // Evdev codes under the US layout: Left Shift 42, A 30; é is not on it and beeps.
     EXPECT_EQ(Keys(6), (std::vector<std::string>{"keycode 42 down", "keycode 30 down",
@@ -318,7 +307,7 @@ TEST_F(PortalKeyboardTest, LayoutMethodSendsTheLayoutsKeycodes) {
 }
 
 TEST_F(PortalGlobalShortcutTest, BindsTheCombinationAsThePreferredTrigger) {
-    StartDesktop(PORTAL_GLOBAL_SHORTCUTS);
+    StartDesktop(kGlobalShortcuts);
     const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut();
     const struct {
         std::uint16_t m_virtualKey;
@@ -343,7 +332,7 @@ TEST_F(PortalGlobalShortcutTest, BindsTheCombinationAsThePreferredTrigger) {
 }
 
 TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
-    StartDesktop(PORTAL_GLOBAL_SHORTCUTS);
+    StartDesktop(kGlobalShortcuts);
     const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
     const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut(bus);
     ASSERT_TRUE(shortcut->RegisterHotKey(0x74, SYSTEM_FLAG_CONTROL));
