@@ -31,10 +31,7 @@ int MillisecondsUntil(Clock::time_point deadline) {
 }  // namespace
 
 CHeadlessSway::CHeadlessSway(const std::string& extraConfig) {
-    if (!Start(extraConfig)) {
-        m_sway.reset();
-        m_bus.reset();
-    }
+    Start(extraConfig);
 }
 
 CHeadlessSway::~CHeadlessSway() {
@@ -66,7 +63,7 @@ std::vector<std::string> CHeadlessSway::Prefix() const {
     return prefix;
 }
 
-bool CHeadlessSway::Start(const std::string& extraConfig) {
+void CHeadlessSway::Start(const std::string& extraConfig) {
     m_uid = ::getuid();
     m_gid = ::getgid();
     if (m_uid == 0) {
@@ -77,7 +74,7 @@ bool CHeadlessSway::Start(const std::string& extraConfig) {
         const passwd* user = ::getpwnam(kUser);
         if (user == nullptr) {
             m_strFailure = std::string("cannot create the user ") + kUser;
-            return false;
+            return;
         }
         m_uid = user->pw_uid;
         m_gid = user->pw_gid;
@@ -86,7 +83,7 @@ bool CHeadlessSway::Start(const std::string& extraConfig) {
     char pattern[] = "/tmp/quenby-wayland-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
         m_strFailure = "cannot make a runtime folder";
-        return false;
+        return;
     }
     m_strRuntimeDir = pattern;
     const std::string config = Home() + "/.config/sway-test.conf";
@@ -99,7 +96,7 @@ bool CHeadlessSway::Start(const std::string& extraConfig) {
     if (::chown(m_strRuntimeDir.c_str(), m_uid, m_gid) != 0 ||
         ::chmod(m_strRuntimeDir.c_str(), 0700) != 0) {
         m_strFailure = "cannot hand the runtime folder to the session's user";
-        return false;
+        return;
     }
 
     std::vector<std::string> bus = Prefix();
@@ -107,7 +104,7 @@ bool CHeadlessSway::Start(const std::string& extraConfig) {
     m_bus = std::make_unique<CChildProcess>(bus);
     if (!m_bus->ReadLine(m_strBus, kStartMs) || m_strBus.empty()) {
         m_strFailure = "the session bus did not start";
-        return false;
+        return;
     }
 
     std::vector<std::string> sway = Prefix();
@@ -122,14 +119,14 @@ bool CHeadlessSway::Start(const std::string& extraConfig) {
                 ::setenv("WAYLAND_DISPLAY", entry.path().c_str(), 1);
                 if (CWaylandSession::Open().ok()) {
                     m_strSocket = entry.path();
-                    return true;
+                    return;
                 }
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     m_strFailure = "sway did not start (is it installed?)";
-    return false;
+    return;
 }
 
 std::unique_ptr<CChildProcess> CHeadlessSway::Run(const std::vector<std::string>& argv,
@@ -159,12 +156,9 @@ void CHeadlessSway::WriteHomeFile(const std::string& relativePath, const std::st
 }
 
 bool CHeadlessSway::WaitForFocusedWindow(const std::string& title, int timeoutMs) const {
-    std::string socket;
-    for (const auto& entry : std::filesystem::directory_iterator(m_strRuntimeDir)) {
-        if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) {
-            socket = entry.path();
-        }
-    }
+    // setpriv and env replace themselves with sway, so the child's process is sway's.
+    const std::string socket = m_strRuntimeDir + "/sway-ipc." + std::to_string(m_uid) + "." +
+                               std::to_string(m_sway->Pid()) + ".sock";
     // The command fails while no focused window has that title.
     std::vector<std::string> command = Prefix();
     command.insert(command.end(), {"timeout", "10", "swaymsg", "-s", socket,

@@ -37,7 +37,7 @@ public:
     bool WaitForFocusedWindow(const std::string& title, int timeoutMs) const;
 
 private:
-    bool Start(const std::string& extraConfig);
+    void Start(const std::string& extraConfig);
     // The command line's start that runs a program as the session's user, in its environment.
     std::vector<std::string> Prefix() const;
 
