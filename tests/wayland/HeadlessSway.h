@@ -8,11 +8,11 @@
 
 namespace quenby::test {
 
-// A headless sway of the test's own, with a session bus and runtime folder of its own. Sway
-// refuses to run as root: when the test runs as root, sway and every client started through
-// Run() run as an unprivileged user (created on first use), and the runtime folder belongs to
-// that user. This process connects to the compositor's socket by its full path (WAYLAND_DISPLAY
-// is set while the object lives); root may use a socket of any owner.
+// A headless sway of the test's own, with a session bus, runtime folder and environment of its
+// own. Sway refuses to run as root: when the test runs as root, sway and every client started
+// through Run() run as nobody, and the runtime folder belongs to nobody. This process connects to
+// the compositor's socket by its full path (WAYLAND_DISPLAY is set while the object lives); root
+// may use a socket of any owner.
 class CHeadlessSway {
 public:
     // `extraConfig`: lines added to the compositor's configuration (key bindings, for example).
