@@ -160,9 +160,6 @@ protected:
         typer.TypeText(text);
         typer.PressEnter();
     }
-    // The next `count` key events the desktop got; a message's leftovers show up in the next
-    // message's events.
-    std::vector<std::string> Keys(std::size_t count) { return Lines("key", count); }
 
     std::unique_ptr<CPortalGlobalShortcut> Shortcut(
         std::shared_ptr<CPortalBus> bus = CPortalBus::Connect()) {
@@ -244,7 +241,7 @@ TEST_F(PortalKeyboardTest, OneConsentThenAKeysymPerCharacterInOrder) {
     };
     for (const auto& c : cases) {
         TypeMessage(*keyboard, c.m_text);
-        EXPECT_EQ(Keys(2 * c.m_keysyms.size()), PressAndRelease(c.m_keysyms));
+        EXPECT_EQ(Lines("key", 2 * c.m_keysyms.size()), PressAndRelease(c.m_keysyms));
     }
     EXPECT_EQ(m_beeps.load(), 0);
     // One session and one question to the user for all the messages.
@@ -290,7 +287,7 @@ TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
             });
         m_beeps = 0;
         TypeMessage(*keyboard, c.m_text);
-        EXPECT_EQ(Keys(2 * c.m_keysyms.size()), PressAndRelease(c.m_keysyms));
+        EXPECT_EQ(Lines("key", 2 * c.m_keysyms.size()), PressAndRelease(c.m_keysyms));
         EXPECT_EQ(offered, c.m_offered);
         EXPECT_EQ(m_beeps.load(), c.m_beeps);
     }
@@ -300,9 +297,9 @@ TEST_F(PortalKeyboardTest, LayoutMethodSendsTheLayoutsKeycodes) {
     StartDesktop(kRemoteDesktop);
     TypeMessage(*Keyboard(UsKeymap()), u"A\u00e9", 1);
     // Evdev codes under the US layout: Left Shift 42, A 30; é is not on it and beeps.
-    EXPECT_EQ(Keys(6), (std::vector<std::string>{"keycode 42 down", "keycode 30 down",
-                                                 "keycode 30 up", "keycode 42 up",
-                                                 "keysym 0xff0d down", "keysym 0xff0d up"}));
+    EXPECT_EQ(Lines("key", 6), (std::vector<std::string>{
+                                   "keycode 42 down", "keycode 30 down", "keycode 30 up",
+                                   "keycode 42 up", "keysym 0xff0d down", "keysym 0xff0d up"}));
     EXPECT_EQ(m_beeps.load(), 1);
 }
 

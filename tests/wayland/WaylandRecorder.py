@@ -92,16 +92,12 @@ def run_text_view():
 
 def run_tty(path):
     import codecs
-    import termios
     import tty
 
     out = open(path, "a", buffering=1)
     collector = Collector(lambda line: out.write(line + "\n"))
     fd = sys.stdin.fileno()
-    tty.setraw(fd)
-    attributes = termios.tcgetattr(fd)
-    attributes[3] &= ~termios.ECHO
-    termios.tcsetattr(fd, termios.TCSANOW, attributes)
+    tty.setraw(fd)  # no echo, no line editing, no signals
     out.write("READY\n")
     decoder = codecs.getincrementaldecoder("utf-8")()
     while chunk := os.read(fd, 65536):
