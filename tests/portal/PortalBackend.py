@@ -58,10 +58,6 @@ class Backend(ShortcutSessions):
         self.shortcut_sessions = set()
 
     # The properties the frontend reads when it starts.
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
-    def Get(self, interface, name):
-        return self.GetAll(interface)[name]
-
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
     def GetAll(self, interface):
         if interface == REMOTE_DESKTOP:

@@ -15,10 +15,10 @@
 
 #include "engine/HotKeyProfile.h"
 #include "input/TextTyper.h"
+#include "linux/ThreadSleeper.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/portal/PortalGlobalShortcut.h"
 #include "linux/portal/PortalKeyboard.h"
-#include "platform/Timers.h"
 #include "support/ChildProcess.h"
 
 namespace quenby::test {
@@ -30,11 +30,6 @@ constexpr unsigned kGlobalShortcuts = 2;
 
 constexpr const char* kBackendName = "org.quenby.test.PortalBackend";
 const PortalWaits kWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000)};
-
-class NoSleep final : public ISleeper {
-public:
-    void Sleep(std::uint32_t) override {}
-};
 
 // The US keymap as the compositor would send it, as XKB text.
 std::string UsKeymap() {
@@ -153,9 +148,10 @@ protected:
     void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
         Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
         ASSERT_TRUE(output.ok()) << std::string(output.reason().begin(), output.reason().end());
-        NoSleep sleeper;
+        CThreadSleeper sleeper;
         std::atomic<bool> running{true};
         CTextTyper typer(*output.value(), sleeper, running);
+        typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
         typer.SetKeyInputMethod(method);
         typer.TypeText(text);
         typer.PressEnter();
