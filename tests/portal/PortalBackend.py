@@ -52,7 +52,6 @@ class ShortcutSessions(dbus.service.Object):
 class Backend(ShortcutSessions):
     def __init__(self, bus, refuse):
         super().__init__(bus, PATH)
-        self.bus = bus
         self.refuse = refuse
         self.open_sessions = set()
         self.shortcut_sessions = set()
@@ -67,7 +66,7 @@ class Backend(ShortcutSessions):
         return {}
 
     def new_session(self, path, kind):
-        Session(self.bus, path, self.open_sessions)
+        Session(self.connection, path, self.open_sessions)
         say("create-session", kind)
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")

@@ -3,7 +3,6 @@
 // the desktop.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +19,7 @@
 #include "linux/portal/PortalGlobalShortcut.h"
 #include "linux/portal/PortalKeyboard.h"
 #include "support/ChildProcess.h"
+#include "wayland/UserKeyboard.h"
 
 namespace quenby::test {
 namespace {
@@ -30,19 +30,6 @@ constexpr unsigned kGlobalShortcuts = 2;
 
 constexpr const char* kBackendName = "org.quenby.test.PortalBackend";
 const PortalWaits kWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000)};
-
-// The US keymap as the compositor would send it, as XKB text.
-std::string UsKeymap() {
-    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
-    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    char* raw = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
-    const std::string text = raw;
-    std::free(raw);
-    xkb_keymap_unref(keymap);
-    xkb_context_unref(context);
-    return text;
-}
 
 std::vector<std::string> PressAndRelease(const std::vector<std::string>& keysyms) {
     std::vector<std::string> lines;
@@ -277,7 +264,7 @@ TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
     for (const auto& c : cases) {
         std::vector<std::u16string> offered;
         const std::unique_ptr<CPortalKeyboard> keyboard =
-            Keyboard(UsKeymap(), [&](const std::u16string& text) {
+            Keyboard(KeymapText("us"), [&](const std::u16string& text) {
                 offered.push_back(text);
                 return c.m_bFieldTakesIt;
             });
@@ -291,7 +278,7 @@ TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
 
 TEST_F(PortalKeyboardTest, LayoutMethodSendsTheLayoutsKeycodes) {
     StartDesktop(kRemoteDesktop);
-    TypeMessage(*Keyboard(UsKeymap()), u"A\u00e9", 1);
+    TypeMessage(*Keyboard(KeymapText("us")), u"A\u00e9", 1);
     // Evdev codes under the US layout: Left Shift 42, A 30; é is not on it and beeps.
     EXPECT_EQ(Lines("key", 6), (std::vector<std::string>{
                                    "keycode 42 down", "keycode 30 down", "keycode 30 up",

@@ -125,7 +125,6 @@ private:
             }
             m_uid = user->pw_uid;
             m_gid = user->pw_gid;
-            m_bAsOtherUser = true;
         }
         char pattern[] = "/tmp/quenby-wayland-XXXXXX";
         if (::mkdtemp(pattern) == nullptr) {
@@ -181,7 +180,7 @@ private:
     // the session's own: nothing of the test runner's desktop leaks in.
     std::vector<std::string> Prefix() const {
         std::vector<std::string> prefix;
-        if (m_bAsOtherUser) {
+        if (::getuid() == 0) {
             // setpriv replaces itself with the program, so killing the child kills the program.
             prefix = {"setpriv", "--reuid=" + std::to_string(m_uid),
                       "--regid=" + std::to_string(m_gid), "--clear-groups", "--"};
@@ -200,7 +199,6 @@ private:
     std::string m_strBus;
     unsigned m_uid = 0;
     unsigned m_gid = 0;
-    bool m_bAsOtherUser = false;
     std::unique_ptr<CChildProcess> m_bus;
     std::unique_ptr<CChildProcess> m_sway;
 };
