@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real
-xdg-desktop-portal frontend and prints every call it gets, one line each.
-
-Usage: PortalBackend.py BUS_NAME [--refuse]   (--refuse: the user says no to Start)
-org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut.
-"""
+"""Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend and prints
+every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse], where --refuse
+says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut."""
 import sys
 
 import dbus

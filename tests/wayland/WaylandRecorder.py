@@ -3,8 +3,7 @@
 #   TEXT <hex of the UTF-8 received before the marker>
 # Modes:
 #   gtk        a GTK 3 window with a text view; READY once the window has the focus.
-#   tty FILE   the program inside a terminal: reads its terminal raw, appends the lines to FILE,
-#              READY first.
+#   tty FILE   inside a terminal: reads it raw and appends READY, then the lines, to FILE.
 #   entry [readonly]
 #              a GTK 3 window with one focused text entry, for setting text through
 #              accessibility: READY once it has the focus, then CHANGED <hex of the UTF-8 text>

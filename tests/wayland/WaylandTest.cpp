@@ -22,19 +22,14 @@
 namespace quenby {
 namespace {
 
-// Compiles a keymap as the compositor and every client will.
-struct Compiled {
-    explicit Compiled(const std::string& text)
-        : context(xkb_context_new(XKB_CONTEXT_NO_FLAGS)),
-          keymap(xkb_keymap_new_from_string(context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                            XKB_KEYMAP_COMPILE_NO_FLAGS)) {}
-    ~Compiled() {
-        xkb_keymap_unref(keymap);
-        xkb_context_unref(context);
-    }
-    xkb_context* context;
-    xkb_keymap* keymap;
-};
+// Compiles a keymap as the compositor and every client will; null when it does not compile.
+std::shared_ptr<xkb_keymap> Compile(const std::string& text) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    xkb_keymap* keymap = xkb_keymap_new_from_string(
+        context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_context_unref(context);  // the keymap holds the context
+    return std::shared_ptr<xkb_keymap>(keymap, xkb_keymap_unref);
+}
 
 TEST(VirtualKeymapTest, EveryKeyTypesItsOwnCharacterWhateverTheModifiers) {
     // Control characters come out as their keys, a line feed as Return.
@@ -47,15 +42,15 @@ TEST(VirtualKeymapTest, EveryKeyTypesItsOwnCharacterWhateverTheModifiers) {
         keysyms.push_back(CVirtualKeymap::KeysymFor(c));
     }
     const CVirtualKeymap keymap(keysyms);
-    Compiled compiled(keymap.Text());
-    ASSERT_NE(compiled.keymap, nullptr) << keymap.Text();
+    const std::shared_ptr<xkb_keymap> compiled = Compile(keymap.Text());
+    ASSERT_NE(compiled, nullptr) << keymap.Text();
     // Capitals stay capitals and small letters small, also with Shift held or Caps Lock on.
-    const xkb_mod_index_t shift = xkb_keymap_mod_get_index(compiled.keymap, XKB_MOD_NAME_SHIFT);
-    const xkb_mod_index_t lock = xkb_keymap_mod_get_index(compiled.keymap, XKB_MOD_NAME_CAPS);
+    const xkb_mod_index_t shift = xkb_keymap_mod_get_index(compiled.get(), XKB_MOD_NAME_SHIFT);
+    const xkb_mod_index_t lock = xkb_keymap_mod_get_index(compiled.get(), XKB_MOD_NAME_CAPS);
     ASSERT_NE(shift, XKB_MOD_INVALID);
     ASSERT_NE(lock, XKB_MOD_INVALID);
     for (const bool shifted : {false, true}) {
-        xkb_state* state = xkb_state_new(compiled.keymap);
+        xkb_state* state = xkb_state_new(compiled.get());
         if (shifted) {
             xkb_state_update_mask(state, 1u << shift, 0, 1u << lock, 0, 0, 0);
         }
@@ -87,10 +82,10 @@ TEST(VirtualKeymapTest, ChunksHoldAtMostTheirCapacityInTextOrder) {
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         EXPECT_EQ(chunks[i].size(), sizes[i]);
         const CVirtualKeymap keymap(chunks[i]);
-        Compiled compiled(keymap.Text());
-        ASSERT_NE(compiled.keymap, nullptr);
+        const std::shared_ptr<xkb_keymap> compiled = Compile(keymap.Text());
+        ASSERT_NE(compiled, nullptr);
         // X clients behind XWayland read no keycode past 255.
-        EXPECT_LE(xkb_keymap_max_keycode(compiled.keymap), 255u);
+        EXPECT_LE(xkb_keymap_max_keycode(compiled.get()), 255u);
         for (xkb_keysym_t keysym : chunks[i]) {
             EXPECT_TRUE(keymap.Has(keysym));
         }
