@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""A portal backend for the tests: serves the RemoteDesktop and GlobalShortcuts backend
-interfaces to the real xdg-desktop-portal frontend and prints every call it gets, one line each,
-so the test reads what reached the desktop side.
-
-Usage: PortalBackend.py BUS_NAME [--refuse]
-  --refuse  the user says no in the consent dialog (Start answers 1)
-A test presses the bound shortcut by calling org.quenby.test.Control.Activate(id) on BUS_NAME.
-"""
+"""Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend and prints
+every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse], where --refuse
+says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut."""
 import sys
 
 import dbus
@@ -27,22 +22,18 @@ def say(*words):
 
 
 class Session(dbus.service.Object):
-    """The backend's side of a session; the frontend closes it through here."""
+    """The backend's side of a session, open until the frontend closes it through here."""
 
-    def __init__(self, bus, path, sessions):
+    def __init__(self, bus, path, open_sessions):
         super().__init__(bus, path)
-        self.path = path
-        self.sessions = sessions
+        self.open_sessions = open_sessions
+        open_sessions.add(str(path))
 
     @dbus.service.method(SESSION, in_signature="", out_signature="")
     def Close(self):
-        say("close-session", self.path)
-        self.sessions.pop(self.path, None)
+        say("close-session", self.__dbus_object_path__)
+        self.open_sessions.discard(self.__dbus_object_path__)
         self.remove_from_connection()
-
-    @dbus.service.signal(SESSION, signature="a{sv}")
-    def Closed(self, details):
-        pass
 
 
 class ShortcutSessions(dbus.service.Object):
@@ -58,17 +49,11 @@ class ShortcutSessions(dbus.service.Object):
 class Backend(ShortcutSessions):
     def __init__(self, bus, refuse):
         super().__init__(bus, PATH)
-        self.bus = bus
         self.refuse = refuse
-        self.sessions = {}
-        self.started = set()
+        self.open_sessions = set()
         self.shortcut_sessions = set()
 
     # The properties the frontend reads when it starts.
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
-    def Get(self, interface, name):
-        return self.GetAll(interface)[name]
-
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
     def GetAll(self, interface):
         if interface == REMOTE_DESKTOP:
@@ -78,7 +63,7 @@ class Backend(ShortcutSessions):
         return {}
 
     def new_session(self, path, kind):
-        self.sessions[str(path)] = Session(self.bus, path, self.sessions)
+        Session(self.connection, path, self.open_sessions)
         say("create-session", kind)
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
@@ -97,7 +82,6 @@ class Backend(ShortcutSessions):
             say("start refused")
             return dbus.UInt32(1), {}
         say("start granted")
-        self.started.add(str(session))
         return dbus.UInt32(0), {"devices": dbus.UInt32(KEYBOARD, variant_level=1)}
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oa{sv}iu", out_signature="")
@@ -120,34 +104,21 @@ class Backend(ShortcutSessions):
         return dbus.UInt32(0), {"shortcuts": dbus.Array(bound, signature="(sa{sv})",
                                                         variant_level=1)}
 
-    @dbus.service.method(SHORTCUTS, in_signature="oo", out_signature="ua{sv}")
-    def ListShortcuts(self, handle, session):
-        return dbus.UInt32(0), {}
-
     @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, shortcut_id, timestamp, options):
         pass
 
     @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
     def Activate(self, shortcut_id):
-        for session in self.shortcut_sessions:
-            if session in self.sessions:
-                self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
-                say("activated", shortcut_id)
-                return dbus.UInt32(1)
+        for session in self.shortcut_sessions & self.open_sessions:
+            self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
+            return dbus.UInt32(1)
         return dbus.UInt32(0)
 
 
-def main():
-    name = sys.argv[1]
-    DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    Backend(bus, "--refuse" in sys.argv[2:])
-    owned = dbus.service.BusName(name, bus)  # the name is released when this goes
-    say("ready")
-    GLib.MainLoop().run()
-    del owned
-
-
-if __name__ == "__main__":
-    main()
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+Backend(bus, "--refuse" in sys.argv[2:])
+name = dbus.service.BusName(sys.argv[1], bus)  # owned while this lives
+say("ready")
+GLib.MainLoop().run()

@@ -7,13 +7,26 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <string>
 
 #include "linux/wayland/WaylandSession.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 namespace quenby::test {
+
+// The keymap a keyboard with this XKB layout sends, as text.
+inline std::string KeymapText(const char* layout) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    const xkb_rule_names names{"evdev", "pc105", layout, "", ""};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    char* raw = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+    const std::string text = raw;
+    std::free(raw);
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+    return text;
+}
 
 // A keyboard the user might have: a second virtual keyboard with a named XKB layout, which has
 // pressed one key so that it is the seat's keyboard.
@@ -25,17 +38,10 @@ public:
             return;
         }
         m_session = std::move(session).value();
-        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-        const xkb_rule_names names{"evdev", "pc105", layout, "", ""};
-        xkb_keymap* keymap =
-            xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
-        char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
-        const std::size_t size = std::strlen(text) + 1;
+        const std::string text = KeymapText(layout);
+        const std::size_t size = text.size() + 1;
         const int fd = ::memfd_create("user-keymap", MFD_CLOEXEC);
-        const bool written = ::write(fd, text, size) == static_cast<ssize_t>(size);
-        std::free(text);
-        xkb_keymap_unref(keymap);
-        xkb_context_unref(context);
+        const bool written = ::write(fd, text.c_str(), size) == static_cast<ssize_t>(size);
         m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
             m_session->VirtualKeyboardManager(), m_session->Seat());
         zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,

@@ -2,27 +2,30 @@
 # Receives typed text on Wayland and reports it, one line per end marker (U+E000), as
 #   TEXT <hex of the UTF-8 received before the marker>
 # Modes:
-#   gtk        a GTK 3 window with a text view; prints READY once the window has the focus.
-#   tty FILE   the program inside a terminal: reads its terminal raw, appends the lines to FILE,
-#              READY first.
+#   gtk        a GTK 3 window with a text view; READY once the window has the focus.
+#   tty FILE   inside a terminal: reads it raw and appends READY, then the lines, to FILE.
 #   entry [readonly]
-#              a GTK 3 window with one focused text entry (editable or read-only), for setting
-#              text through accessibility: READY once it has the focus, then
-#              CHANGED <hex of the UTF-8 text> whenever its text changes, and KEY <key name> for
-#              every key pressed in it (a read-only entry shows that keys came, and nothing else).
-#              Its text starts as "before", not selected: typed keys add to it, a set replaces it.
+#              a GTK 3 window with one focused text entry, for setting text through
+#              accessibility: READY once it has the focus, then CHANGED <hex of the UTF-8 text>
+#              whenever its text changes, and KEY <key name> for every key pressed in it. Its text
+#              starts as "before", not selected: typed keys add to it, a set replaces it.
 #   reachable PID
-#              waits until the application of process PID has an active window on the
-#              accessibility bus: REACHABLE, or UNREACHABLE after 20 seconds.
-# Characters are taken as they are inserted, so a long text costs no more per character than a
-# short one.
+#              REACHABLE once the application of process PID has an active window on the
+#              accessibility bus, or UNREACHABLE <why> after 20 seconds.
 import os
 import sys
 
 MARKER = "\ue000"
 
 
+def say(line):
+    print(line, flush=True)
+
+
 class Collector:
+    """Takes characters as they are inserted, so a long text costs no more per character than a
+    short one."""
+
     def __init__(self, say):
         self.say = say
         self.pending = []
@@ -30,47 +33,26 @@ class Collector:
     def add(self, text):
         while MARKER in text:
             before, text = text.split(MARKER, 1)
-            self.pending.append(before)
-            self.say("TEXT " + "".join(self.pending).encode().hex())
+            self.say("TEXT " + "".join(self.pending + [before]).encode().hex())
             self.pending = []
         self.pending.append(text)
 
 
-def run_gtk():
+def gtk():
     import gi
 
     gi.require_version("Gdk", "3.0")
     gi.require_version("Gtk", "3.0")
     from gi.repository import Gdk, GLib, Gtk
 
-    def say(line):
-        print(line, flush=True)
-
-    collector = Collector(say)
-    window = Gtk.Window(title="Quenby Wayland recorder")
-    view = Gtk.TextView()
-    view.set_wrap_mode(Gtk.WrapMode.CHAR)
-    buffer = view.get_buffer()
-
-    def inserted(_buffer, _where, text, _length):
-        if text:
-            if MARKER in text:
-                GLib.idle_add(lambda: buffer.set_text("") or False)
-            collector.add(text)
-
-    buffer.connect("insert-text", inserted)
-    scroller = Gtk.ScrolledWindow()
-    scroller.add(view)
-    window.add(scroller)
-    window.set_default_size(600, 400)
-    show_focused(Gdk, Gtk, window, view, say)
-    Gtk.main()
+    return Gdk, GLib, Gtk
 
 
-def show_focused(Gdk, Gtk, window, widget, say):
+def show_focused(window, widget):
     """Shows the window with the focus in `widget`, and says READY once the compositor has
     focused the window: GTK calls a window active only when a keyboard has entered it, and a
     headless seat has no keyboard until the first one is made."""
+    Gdk, _, Gtk = gtk()
     ready = []
 
     def state_changed(_window, event):
@@ -85,40 +67,44 @@ def show_focused(Gdk, Gtk, window, widget, say):
     widget.grab_focus()
 
 
+def run_text_view():
+    _, GLib, Gtk = gtk()
+    collector = Collector(say)
+    window = Gtk.Window(title="Quenby Wayland recorder")
+    view = Gtk.TextView()
+    view.set_wrap_mode(Gtk.WrapMode.CHAR)
+    buffer = view.get_buffer()
+
+    def inserted(_buffer, _where, text, _length):
+        if MARKER in text:
+            GLib.idle_add(lambda: buffer.set_text("") or False)
+        collector.add(text)
+
+    buffer.connect("insert-text", inserted)
+    scroller = Gtk.ScrolledWindow()
+    scroller.add(view)
+    window.add(scroller)
+    window.set_default_size(600, 400)
+    show_focused(window, view)
+    Gtk.main()
+
+
 def run_tty(path):
-    import termios
+    import codecs
     import tty
 
     out = open(path, "a", buffering=1)
-
-    def say(line):
-        out.write(line + "\n")
-
-    collector = Collector(say)
+    collector = Collector(lambda line: out.write(line + "\n"))
     fd = sys.stdin.fileno()
-    tty.setraw(fd)
-    attributes = termios.tcgetattr(fd)
-    attributes[3] &= ~termios.ECHO
-    termios.tcsetattr(fd, termios.TCSANOW, attributes)
-    say("READY")
-    decoder = __import__("codecs").getincrementaldecoder("utf-8")()
-    while True:
-        chunk = os.read(fd, 65536)
-        if not chunk:
-            break
+    tty.setraw(fd)  # no echo, no line editing, no signals
+    out.write("READY\n")
+    decoder = codecs.getincrementaldecoder("utf-8")()
+    while chunk := os.read(fd, 65536):
         collector.add(decoder.decode(chunk))
 
 
 def run_entry(readonly):
-    import gi
-
-    gi.require_version("Gdk", "3.0")
-    gi.require_version("Gtk", "3.0")
-    from gi.repository import Gdk, Gtk
-
-    def say(line):
-        print(line, flush=True)
-
+    Gdk, _, Gtk = gtk()
     window = Gtk.Window(title="Quenby Wayland entry")
     entry = Gtk.Entry()
     entry.set_text("before")
@@ -128,7 +114,7 @@ def run_entry(readonly):
                   lambda _e, event: say("KEY %s" % Gdk.keyval_name(event.keyval)) or False)
     window.add(entry)
     window.set_default_size(400, 60)
-    show_focused(Gdk, Gtk, window, entry, say)
+    show_focused(window, entry)
     entry.set_position(-1)  # focusing selected the text: typing would replace it like a set
     Gtk.main()
 
@@ -158,19 +144,20 @@ def run_reachable(pid):
                 for w in range(application.get_child_count()):
                     states = application.get_child_at_index(w).get_state_set()
                     if states.contains(Atspi.StateType.ACTIVE):
-                        print("REACHABLE", flush=True)
+                        say("REACHABLE")
                         return
             except Exception as error:  # gone or not answering yet
                 last = str(error)
         time.sleep(0.1)
-    print("UNREACHABLE " + last, flush=True)
+    say("UNREACHABLE " + last)
 
 
-if sys.argv[1:2] == ["tty"]:
+mode = sys.argv[1:2]
+if mode == ["tty"]:
     run_tty(sys.argv[2])
-elif sys.argv[1:2] == ["reachable"]:
+elif mode == ["reachable"]:
     run_reachable(int(sys.argv[2]))
-elif sys.argv[1:2] == ["entry"]:
+elif mode == ["entry"]:
     run_entry(sys.argv[2:3] == ["readonly"])
 else:
-    run_gtk()
+    run_text_view()

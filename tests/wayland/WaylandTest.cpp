@@ -1,0 +1,331 @@
+// The Wayland keyboard: the keymaps it makes, typing on a headless sway of each test's own into a
+// GTK 3 recorder, and the built program on such a sway, started and stopped by a key the
+// compositor binds to `quenby --toggle` and setting text into the focused field through
+// accessibility.
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "engine/MessageList.h"
+#include "engine/WideText.h"
+#include "input/TypingJob.h"
+#include "linux/ThreadSleeper.h"
+#include "linux/wayland/VirtualKeymap.h"
+#include "linux/wayland/WaylandKeyboard.h"
+#include "storage/DataFileCodec.h"
+#include "wayland/HeadlessSway.h"
+#include "wayland/MixedText.h"
+#include "wayland/UserKeyboard.h"
+
+namespace quenby {
+namespace {
+
+// Compiles a keymap as the compositor and every client will; null when it does not compile.
+std::shared_ptr<xkb_keymap> Compile(const std::string& text) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    xkb_keymap* keymap = xkb_keymap_new_from_string(
+        context, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_context_unref(context);  // the keymap holds the context
+    return std::shared_ptr<xkb_keymap>(keymap, xkb_keymap_unref);
+}
+
+TEST(VirtualKeymapTest, EveryKeyTypesItsOwnCharacterWhateverTheModifiers) {
+    // Control characters come out as their keys, a line feed as Return.
+    const std::u32string characters =
+        U"aA\u00a0\u00e9\u00c9\u0436\u0416\u03a9\u4e2d\U0001F600~^`\t\r\n\b\x1b\x7f";
+    const std::u32string typed =
+        U"aA\u00a0\u00e9\u00c9\u0436\u0416\u03a9\u4e2d\U0001F600~^`\t\r\r\b\x1b\x7f";
+    std::vector<xkb_keysym_t> keysyms;
+    for (char32_t c : characters) {
+        keysyms.push_back(CVirtualKeymap::KeysymFor(c));
+    }
+    const CVirtualKeymap keymap(keysyms);
+    const std::shared_ptr<xkb_keymap> compiled = Compile(keymap.Text());
+    ASSERT_NE(compiled, nullptr) << keymap.Text();
+    // Capitals stay capitals and small letters small, also with Shift held or Caps Lock on.
+    const xkb_mod_index_t shift = xkb_keymap_mod_get_index(compiled.get(), XKB_MOD_NAME_SHIFT);
+    const xkb_mod_index_t lock = xkb_keymap_mod_get_index(compiled.get(), XKB_MOD_NAME_CAPS);
+    ASSERT_NE(shift, XKB_MOD_INVALID);
+    ASSERT_NE(lock, XKB_MOD_INVALID);
+    for (const bool shifted : {false, true}) {
+        xkb_state* state = xkb_state_new(compiled.get());
+        if (shifted) {
+            xkb_state_update_mask(state, 1u << shift, 0, 1u << lock, 0, 0, 0);
+        }
+        for (std::size_t i = 0; i < characters.size(); ++i) {
+            const xkb_keycode_t key = keymap.KeyFor(keysyms[i]);
+            ASSERT_GT(key, 8u) << i;
+            EXPECT_EQ(xkb_state_key_get_utf32(state, key), typed[i]) << i << " " << shifted;
+        }
+        xkb_state_unref(state);
+    }
+    // Other control characters and surrogate halves have no key.
+    for (const char32_t none : {0x01, 0x85, 0x9F, 0xD800, 0xDFFF}) {
+        EXPECT_EQ(CVirtualKeymap::KeysymFor(none), XKB_KEY_NoSymbol) << static_cast<int>(none);
+    }
+}
+
+TEST(VirtualKeymapTest, ChunksHoldAtMostTheirCapacityInTextOrder) {
+    // 450 distinct CJK characters, then the first of them again (it joins the last chunk, which
+    // has room), and control keys throughout (every keymap has them).
+    std::vector<xkb_keysym_t> text;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 450; ++c) {
+        text.push_back(CVirtualKeymap::KeysymFor(c));
+        text.push_back(XKB_KEY_Return);
+    }
+    text.push_back(CVirtualKeymap::KeysymFor(0x4E00));
+    const auto chunks = CVirtualKeymap::Chunks(text);
+    ASSERT_EQ(chunks.size(), 3u);
+    const std::size_t sizes[] = {200, 200, 51};
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        EXPECT_EQ(chunks[i].size(), sizes[i]);
+        const CVirtualKeymap keymap(chunks[i]);
+        const std::shared_ptr<xkb_keymap> compiled = Compile(keymap.Text());
+        ASSERT_NE(compiled, nullptr);
+        // X clients behind XWayland read no keycode past 255.
+        EXPECT_LE(xkb_keymap_max_keycode(compiled.get()), 255u);
+        for (xkb_keysym_t keysym : chunks[i]) {
+            EXPECT_TRUE(keymap.Has(keysym));
+        }
+        EXPECT_TRUE(keymap.Has(XKB_KEY_Return));
+    }
+    EXPECT_EQ(chunks[1].front(), CVirtualKeymap::KeysymFor(0x4E00 + 200));
+    EXPECT_TRUE(CVirtualKeymap::IsOurs(CVirtualKeymap(chunks[0]).Text()));
+    EXPECT_FALSE(CVirtualKeymap::IsOurs("xkb_keymap { xkb_keycodes \"evdev+aliases(qwerty)\""));
+}
+
+class CNoTextSetters final : public ITextSetterFactory {
+public:
+    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
+};
+
+// Ends each text in the recorder: it reports what came before it.
+const std::u16string kMarker = u"\ue000";
+constexpr int kUnicode = 0;
+constexpr int kLayout = 1;
+
+// Where two texts first differ, shown briefly: long texts must not flood the log.
+std::string FirstDifference(const std::string& got, const std::string& wanted) {
+    const std::size_t at =
+        std::mismatch(got.begin(), got.end(), wanted.begin(), wanted.end()).first - got.begin();
+    if (got == wanted) {
+        return "";
+    }
+    return "differ at byte " + std::to_string(at) + " of " + std::to_string(wanted.size()) +
+           ": got \"" + got.substr(at, 40) + "\" wanted \"" + wanted.substr(at, 40) + "\"";
+}
+
+class WaylandKeyboardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(m_sway.Failure(), "");
+        m_recorder = m_sway.StartGtkRecorder();
+        ASSERT_NE(m_recorder, nullptr) << "the GTK recorder was not focused";
+    }
+
+    // Types a text and then the marker, and returns what the recorder received before it.
+    std::string TypeAndRecord(const std::u16string& text, int method = kUnicode,
+                              std::uint32_t pauseMin = 0, std::uint32_t pauseMax = 0) {
+        TypingJob job;
+        job.m_strText = text;
+        job.m_iKeyInputMethod = method;
+        job.m_uCharDelayMin = pauseMin;
+        job.m_uCharDelayMax = pauseMax;
+        EXPECT_TRUE(RunTypingJob(m_services, job).ok());
+        job.m_strText = kMarker;
+        job.m_iKeyInputMethod = kUnicode;
+        EXPECT_TRUE(RunTypingJob(m_services, job).ok());
+        std::string received;
+        EXPECT_TRUE(test::ReadRecordedText(*m_recorder, received, 120000))
+            << "no end marker: the recorder lost its connection or keys were lost";
+        return received;
+    }
+
+    test::CHeadlessSway m_sway;
+    std::unique_ptr<test::CChildProcess> m_recorder;
+    std::atomic<int> m_iBeeps{0};
+    CWaylandKeyboard m_keyboard{WaylandPacing{}, [this] { ++m_iBeeps; }};
+    CNoTextSetters m_noSetters;
+    CThreadSleeper m_sleeper;
+    std::atomic<bool> m_runActive{true};
+    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
+};
+
+// Every script, both cases, symbols that are dead keys on some layouts, tab and line breaks.
+const std::u16string kMixed =
+    u"Hi yz@ ~^`'\"\u00a0\u00e9\u00c9\u00df\u00e0\u00c0\u00f1\u00d1 \u0436\u0416\u0449 \u03b1\u03a9"
+    u"\u03c2 \u4e2d\u6587\u65e5\u672c \U0001F600\U0001F44D \u20ac\u00a7\u00b0\u2192\tok\nend\r!";
+
+TEST_F(WaylandKeyboardTest, TheUnicodeMethodDeliversEveryScriptAndTenThousandCharactersExactly) {
+    // Line breaks arrive as the text view stores them: carriage return becomes line feed.
+    std::string wanted = Utf8FromUtf16(kMixed);
+    wanted[wanted.size() - 2] = '\n';
+    const struct { std::uint32_t min, max; } pauses[] = {{0, 0}, {1, 4}, {3, 0}};
+    for (const auto& p : pauses) {
+        EXPECT_EQ(FirstDifference(TypeAndRecord(kMixed, kUnicode, p.min, p.max), wanted), "")
+            << "pauses " << p.min << "-" << p.max;
+    }
+    // More than 200 distinct characters: the text needs several keymaps of ours.
+    const std::u16string text = test::MixedText(10000, 600);
+    EXPECT_EQ(FirstDifference(TypeAndRecord(text), Utf8FromUtf16(text)), "");
+    EXPECT_EQ(m_iBeeps, 0);
+    // A key left down would repeat in the recorder once its repeat delay has passed: wait past
+    // it (sway's default is 600 ms) and nothing more may have arrived. After that the recorder
+    // is still connected, and still typing.
+    std::string line;
+    EXPECT_FALSE(m_recorder->ReadLine(line, 1000)) << line;
+    EXPECT_EQ(TypeAndRecord(u"after"), "after");
+}
+
+TEST_F(WaylandKeyboardTest, TheLayoutMethodTypesWhatTheUsersLayoutHasAndBeepsForTheRest) {
+    const struct {
+        const char* layout;
+        const char* typed;  // UTF-8
+        int beeps;
+    } cases[] = {
+        {"us", "aA@ ~", 3},              // no ß, €, ж
+        {"de", "aA@ \u00df\u20ac~", 1},  // @, €, ~ through AltGr; no ж
+        {"ru", " \u0436", 6},            // no Latin letters (a, A), no @, ß, € or ~
+    };
+    for (const auto& c : cases) {
+        test::CUserKeyboard user(c.layout);
+        ASSERT_TRUE(user.Ready()) << c.layout;
+        m_iBeeps = 0;
+        EXPECT_EQ(TypeAndRecord(u"aA@ \u00df\u20ac~\u0436", kLayout), c.typed) << c.layout;
+        EXPECT_EQ(m_iBeeps, c.beeps) << c.layout;
+    }
+}
+
+TEST_F(WaylandKeyboardTest, EnterBeforeAndAfterAndAStoppedRunTypeOnlyTheEnters) {
+    TypingJob job;
+    job.m_strText = u"abc";
+    job.m_bEnterBefore = true;
+    job.m_bEnterAfter = true;
+    job.m_uCharDelayMin = job.m_uCharDelayMax = 0;
+    for (const int method : {kUnicode, kLayout}) {
+        job.m_iKeyInputMethod = method;
+        m_runActive = false;
+        ASSERT_TRUE(RunTypingJob(m_services, job).ok());
+        m_runActive = true;
+        EXPECT_EQ(TypeAndRecord(u""), "\n\n") << method;
+    }
+}
+
+TEST(WaylandWithoutCompositorTest, TheKeyboardFailsWithTheReasonNotACrash) {
+    ::setenv("WAYLAND_DISPLAY", "/nonexistent/wayland-99", 1);
+    EXPECT_EQ(OpenWaylandKeyboard(), nullptr);
+    const Expected<std::unique_ptr<IKeyboardOutput>> output = CWaylandKeyboard().OpenOutput();
+    ::unsetenv("WAYLAND_DISPLAY");
+    ASSERT_FALSE(output.ok());
+    EXPECT_NE(output.reason().find(u"Cannot connect to the Wayland display"), std::u16string::npos);
+}
+
+constexpr int kStartMs = 30000;
+constexpr const char* kQuenbyTitle = "list - Quenby by Holvane";
+
+class WaylandDesktopTest : public ::testing::Test {
+protected:
+    // The user's binding, as they would write it in their sway configuration.
+    WaylandDesktopTest() : m_sway("bindsym Ctrl+Shift+F5 exec " QUENBY_PROGRAM " --toggle\n") {}
+
+    // A keyboard of the user's from the start to the end, as a desktop has: GTK calls a window
+    // active (and says so on the accessibility bus) only while a keyboard is in it, and a
+    // headless seat has none until one is made, and none again once the last one goes.
+    void SetUp() override {
+        ASSERT_EQ(m_sway.Failure(), "");
+        m_userKeyboard = std::make_unique<test::CUserKeyboard>("us");
+        ASSERT_TRUE(m_userKeyboard->Ready());
+    }
+
+    // Writes the profile, and the list Quenby opens (the notice on binding the key was seen
+    // before), then starts Quenby natively on the compositor (XWayland is off there) and waits
+    // for its window.
+    void StartQuenby(const std::string& settings, const MessageItem& message) {
+        m_sway.WriteHomeFile(
+            ".config/Holvane/Quenby by Holvane.conf",
+            "[Settings]\n" + settings + "[DontShowAgain]\n{quenby-wayland-binding-wlroots}=1\n");
+        CMessageList list;
+        list.AddMessageItem(0, message);
+        Expected<std::vector<std::uint8_t>> bytes =
+            EncodeDataFile(list, DataFileFormFor("list.quenbydata"), nullptr);
+        ASSERT_TRUE(bytes.ok());
+        m_sway.WriteHomeFile("list.quenbydata",
+                             std::string(bytes.value().begin(), bytes.value().end()));
+        m_quenby = m_sway.Run({QUENBY_PROGRAM, m_sway.Home() + "/list.quenbydata"},
+                              {"QT_QPA_PLATFORM=wayland", "XDG_CURRENT_DESKTOP=sway"});
+        ASSERT_TRUE(m_sway.WaitForFocusedWindow(kQuenbyTitle, kStartMs)) << "no Quenby window";
+    }
+    // Ctrl+Shift+F5 (evdev 63) on the user's keyboard.
+    void PressBoundKey() { ASSERT_TRUE(m_userKeyboard->PressWithControlShift(63)); }
+
+    // Starts the recorder's entry ("" or "readonly") and waits until it has the focus and its
+    // window has come up on the accessibility bus: before that, the run would find no field.
+    std::unique_ptr<test::CChildProcess> StartEntry(const char* mode) {
+        auto entry = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "entry", mode},
+                                {"GDK_BACKEND=wayland", "NO_AT_BRIDGE=0"});
+        std::string reachable;
+        if (entry->WaitForLine("READY", kStartMs)) {
+            const std::string pid = std::to_string(entry->Pid());
+            auto check = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "reachable", pid});
+            check->ReadLine(reachable, kStartMs);
+        }
+        EXPECT_EQ(reachable, "REACHABLE");
+        return entry;
+    }
+
+    test::CHeadlessSway m_sway;
+    std::unique_ptr<test::CUserKeyboard> m_userKeyboard;
+    std::unique_ptr<test::CChildProcess> m_quenby;
+};
+
+TEST_F(WaylandDesktopTest, AKeyBoundInSwayStartsAndStopsTheRun) {
+    // Endless, a second between messages: the stop falls between two of them.
+    StartQuenby(
+        "m_iCount=0\nm_iKeyInputMethod=0\n",
+        MessageItem{u"typed on sway \u00e9\u4e2d\U0001F600\ue000", 1, 0, false, false, 0, 0});
+    std::unique_ptr<test::CChildProcess> recorder = m_sway.StartGtkRecorder();
+    ASSERT_NE(recorder, nullptr);
+
+    PressBoundKey();
+    std::string text;
+    ASSERT_TRUE(test::ReadRecordedText(*recorder, text, 20000)) << "nothing typed";
+    EXPECT_EQ(text, "typed on sway \u00e9\u4e2d\U0001F600");
+    PressBoundKey();
+    // A message under way when the key came is finished; after that nothing more comes.
+    int after = 0;
+    while (test::ReadRecordedText(*recorder, text, 3000)) {
+        EXPECT_EQ(text, "typed on sway \u00e9\u4e2d\U0001F600");
+        ASSERT_LE(++after, 1) << "the run did not stop";
+    }
+}
+
+TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOne) {
+    StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\nTextSettingUp=1\n",
+                MessageItem{u"set \u00e9\U0001F600xyz", 0, 0, false, false, 0, 0});
+    auto entry = StartEntry("");
+    ASSERT_FALSE(HasFailure());
+    PressBoundKey();
+    // Set whole: typed keys would have added to "before" one by one.
+    EXPECT_TRUE(entry->WaitForLine("CHANGED " + test::Hex("set \u00e9\U0001F600xyz"), 20000));
+    for (const std::string& line : entry->Lines()) {
+        // The user's own Ctrl and Shift reach the entry; F5 is the compositor's.
+        if (line != "KEY Control_L" && line != "KEY Shift_L") {
+            EXPECT_EQ(line.rfind("KEY ", 0), std::string::npos) << "typed, not set: " << line;
+        }
+    }
+    entry.reset();
+
+    auto readOnly = StartEntry("readonly");
+    ASSERT_FALSE(HasFailure());
+    PressBoundKey();
+    // The message is typed instead, and the field takes none of it.
+    EXPECT_TRUE(readOnly->WaitForLine("KEY z", 20000));
+    for (const std::string& line : readOnly->Lines()) {
+        EXPECT_EQ(line.rfind("CHANGED ", 0), std::string::npos) << line;
+    }
+}
+
+}  // namespace
+}  // namespace quenby
