@@ -37,9 +37,9 @@ inline bool ReadRecordedText(CChildProcess& recorder, std::string& text, int tim
 
 // A headless sway of the test's own, with a session bus, runtime folder and environment of its
 // own. Sway refuses to run as root: when the test runs as root, sway and every client started
-// through Run() run as nobody, and the runtime folder belongs to nobody. This process connects to
-// the compositor's socket by its full path (WAYLAND_DISPLAY is set while the object lives); root
-// may use a socket of any owner.
+// through Run() run as the user quenby-test (created when missing), which owns the runtime
+// folder. This process connects to the compositor's socket by its full path (WAYLAND_DISPLAY is
+// set while the object lives); root may use a socket of any owner.
 class CHeadlessSway {
 public:
     // `extraConfig`: lines added to the compositor's configuration (key bindings, for example).
@@ -113,16 +113,21 @@ public:
     }
 
 private:
+    static constexpr const char* kUser = "quenby-test";
+
     void Start(const std::string& extraConfig) {
         m_uid = ::getuid();
         m_gid = ::getgid();
         if (m_uid == 0) {
-            // Any unprivileged user will do: nobody is on every system.
-            const passwd* user = ::getpwnam("nobody");
-            if (user == nullptr) {
-                m_strFailure = "no user nobody";
+            // A user of the tests' own rather than nobody, which should own no files.
+            if (::getpwnam(kUser) == nullptr &&
+                RunCommand({"useradd", "--system", "--no-create-home", "--shell",
+                            "/usr/sbin/nologin", kUser}) != 0 &&
+                ::getpwnam(kUser) == nullptr) {
+                m_strFailure = std::string("cannot create the user ") + kUser;
                 return;
             }
+            const passwd* user = ::getpwnam(kUser);
             m_uid = user->pw_uid;
             m_gid = user->pw_gid;
         }
