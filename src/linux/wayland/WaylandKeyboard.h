@@ -31,7 +31,7 @@ class CWaylandLayout;
 // with one write per key, and neither side wakes up for every key.
 struct WaylandPacing {
     // The average time per key press: the bursts never run ahead of it.
-    std::chrono::microseconds m_keyInterval{1000};
+    std::chrono::microseconds m_keyInterval{700};
     int m_iKeysPerBurst = 8;
     // Given to the focused client to take in a keymap of ours when it changes mid-message.
     std::chrono::milliseconds m_afterKeymap{10};
