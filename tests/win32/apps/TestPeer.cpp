@@ -4,7 +4,6 @@
 //   edits <ready event>            a window with an editable and a read-only EDIT control, the
 //                                  editable one focused; signals the event when ready
 //   hung-edits <ready event>       the same window, whose thread then stops answering
-//   hold <vk> <mods> <ready event> registers the hot key, signals the event, waits to be ended
 //   press <vk> <mods>              injects the combination with SendInput and exits
 //   keep-desktop                   uses the desktop, says "ready" and waits to be ended
 //   steps separated by "--", taken one after the other up to the first that fails, each waiting
@@ -68,37 +67,12 @@ void SignalReady(const wchar_t* readyEvent) {
     }
 }
 
-int Hold(WORD virtualKey, UINT modifiers, const wchar_t* readyEvent) {
-    if (!::RegisterHotKey(nullptr, 1, modifiers, virtualKey)) {
-        return 2;
-    }
-    SignalReady(readyEvent);
-    MSG message;
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    }
-    return 0;
-}
-
-LRESULT CALLBACK EditsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        ::PostQuitMessage(0);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
+// A plain window of a system class will do: the peer is ended from outside.
 int Edits(const wchar_t* readyEvent, bool hang) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = EditsProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hbrBackground = ::GetSysColorBrush(COLOR_WINDOW);
-    windowClass.lpszClassName = kPeerWindowClass;
-    ::RegisterClassExW(&windowClass);
-    HINSTANCE instance = windowClass.hInstance;
-    HWND window = ::CreateWindowExW(0, kPeerWindowClass, L"Quenby test peer",
-                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 240, nullptr,
-                                    nullptr, instance, nullptr);
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HWND window =
+        ::CreateWindowExW(0, L"STATIC", L"Quenby test peer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                          40, 640, 240, nullptr, nullptr, instance, nullptr);
     const auto id = [](int value) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(value)); };
     HWND editable =
         ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL,
@@ -225,9 +199,6 @@ int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> args(argv, argv + argc);
     if (args.size() == 3 && (args[1] == L"edits" || args[1] == L"hung-edits")) {
         return Edits(args[2].c_str(), args[1] == L"hung-edits");
-    }
-    if (args.size() == 5 && args[1] == L"hold") {
-        return Hold(static_cast<WORD>(Number(argv[2])), Number(argv[3]), argv[4]);
     }
     if (args.size() == 2 && args[1] == L"keep-desktop") {
         ::GetDesktopWindow();
