@@ -1,8 +1,7 @@
-// Texts protected with DPAPI in the form partly encrypted data files have on Windows.
+// Texts protected with DPAPI in the form partly encrypted data files have on Windows (the
+// program tests read and write such files).
 #include <gtest/gtest.h>
 
-#include "engine/MessageList.h"
-#include "storage/DataFileCodec.h"
 #include "support/Win32TestSupport.h"
 #include "win32/DpapiDataProtector.h"
 
@@ -28,39 +27,6 @@ TEST(Win32Dpapi, BlocksOfEverySizeComeBackAsTheyWere) {
                                  << std::string(opened.reason().begin(), opened.reason().end());
         EXPECT_EQ(opened.value(), plain) << size;
     }
-}
-
-TEST(Win32Dpapi, TheBlobIsInTheFormWindowsReads) {
-    Expected<std::vector<std::uint8_t>> sealed = CDpapiDataProtector().Protect(Bytes(10));
-    ASSERT_TRUE(sealed.ok());
-    ASSERT_GE(sealed.value().size(), 20u);
-    // Version 1, then the provider identifier df9d8cd0-1501-11d1-8c7a-00c04fc297eb.
-    const std::vector<std::uint8_t> header{1,    0,    0,    0,    0xd0, 0x8c, 0x9d,
-                                           0xdf, 0x01, 0x15, 0xd1, 0x11, 0x8c, 0x7a,
-                                           0x00, 0xc0, 0x4f, 0xc2, 0x97, 0xeb};
-    const std::vector<std::uint8_t> start(sealed.value().begin(), sealed.value().begin() + 20);
-    if (start != header && test::RunningUnderWine()) {
-        GTEST_SKIP() << "Wine's DPAPI writes a blob of its own (\"Wine Crypt32 ok\" where Windows "
-                        "has the provider identifier): texts it protects do not open on Windows";
-    }
-    EXPECT_EQ(start, header);
-}
-
-TEST(Win32Dpapi, APartlyEncryptedDataFileRoundTrips) {
-    CDpapiDataProtector protector;
-    CMessageList list;
-    MessageItem item;
-    item.m_strText = u"secret \u00e9 \U0001F600\r\nsecond line";
-    item.m_iSeconds = 2;
-    list.AddMessageItem(0, item);
-    Expected<std::vector<std::uint8_t>> file =
-        EncodeDataFile(list, EDataFileForm::Protected, &protector);
-    ASSERT_TRUE(file.ok());
-    Expected<CMessageList> read =
-        DecodeDataFile(file.value(), EDataFileForm::Protected, &protector);
-    ASSERT_TRUE(read.ok());
-    ASSERT_EQ(read.value().GetItemCount(), 1u);
-    EXPECT_EQ(read.value().GetMessageText(0), item.m_strText);
 }
 
 TEST(Win32Dpapi, TruncatedOrAlteredDataIsRefusedAndNeverGarbage) {

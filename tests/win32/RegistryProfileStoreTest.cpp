@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <limits>
+#include <numeric>
 
 #include "app/AppSettings.h"
 #include "win32/RegistryProfileStore.h"
@@ -43,9 +44,7 @@ TEST_F(RegistryProfileStoreTest, ValuesRoundTripWithTheirRegistryTypes) {
     ASSERT_TRUE(m_store.WriteString("Settings", "LastFilePath", path));
     EXPECT_EQ(m_store.GetString("Settings", "LastFilePath"), path);
     std::vector<std::uint8_t> placement(44);
-    for (std::size_t i = 0; i < placement.size(); ++i) {
-        placement[i] = static_cast<std::uint8_t>(i * 7);
-    }
+    std::iota(placement.begin(), placement.end(), std::uint8_t{200});
     ASSERT_TRUE(m_store.WriteBinary("Settings", "Location", placement));
     EXPECT_EQ(m_store.GetBinary("Settings", "Location"), placement);
 

@@ -8,37 +8,115 @@
 #include <vector>
 
 #include "engine/MessageList.h"
-#include "support/QuenbyProcess.h"
+#include "engine/WideText.h"
+#include "storage/DataFile.h"
+#include "support/Win32TestSupport.h"
+#include "win32/DpapiDataProtector.h"
 #include "win32/RegistryProfileStore.h"
+#include "win32/Win32FileStore.h"
 
 namespace quenby::test {
 
-// Quenby.exe as a user meets it: its profile (the program's own registry key, emptied before and
-// after each test, which run one at a time) and a folder of data files of the test's own.
-class CProgramTest : public testing::Test {
-protected:
-    CProgramTest();
-    ~CProgramTest() override;
+// The caption of the program's message boxes and notices.
+inline constexpr wchar_t kTitle[] = L"Quenby by Holvane";
 
-    // The profile the program reads when it starts.
-    CRegistryProfileStore& Profile() { return m_profile; }
-    // Writes the messages to a data file of the folder (plain or partly encrypted by the name).
-    std::filesystem::path WriteDataFile(const std::wstring& name,
-                                        const std::vector<MessageItem>& messages);
-    // Waits until the data file holds exactly these texts; false (with what it held) otherwise.
-    bool WaitForDataFile(const std::filesystem::path& path,
-                         const std::vector<std::u16string>& texts, std::string& held);
-    // The folder, with a blank in its name as user folders often have.
-    const std::filesystem::path& Folder() const { return m_folder; }
-    // Starts the program with the data file (quoted) and waits for its main window.
-    std::unique_ptr<CQuenbyProcess> StartWith(const std::filesystem::path& dataFile, HWND& main);
-
-private:
-    std::filesystem::path m_folder;
-    CRegistryProfileStore m_profile;
-};
+// Presses a button of a window of another process the way a click does, without waiting for
+// what it opens (a modal dialog would block a sent message).
+inline void ClickButton(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
 
 // A message typed as it is: no Enter before or after, no pause between characters.
-MessageItem Plain(std::u16string text, std::int32_t milliSeconds = 0, std::uint32_t charDelay = 0);
+inline MessageItem Plain(std::u16string text, std::int32_t milliSeconds = 0,
+                         std::uint32_t charDelay = 0) {
+    return MessageItem{std::move(text), 0, milliSeconds, false, false, charDelay, charDelay};
+}
+
+// Quenby.exe as a user meets it: its profile (the program's own registry key, emptied before and
+// after each test, which run one at a time) and a folder of data files of the test's own, with a
+// blank in its name as user folders often have.
+class CProgramTest : public testing::Test {
+protected:
+    CProgramTest() {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, CRegistryProfileStore::ApplicationKey().c_str());
+        std::filesystem::create_directories(m_folder);
+    }
+    ~CProgramTest() override {
+        m_quenby.reset();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, CRegistryProfileStore::ApplicationKey().c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+
+    // Writes the messages to a data file of the folder (plain or partly encrypted by the name).
+    std::filesystem::path WriteDataFile(const std::wstring& name,
+                                        const std::vector<MessageItem>& messages) {
+        CMessageList list;
+        for (const MessageItem& message : messages) {
+            list.AddMessageItem(static_cast<std::int32_t>(list.GetItemCount()), message);
+        }
+        EXPECT_TRUE(CDataFile(m_files, &m_protector).WriteDataFile(m_folder / name, list).ok());
+        return m_folder / name;
+    }
+    // Waits until the data file holds these messages, each as "text@seconds.milliseconds|";
+    // false (with what it held, in UTF-8) otherwise.
+    bool WaitForDataFile(const std::filesystem::path& path, const std::u16string& expected,
+                         std::string& held) {
+        std::u16string described;
+        const bool found = PumpUntil([&] {
+            const Expected<CMessageList> list = CDataFile(m_files, &m_protector).ReadDataFile(path);
+            described = list.ok() ? u"" : u"<unreadable>";
+            for (std::size_t row = 0; list.ok() && row < list.value().GetItemCount(); ++row) {
+                const MessageItem item = list.value().GetMessageItem(row);
+                described += item.m_strText + u"@" +
+                             Utf16FromUtf8(std::to_string(item.m_iSeconds) + "." +
+                                           std::to_string(item.m_iMilliSeconds)) +
+                             u"|";
+            }
+            return described == expected;
+        });
+        held = Utf8FromUtf16(described);
+        return found;
+    }
+    // Starts the program with the data file (quoted) and waits for its main window, the one with
+    // the list of messages and the shortcut.
+    bool Start(const std::filesystem::path& dataFile = {}) {
+        m_quenby = CProcess::Start(QUENBY_PROGRAM_RELATIVE,
+                                   dataFile.empty() ? L"" : L"\"" + dataFile.wstring() + L"\"");
+        m_main = m_quenby ? m_quenby->WaitForWindow([](HWND window) {
+            return ::GetDlgItem(window, 1000) != nullptr && ::GetDlgItem(window, 1005) != nullptr;
+        })
+                          : nullptr;
+        return m_main != nullptr;
+    }
+    // A visible window of the program other than the main window whose caption starts with the
+    // text, waited for; null at the deadline.
+    HWND WaitForDialog(const std::wstring& captionStart,
+                       std::chrono::milliseconds deadline = kDeadline) const {
+        return m_quenby->WaitForWindow(
+            [&](HWND window) {
+                return window != m_main && ControlText(window).starts_with(captionStart);
+            },
+            deadline);
+    }
+    // Closes the main window as its close box does; the exit code, or nothing while it runs on.
+    std::optional<DWORD> Close() {
+        ::PostMessageW(m_main, WM_CLOSE, 0, 0);
+        return m_quenby->WaitForExit();
+    }
+
+    CRegistryProfileStore m_profile{CRegistryProfileStore::ApplicationKey()};
+    std::unique_ptr<CProcess> m_quenby;
+    HWND m_main = nullptr;
+
+private:
+    const std::filesystem::path m_folder =
+        std::filesystem::temp_directory_path() /
+        (L"quenby program " + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+         std::to_wstring(::GetTickCount64()));
+    CWin32FileStore m_files;
+    CDpapiDataProtector m_protector;
+};
 
 }  // namespace quenby::test

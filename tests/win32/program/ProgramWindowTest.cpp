@@ -15,33 +15,28 @@ constexpr UINT kTrayMessage = WM_USER + 1;
 using ProgramWindow = CProgramTest;
 
 TEST_F(ProgramWindow, HiddenToTheNotificationAreaAndBackByADoubleClickOnTheIcon) {
-    HWND main = nullptr;
-    std::unique_ptr<CQuenbyProcess> quenby = StartWith({}, main);
-    ASSERT_NE(main, nullptr);
-    ClickButton(main, IDC_HIDE_TO_TRAY);
-    EXPECT_TRUE(PumpUntil([main] { return !::IsWindowVisible(main); })) << "still shown";
+    ASSERT_TRUE(Start());
+    ClickButton(m_main, IDC_HIDE_TO_TRAY);
+    EXPECT_TRUE(PumpUntil([this] { return !::IsWindowVisible(m_main); })) << "still shown";
     // What the notification area sends when the icon is double-clicked.
-    ::PostMessageW(main, kTrayMessage, 90, WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(PumpUntil([main] { return ::IsWindowVisible(main) && !::IsIconic(main); }))
+    ::PostMessageW(m_main, kTrayMessage, 90, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(PumpUntil([this] { return ::IsWindowVisible(m_main) && !::IsIconic(m_main); }))
         << "not restored";
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(quenby->WaitForExit(), DWORD{0});
+    EXPECT_EQ(Close(), DWORD{0});
 }
 
 TEST_F(ProgramWindow, TheScreenshotCommandPutsTheWindowsPictureOnTheClipboard) {
-    HWND main = nullptr;
-    std::unique_ptr<CQuenbyProcess> quenby = StartWith({}, main);
-    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(Start());
     if (::OpenClipboard(nullptr)) {
         ::EmptyClipboard();
         ::CloseClipboard();
     }
-    ::PostMessageW(main, WM_COMMAND, ID_SCREENSHOT_TO_CLIPBOARD, 0);
+    ::PostMessageW(m_main, WM_COMMAND, ID_SCREENSHOT_TO_CLIPBOARD, 0);
     // The notice that follows says the picture is there.
-    HWND notice = quenby->WaitForDialog(L"Quenby by Holvane");
+    HWND notice = WaitForDialog(kTitle);
     ASSERT_NE(notice, nullptr) << "no notice after the screenshot";
     RECT frame{};
-    ::GetWindowRect(main, &frame);
+    ::GetWindowRect(m_main, &frame);
     ASSERT_TRUE(::OpenClipboard(nullptr));
     HBITMAP picture = static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
     BITMAP size{};
@@ -52,8 +47,7 @@ TEST_F(ProgramWindow, TheScreenshotCommandPutsTheWindowsPictureOnTheClipboard) {
     EXPECT_EQ(size.bmWidth, frame.right - frame.left);
     EXPECT_EQ(size.bmHeight, frame.bottom - frame.top);
     ClickButton(notice, IDOK);
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(quenby->WaitForExit(), DWORD{0});
+    EXPECT_EQ(Close(), DWORD{0});
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 namespace quenby::test {
 
 // What the test peer's "edits" window is made of, so the tests can find its parts.
-inline constexpr wchar_t kPeerWindowClass[] = L"QuenbyTestPeerEdits";
 inline constexpr int kEditableId = 101;
 inline constexpr int kReadOnlyId = 102;
 inline constexpr wchar_t kReadOnlyText[] = L"read only";

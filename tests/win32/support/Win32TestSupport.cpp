@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "support/PeerWindows.h"
@@ -9,18 +10,8 @@
 namespace quenby::test {
 namespace {
 
-std::wstring PeerProgram() {
-    std::vector<wchar_t> buffer(32768);
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    std::wstring path(buffer.data(), length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"quenby_test_peer.exe";
-}
-
-// Keeps the calling thread's messages flowing while it waits for a handle.
-bool WaitForHandle(HANDLE handle, std::chrono::milliseconds deadline) {
-    return PumpUntil([handle] { return ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; },
-                     deadline);
+bool Signalled(HANDLE handle) {
+    return ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
 }
 
 }  // namespace
@@ -47,11 +38,8 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds dead
 }
 
 std::wstring ControlText(HWND control) {
-    DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
-        return L"<no answer>";
-    }
-    std::vector<wchar_t> buffer(length + 1);
+    // Far more than the tests' texts.
+    std::vector<wchar_t> buffer(4096);
     DWORD_PTR copied = 0;
     if (!::SendMessageTimeoutW(control, WM_GETTEXT, buffer.size(),
                                reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG, 5000,
@@ -67,111 +55,115 @@ ScreenPoint CentreOf(HWND window) {
     return ScreenPoint{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
-std::unique_ptr<CPeerProcess> CPeerProcess::Start(const std::wstring& arguments,
-                                                  bool signalsReady) {
+std::unique_ptr<CProcess> CProcess::Start(const std::wstring& program,
+                                          const std::wstring& arguments, bool signalsReady) {
+    std::vector<wchar_t> self(32768);
+    self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    std::wstring commandLine =
+        L"\"" + std::filesystem::path(self.begin(), self.end()).replace_filename(program).native() +
+        L"\" " + arguments;
     static int s_iCount = 0;
-    const std::wstring eventName = L"QuenbyTestPeerReady-" +
-                                   std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                   std::to_wstring(++s_iCount);
-    HANDLE ready = signalsReady ? ::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()) : nullptr;
-    std::wstring commandLine = L"\"" + PeerProgram() + L"\" " + arguments;
+    const std::wstring eventName = L"QuenbyTestReady-" + std::to_wstring(::GetCurrentProcessId()) +
+                                   L"-" + std::to_wstring(++s_iCount);
+    const std::shared_ptr<void> ready(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()),
+                                      &::CloseHandle);
     if (signalsReady) {
         commandLine += L" " + eventName;
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
-        if (ready != nullptr) {
-            ::CloseHandle(ready);
-        }
+                          &startup, &info)) {
         return nullptr;
     }
-    std::unique_ptr<CPeerProcess> peer(new CPeerProcess(process));
-    if (ready != nullptr) {
-        // Ready, or gone: a peer that could not do its part exits at once.
-        const bool gotReady =
-            PumpUntil(
-                [&] {
-                    return ::WaitForSingleObject(ready, 0) == WAIT_OBJECT_0 ||
-                           ::WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-                },
-                kDeadline) &&
-            ::WaitForSingleObject(ready, 0) == WAIT_OBJECT_0;
-        ::CloseHandle(ready);
-        if (!gotReady) {
+    std::unique_ptr<CProcess> process(new CProcess(info));
+    // Ready, or gone: a program that could not do its part exits at once.
+    if (signalsReady) {
+        PumpUntil([&] { return Signalled(ready.get()) || Signalled(info.hProcess); });
+        if (!Signalled(ready.get())) {
             return nullptr;
         }
     }
-    return peer;
+    return process;
 }
 
-CPeerProcess::~CPeerProcess() {
-    if (::WaitForSingleObject(m_process.hProcess, 0) != WAIT_OBJECT_0) {
-        ::TerminateProcess(m_process.hProcess, 0);
+CProcess::~CProcess() {
+    if (!Signalled(m_process.hProcess)) {
+        ::TerminateProcess(m_process.hProcess, 99);
         ::WaitForSingleObject(m_process.hProcess, 10000);
     }
     ::CloseHandle(m_process.hThread);
     ::CloseHandle(m_process.hProcess);
 }
 
-std::optional<DWORD> CPeerProcess::WaitForExit(std::chrono::milliseconds deadline) {
-    if (!WaitForHandle(m_process.hProcess, deadline)) {
+std::optional<DWORD> CProcess::WaitForExit(std::chrono::milliseconds deadline) {
+    DWORD code = 0;
+    if (!PumpUntil([this] { return Signalled(m_process.hProcess); }, deadline) ||
+        !::GetExitCodeProcess(m_process.hProcess, &code)) {
         return std::nullopt;
     }
-    DWORD code = 0;
-    ::GetExitCodeProcess(m_process.hProcess, &code);
     return code;
 }
 
-HWND CPeerProcess::FindWindowOfClass(const wchar_t* windowClass) const {
-    HWND window = nullptr;
-    while ((window = ::FindWindowExW(nullptr, window, windowClass, nullptr)) != nullptr) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner == m_process.dwProcessId) {
-            return window;
+HWND CProcess::WaitForWindow(const std::function<bool(HWND)>& match,
+                             std::chrono::milliseconds deadline) const {
+    struct Search {
+        DWORD m_process;
+        const std::function<bool(HWND)>& m_match;
+        HWND m_found = nullptr;
+    } search{m_process.dwProcessId, match};
+    const WNDENUMPROC visit = [](HWND window, LPARAM context) -> BOOL {
+        auto& found = *reinterpret_cast<Search*>(context);
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(window, &process);
+        if (process == found.m_process && ::IsWindowVisible(window) && found.m_match(window)) {
+            found.m_found = window;
+            return FALSE;
         }
-    }
-    return nullptr;
+        return TRUE;
+    };
+    PumpUntil(
+        [&] {
+            ::EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
+            return search.m_found != nullptr || Signalled(m_process.hProcess);
+        },
+        deadline);
+    return search.m_found;
 }
 
-std::unique_ptr<CPeerEdits> CPeerEdits::Start(const wchar_t* mode) {
-    auto edits = std::make_unique<CPeerEdits>();
-    edits->m_peer = CPeerProcess::Start(mode, true);
-    if (!edits->m_peer) {
-        ADD_FAILURE() << "the test peer's window did not come up";
-        return nullptr;
+std::unique_ptr<CProcess> StartPeer(const std::wstring& arguments, bool signalsReady) {
+    return CProcess::Start(L"quenby_test_peer.exe", arguments, signalsReady);
+}
+
+bool PressInAnotherProcess(WORD key, UINT modifiers) {
+    std::unique_ptr<CProcess> presser =
+        StartPeer(L"press " + std::to_wstring(key) + L" " + std::to_wstring(modifiers));
+    return presser && presser->WaitForExit() == DWORD{0};
+}
+
+std::unique_ptr<PeerEdits> PeerEdits::Open(bool hung) {
+    auto edits = std::make_unique<PeerEdits>();
+    edits->m_process = StartPeer(hung ? L"hung-edits" : L"edits", true);
+    if (edits->m_process) {
+        edits->m_window = edits->m_process->WaitForWindow(
+            [](HWND window) { return ::GetDlgItem(window, kEditableId) != nullptr; });
     }
-    edits->m_window = edits->m_peer->FindWindowOfClass(kPeerWindowClass);
     edits->m_editable = ::GetDlgItem(edits->m_window, kEditableId);
     edits->m_readOnly = ::GetDlgItem(edits->m_window, kReadOnlyId);
     if (edits->m_editable == nullptr || edits->m_readOnly == nullptr) {
-        ADD_FAILURE() << "the test peer's window has no edit controls";
-        return nullptr;
-    }
-    return edits;
-}
-
-std::unique_ptr<CPeerEdits> CPeerEdits::OpenHung() {
-    return Start(L"hung-edits");
-}
-
-std::unique_ptr<CPeerEdits> CPeerEdits::Open() {
-    std::unique_ptr<CPeerEdits> edits = Start(L"edits");
-    if (!edits) {
+        ADD_FAILURE() << "the test peer's window did not come up";
         return nullptr;
     }
     // Typing goes to the focus: wait until the peer's window has it.
-    if (!PumpUntil([&] { return ::GetForegroundWindow() == edits->m_window; })) {
+    if (!hung && !PumpUntil([&] { return ::GetForegroundWindow() == edits->m_window; })) {
         ADD_FAILURE() << "the test peer's window did not come to the foreground";
         return nullptr;
     }
     return edits;
 }
 
-bool CPeerEdits::WaitForEditableText(const std::wstring& expected, std::wstring& actual) const {
+bool PeerEdits::WaitForEditableText(const std::wstring& expected, std::wstring& actual) const {
     PumpUntil([&] {
         actual = ControlText(m_editable);
         return actual == expected;

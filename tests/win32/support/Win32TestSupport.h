@@ -27,46 +27,45 @@ std::wstring ControlText(HWND control);
 // The screen point at the middle of a window.
 ScreenPoint CentreOf(HWND window);
 
-// The test peer (quenby_test_peer.exe beside the test program) in a process of its own, ended
-// when the object goes.
-class CPeerProcess {
+// A program of the build in a process of its own, ended when the object goes.
+class CProcess {
 public:
-    // Starts the peer with the arguments; when `signalsReady`, a named event is passed last and
-    // the start waits until the peer sets it. Nothing when the peer did not start or get ready.
-    static std::unique_ptr<CPeerProcess> Start(const std::wstring& arguments, bool signalsReady);
-    ~CPeerProcess();
-    CPeerProcess(const CPeerProcess&) = delete;
-    CPeerProcess& operator=(const CPeerProcess&) = delete;
+    // Starts the program (a path from the test program's folder) with the arguments; when
+    // `signalsReady`, a named event is passed last and the start waits until the program sets it.
+    // Nothing when the program did not start or get ready.
+    static std::unique_ptr<CProcess> Start(const std::wstring& program,
+                                           const std::wstring& arguments,
+                                           bool signalsReady = false);
+    ~CProcess();
+    CProcess(const CProcess&) = delete;
+    CProcess& operator=(const CProcess&) = delete;
 
-    // The exit code, or nothing when the peer is still running at the deadline.
+    // The exit code, or nothing when the process is still running at the deadline.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds deadline = kDeadline);
-    // The peer's top-level window of the class, or null when it has none.
-    HWND FindWindowOfClass(const wchar_t* windowClass) const;
+    // A visible top-level window of the process that `match` takes, waited for; null at the
+    // deadline or when the process ended.
+    HWND WaitForWindow(const std::function<bool(HWND)>& match,
+                       std::chrono::milliseconds deadline = kDeadline) const;
 
 private:
-    explicit CPeerProcess(const PROCESS_INFORMATION& process) : m_process(process) {}
+    explicit CProcess(const PROCESS_INFORMATION& process) : m_process(process) {}
     PROCESS_INFORMATION m_process;
 };
 
-// The test peer's window with an editable and a read-only EDIT control, focused and in front.
-class CPeerEdits {
-public:
-    // Nothing (with a failed expectation) when the window did not come up.
-    static std::unique_ptr<CPeerEdits> Open();
-    // The same window, whose thread stops answering once it is up (it is not brought to the
-    // foreground).
-    static std::unique_ptr<CPeerEdits> OpenHung();
+// The test peer, quenby_test_peer.exe, in one of its modes (see apps/TestPeer.cpp).
+std::unique_ptr<CProcess> StartPeer(const std::wstring& arguments, bool signalsReady = false);
+// The peer presses the combination (MOD_ flags) in a process of its own; true once it has.
+bool PressInAnotherProcess(WORD key, UINT modifiers);
 
-    HWND Window() const { return m_window; }
-    HWND Editable() const { return m_editable; }
-    HWND ReadOnly() const { return m_readOnly; }
+// The test peer's window with an editable and a read-only EDIT control, the editable one focused.
+struct PeerEdits {
+    // In front, or (`hung`) not brought there and with its thread no longer answering once it is
+    // up. Nothing (with a failed expectation) when it did not come up.
+    static std::unique_ptr<PeerEdits> Open(bool hung = false);
     // Waits until the editable control holds the text; false (with what it holds) at the deadline.
     bool WaitForEditableText(const std::wstring& expected, std::wstring& actual) const;
 
-private:
-    static std::unique_ptr<CPeerEdits> Start(const wchar_t* mode);
-
-    std::unique_ptr<CPeerProcess> m_peer;
+    std::unique_ptr<CProcess> m_process;
     HWND m_window = nullptr;
     HWND m_editable = nullptr;
     HWND m_readOnly = nullptr;
