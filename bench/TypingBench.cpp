@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "TypingBenchSupport.h"
 #include "engine/WideText.h"
 #include "input/TypingJob.h"
 #include "linux/ThreadSleeper.h"
@@ -24,12 +25,9 @@
 namespace {
 
 using namespace quenby;
+using bench::CNoTextSetters;
+using bench::ShareRight;
 using Clock = std::chrono::steady_clock;
-
-class CNoTextSetters final : public ITextSetterFactory {
-public:
-    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
-};
 
 // Presses the end marker (F12) and returns what the recorder received before it.
 std::u16string Collect(test::CChildProcess& recorder) {
@@ -47,21 +45,6 @@ std::u16string Collect(test::CChildProcess& recorder) {
         }
     }
     return Utf16FromUtf8(text);
-}
-
-// Characters that arrived right: the longest common subsequence of what was sent and what came.
-double ShareRight(const std::u16string& sent, const std::u16string& got) {
-    std::vector<int> previous(got.size() + 1, 0);
-    std::vector<int> current(got.size() + 1, 0);
-    for (char16_t s : sent) {
-        for (std::size_t j = 0; j < got.size(); ++j) {
-            current[j + 1] = s == got[j] ? previous[j] + 1 : std::max(previous[j + 1], current[j]);
-        }
-        std::swap(previous, current);
-    }
-    return sent.empty()
-               ? 1.0
-               : static_cast<double>(previous[got.size()]) / static_cast<double>(sent.size());
 }
 
 // Keyboard mapping changes the server announced since the last call: every client gets them.

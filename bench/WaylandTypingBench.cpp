@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "TypingBenchSupport.h"
 #include "engine/WideText.h"
 #include "input/TypingJob.h"
 #include "linux/ThreadSleeper.h"
@@ -26,27 +27,11 @@
 namespace {
 
 using namespace quenby;
+using bench::CNoTextSetters;
+using bench::ShareRight;
 using Clock = std::chrono::steady_clock;
 
-class CNoTextSetters final : public ITextSetterFactory {
-public:
-    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
-};
-
 const std::u16string kMarker = u"\ue000";
-
-// Characters that arrived right: the longest common subsequence of what was sent and what came.
-double ShareRight(const std::u16string& sent, const std::u16string& got) {
-    std::vector<int> previous(got.size() + 1, 0);
-    std::vector<int> current(got.size() + 1, 0);
-    for (char16_t s : sent) {
-        for (std::size_t j = 0; j < got.size(); ++j) {
-            current[j + 1] = s == got[j] ? previous[j] + 1 : std::max(previous[j + 1], current[j]);
-        }
-        std::swap(previous, current);
-    }
-    return sent.empty() ? 1.0 : double(previous[got.size()]) / double(sent.size());
-}
 
 // Where a target reports what it received.
 struct Target {
