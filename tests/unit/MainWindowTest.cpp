@@ -165,6 +165,84 @@ TEST_F(MainWindowTest, LoadAsksAboutUnsavedChangesFirst) {
     EXPECT_TRUE(m_view.m_messages.empty());
 }
 
+// Another start asks for file B while a dialog or message box over file A is open: A stays
+// current until the command that opened it is over (an edit lands in A), then B is opened.
+TEST_F(MainWindowTest, AFileOpenedFromOutsideWaitsUntilEveryDialogIsClosed) {
+    const std::filesystem::path a = "/d/a.quenbydata";
+    const std::filesystem::path b = "/d/b.quenbydata";
+    using Command = std::function<void(CQuenbyController&)>;
+    const std::vector<std::u16string> unchanged{u"one", u"two"};
+    const struct {
+        const char* what;
+        Command command;
+        std::vector<std::u16string> inA;  // A afterwards
+    } cases[] = {
+        {"edit",
+         [this](CQuenbyController& c) {
+             m_view.m_selected = 1;
+             m_view.m_editorScript = test::EditorEnters(Fields(u"edited"));
+             c.OnCommand(IDC_EDIT_SELECTED);
+         },
+         {u"one", u"edited"}},
+        {"add",
+         [this](CQuenbyController& c) {
+             m_view.m_editorScript = test::EditorEnters(Fields(u"added"));
+             c.OnCommand(IDC_ADD_NEW);
+         },
+         {u"one", u"two", u"added"}},
+        {"message box", [](CQuenbyController& c) { c.OnCommand(IDC_DELETE_SELECTED); }, unchanged},
+        {"settings", [](CQuenbyController& c) { c.OnCommand(ID_SETTINGS); }, unchanged},
+        {"file dialog", [](CQuenbyController& c) { c.OnCommand(ID_LOAD); }, unchanged},
+        {"about box", [](CQuenbyController& c) { c.OnAboutBox(); }, unchanged},
+        {"notice", [](CQuenbyController& c) { c.OnCommand(ID_SAVE); }, unchanged},
+    };
+    for (const auto& c : cases) {
+        m_files.m_files.clear();
+        PutDataFile(a, {Item(u"one"), Item(u"two")});
+        PutDataFile(b, {Item(u"other")});
+        Restart(a.string());
+        std::filesystem::path currentWhileOpen;
+        m_view.m_whileOpen = [&] {
+            Controller().OnOpenDataFile(b);
+            currentWhileOpen = Controller().DataFilePath();
+        };
+        c.command(Controller());
+        EXPECT_EQ(currentWhileOpen, a) << c.what;
+        EXPECT_EQ(Controller().DataFilePath(), a) << c.what;
+        std::vector<std::u16string> inA;
+        for (const MessageItem& item : FileItems(a)) {
+            inA.push_back(item.m_strText);
+        }
+        EXPECT_EQ(inA, c.inA) << c.what;
+        EXPECT_EQ(FileItems(b), std::vector<MessageItem>{Item(u"other")}) << c.what;
+        RunUntilIdle();
+        EXPECT_EQ(Controller().DataFilePath(), b) << c.what;
+        EXPECT_EQ(m_view.m_strCaption, u"b - Quenby by Holvane") << c.what;
+    }
+}
+
+// Requests that come while the question about unsaved changes is open wait for it, and are then
+// taken one by one, each as Load... would: an unreadable one is reported, none is dropped.
+TEST_F(MainWindowTest, RequestsThatWaitAreTakenInTurn) {
+    PutDataFile("/d/b.quenbydata", {Item(u"b")});
+    PutDataFile("/d/d.quenbydata", {Item(u"d")});
+    Start();
+    AddMessages({Fields(u"unsaved")});
+    m_view.m_answers = {EMessageResult::No};
+    m_view.m_whileOpen = [this] {
+        Controller().OnOpenDataFile("/d/missing.quenbydata");
+        Controller().OnOpenDataFile("/d/d.quenbydata");
+    };
+    Controller().OnOpenDataFile("/d/b.quenbydata");
+    EXPECT_EQ(Controller().DataFilePath(), "/d/b.quenbydata");
+    ASSERT_EQ(m_view.m_messages.size(), 1u);  // one question, about the list it was asked for
+    RunUntilIdle();
+    EXPECT_EQ(Controller().DataFilePath(), "/d/d.quenbydata");
+    EXPECT_EQ(Controller().List().GetMessageText(0), u"d");
+    ASSERT_EQ(m_view.m_messages.size(), 2u);
+    EXPECT_EQ(m_view.m_messages[1].m_strText.rfind(text::kLoadFailed, 0), 0u);
+}
+
 TEST_F(MainWindowTest, SavingNeverReplacesAFileWithoutAskingAboutThatFile) {
     const std::u16string question = u"list.quenbydata" + std::u16string(text::kAlreadyExists);
     const struct {
