@@ -26,9 +26,21 @@ TEST_F(ShellTest, TheEditorChecksItsFieldsAndTakesWhatTheyShow) {
     EXPECT_EQ(dialog.m_pCharDelayMax->text(), "60");
     EXPECT_TRUE(dialog.m_pEnterBefore->isChecked());
     EXPECT_FALSE(dialog.m_pEnterAfter->isChecked());
-    // Digits only in the number fields.
+    // Digits only from the keyboard in the number fields; a pasted negative number is refused
+    // with the field's own message when OK takes it, and the focus goes there.
     QTest::keyClicks(dialog.m_pSeconds, "1x-2");
     EXPECT_EQ(dialog.m_pSeconds->text(), "012");
+    dialog.m_pSeconds->selectAll();
+    QGuiApplication::clipboard()->setText("-12");
+    dialog.m_pSeconds->paste();
+    AnswerNextMessageBox();
+    dialog.m_pOk->click();
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], ToQString(text::kEnterInteger));
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(dialog.focusWidget(), dialog.m_pSeconds);
+    m_messages.clear();
+    dialog.m_pSeconds->setText("12");
 
     // OK with no text: the message, and the dialog stays.
     AnswerNextMessageBox();
@@ -191,6 +203,13 @@ TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     AnswerNextMessageBox();  // an empty count: the integer message
     window.m_pCount->clear();
     EXPECT_EQ(m_messages.back(), ToQString(text::kEnterInteger));
+    AnswerNextMessageBox();  // a pasted negative count: the same
+    QGuiApplication::clipboard()->setText("-12");
+    window.m_pCount->paste();
+    EXPECT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages.back(), ToQString(text::kEnterInteger));
+    EXPECT_NE(m_profile.GetInt("Settings", "m_iCount", -1), -12);
+    window.m_pCount->selectAll();
     QTest::keyClicks(window.m_pCount, "3");
     EXPECT_EQ(m_profile.GetInt("Settings", "m_iCount", -1), 3);
 

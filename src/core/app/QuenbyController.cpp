@@ -121,7 +121,13 @@ void CQuenbyController::SetupMessageList() {
 }
 
 bool CQuenbyController::UpdateData() {
-    const std::optional<std::int32_t> count = ParseFieldInt(m_s.m_view.GetCountText());
+    // The box takes digits only, whatever way they came in. The count the window put there
+    // itself (from the profile, where a negative one may stand) is no entry and stays as it is.
+    const std::u16string shown = m_s.m_view.GetCountText();
+    std::optional<std::int32_t> count = ParseFieldDigitsInt(shown);
+    if (!count && shown == FormatSigned(m_run.m_iCount)) {
+        count = m_run.m_iCount;
+    }
     if (!count) {
         m_s.m_view.ShowMessage(text::kEnterInteger, EMessageIcon::Warning, EMessageButtons::Ok);
         return false;
