@@ -170,54 +170,43 @@ TEST_F(MainWindowTest, LoadAsksAboutUnsavedChangesFirst) {
 TEST_F(MainWindowTest, AFileOpenedFromOutsideWaitsUntilEveryDialogIsClosed) {
     const std::filesystem::path a = "/d/a.quenbydata";
     const std::filesystem::path b = "/d/b.quenbydata";
-    using Command = std::function<void(CQuenbyController&)>;
     const std::vector<std::u16string> unchanged{u"one", u"two"};
     const struct {
-        const char* what;
-        Command command;
+        int command;                      // 0: the About item
         std::vector<std::u16string> inA;  // A afterwards
     } cases[] = {
-        {"edit",
-         [this](CQuenbyController& c) {
-             m_view.m_selected = 1;
-             m_view.m_editorScript = test::EditorEnters(Fields(u"edited"));
-             c.OnCommand(IDC_EDIT_SELECTED);
-         },
-         {u"one", u"edited"}},
-        {"add",
-         [this](CQuenbyController& c) {
-             m_view.m_editorScript = test::EditorEnters(Fields(u"added"));
-             c.OnCommand(IDC_ADD_NEW);
-         },
-         {u"one", u"two", u"added"}},
-        {"message box", [](CQuenbyController& c) { c.OnCommand(IDC_DELETE_SELECTED); }, unchanged},
-        {"settings", [](CQuenbyController& c) { c.OnCommand(ID_SETTINGS); }, unchanged},
-        {"file dialog", [](CQuenbyController& c) { c.OnCommand(ID_LOAD); }, unchanged},
-        {"about box", [](CQuenbyController& c) { c.OnAboutBox(); }, unchanged},
-        {"notice", [](CQuenbyController& c) { c.OnCommand(ID_SAVE); }, unchanged},
+        {IDC_EDIT_SELECTED, {u"one", u"new"}},
+        {IDC_ADD_NEW, {u"one", u"two", u"new"}},
+        {ID_ENCRYPTION_INFO, unchanged},  // a message box
+        {ID_SETTINGS, unchanged},
+        {ID_LOAD, unchanged},  // the file dialog, cancelled
+        {ID_SAVE, unchanged},  // the notice about plain files
+        {0, unchanged},
     };
     for (const auto& c : cases) {
         m_files.m_files.clear();
         PutDataFile(a, {Item(u"one"), Item(u"two")});
         PutDataFile(b, {Item(u"other")});
         Restart(a.string());
+        m_view.m_selected = 1;
+        m_view.m_editorScript = test::EditorEnters(Fields(u"new"));
         std::filesystem::path currentWhileOpen;
         m_view.m_whileOpen = [&] {
             Controller().OnOpenDataFile(b);
             currentWhileOpen = Controller().DataFilePath();
         };
-        c.command(Controller());
-        EXPECT_EQ(currentWhileOpen, a) << c.what;
-        EXPECT_EQ(Controller().DataFilePath(), a) << c.what;
+        c.command != 0 ? (void)Controller().OnCommand(c.command) : Controller().OnAboutBox();
+        EXPECT_EQ(currentWhileOpen, a) << c.command;
+        EXPECT_EQ(Controller().DataFilePath(), a) << c.command;
         std::vector<std::u16string> inA;
         for (const MessageItem& item : FileItems(a)) {
             inA.push_back(item.m_strText);
         }
-        EXPECT_EQ(inA, c.inA) << c.what;
-        EXPECT_EQ(FileItems(b), std::vector<MessageItem>{Item(u"other")}) << c.what;
+        EXPECT_EQ(inA, c.inA) << c.command;
+        EXPECT_EQ(FileItems(b), std::vector<MessageItem>{Item(u"other")}) << c.command;
         RunUntilIdle();
-        EXPECT_EQ(Controller().DataFilePath(), b) << c.what;
-        EXPECT_EQ(m_view.m_strCaption, u"b - Quenby by Holvane") << c.what;
+        EXPECT_EQ(Controller().DataFilePath(), b) << c.command;
+        EXPECT_EQ(m_view.m_strCaption, u"b - Quenby by Holvane") << c.command;
     }
 }
 
