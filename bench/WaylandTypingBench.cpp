@@ -23,6 +23,7 @@
 #include "linux/wayland/WaylandKeyboard.h"
 #include "wayland/HeadlessSway.h"
 #include "wayland/MixedText.h"
+#include "wayland/UserKeyboard.h"
 
 namespace {
 
@@ -35,6 +36,9 @@ const std::u16string kMarker = u"\ue000";
 
 // Where a target reports what it received.
 struct Target {
+    // A keyboard of the user's from before the target starts, as a desktop has: a client takes a
+    // keyboard the seat gains only some time after it is told of it.
+    std::unique_ptr<test::CUserKeyboard> keyboard;
     std::unique_ptr<test::CChildProcess> process;
     std::string file;  // the terminal's program writes here; empty: the process's output
 };
@@ -68,6 +72,7 @@ bool ReadText(Target& target, std::string& text, int timeoutMs) {
 
 Target StartTarget(const test::CHeadlessSway& sway, const std::string& name) {
     Target target;
+    target.keyboard = std::make_unique<test::CUserKeyboard>("us");
     if (name == "GTK3") {
         target.process = sway.StartGtkRecorder();
     } else if (name == "Qt6") {

@@ -2,13 +2,15 @@
 # Receives typed text on Wayland and reports it, one line per end marker (U+E000), as
 #   TEXT <hex of the UTF-8 received before the marker>
 # Modes:
-#   gtk        a GTK 3 window with a text view; READY once the window has the focus.
+#   gtk        a GTK 3 window with a text view; READY once a keyboard has entered the window (the
+#              seat must have one).
 #   tty FILE   inside a terminal: reads it raw and appends READY, then the lines, to FILE.
 #   entry [readonly]
 #              a GTK 3 window with one focused text entry, for setting text through
-#              accessibility: READY once it has the focus, then CHANGED <hex of the UTF-8 text>
-#              whenever its text changes, and KEY <key name> for every key pressed in it. Its text
-#              starts as "before", not selected: typed keys add to it, a set replaces it.
+#              accessibility: READY once a keyboard has entered it, then CHANGED <hex of the
+#              UTF-8 text> whenever its text changes, and KEY <key name> for every key pressed in
+#              it. Its text starts as "before", not selected: typed keys add to it, a set
+#              replaces it.
 #   reachable PID
 #              REACHABLE once the application of process PID has an active window on the
 #              accessibility bus, or UNREACHABLE <why> after 20 seconds.
@@ -49,19 +51,19 @@ def gtk():
 
 
 def show_focused(window, widget):
-    """Shows the window with the focus in `widget`, and says READY once the compositor has
-    focused the window: GTK calls a window active only when a keyboard has entered it, and a
-    headless seat has no keyboard until the first one is made."""
-    Gdk, _, Gtk = gtk()
+    """Shows the window with the focus in `widget`, and says READY once a keyboard has entered
+    the window: keys sent before then go elsewhere. GTK may call the window focused before the
+    compositor has even shown it, when the seat has a keyboard at the start."""
+    _, _, Gtk = gtk()
     ready = []
 
-    def state_changed(_window, event):
-        if event.new_window_state & Gdk.WindowState.FOCUSED and widget.is_focus() and not ready:
+    def focused(_window, _event):
+        if widget.is_focus() and not ready:
             ready.append(True)
             say("READY")
         return False
 
-    window.connect("window-state-event", state_changed)
+    window.connect("focus-in-event", focused)
     window.connect("destroy", Gtk.main_quit)
     window.show_all()
     widget.grab_focus()
