@@ -148,6 +148,8 @@ void CMainWindow::OnInitDialog() {
     SetWindowIcons(m_window, IDI_QUENBY_IDLE);
     // How later starts of Quenby find this window.
     ::SetPropW(m_window, CSessionInstance::kWindowProperty, reinterpret_cast<HANDLE>(1));
+    // Also when this Quenby runs as administrator and the later start does not.
+    ::ChangeWindowMessageFilterEx(m_window, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
     m_list = Control(IDC_MESSAGE_LIST);
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     for (int column = 0; column < COLUMN_COUNT; ++column) {

@@ -68,16 +68,19 @@ std::optional<int> CSessionInstance::Claim(const std::wstring& commandLine) {
     const auto deadline = std::chrono::steady_clock::now() + kHandOverDeadline;
     do {
         m_mutex = ::CreateMutexW(nullptr, FALSE, kMutexName);
-        if (m_mutex == nullptr) {
-            // No mutex to be had (the session's namespace refuses it): run alone rather than not
-            // at all.
+        const DWORD error = ::GetLastError();
+        if (m_mutex == nullptr && error != ERROR_ACCESS_DENIED) {
+            // No mutex to be had at all: run alone rather than not at all.
             return std::nullopt;
         }
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+        if (m_mutex != nullptr && error != ERROR_ALREADY_EXISTS) {
             return std::nullopt;
         }
-        ::CloseHandle(m_mutex);
-        m_mutex = nullptr;
+        // Taken, possibly by a Quenby run as administrator, whose mutex this start may not open.
+        if (m_mutex != nullptr) {
+            ::CloseHandle(m_mutex);
+            m_mutex = nullptr;
+        }
         if (HWND running = RunningMainWindow();
             running != nullptr && SendOpenRequest(running, path)) {
             return 0;
