@@ -147,6 +147,18 @@ bool StillNames(int fd, const std::filesystem::path& path) {
            open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+// Why the user may not replace the existing file `target`, or 0. The rename of a save needs only
+// the folder's permission, so it would put a new file in the place of one the user may not
+// write: the file's own permission (mode, ACL, read-only mount) is asked first. The superuser
+// passes every such check, yet a file without a single write bit was made read-only on purpose,
+// so that is refused for everybody.
+int WriteRefusal(const std::filesystem::path& target, const struct stat& existing) {
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return errno;
+    }
+    return (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ? EACCES : 0;
+}
+
 std::string RandomSuffix() {
     std::random_device source;
     std::string suffix;
@@ -218,6 +230,9 @@ Status CPosixFileStore::ReplaceFileAtomically(const std::filesystem::path& path,
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) {
         return WriteFailure(path, u"it is a folder, not a file.");
+    }
+    if (const int refused = exists ? WriteRefusal(target, existing) : 0; refused != 0) {
+        return WriteFailure(path, ErrnoText(refused));
     }
 
     RemoveLeftovers(target);

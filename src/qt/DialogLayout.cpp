@@ -1,21 +1,54 @@
 #include "qt/DialogLayout.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
+#include <QRegularExpression>
 #include <QTableView>
+#include <algorithm>
 #include <cmath>
 
 #include "qt/HotKeyEdit.h"
 
 namespace quenby {
+namespace {
+
+// A number field takes digits from the keyboard and refuses other typed characters with a beep.
+// Whatever comes in another way (a paste, a drop) is left as it is: the field's owner checks the
+// number it is given and says what is wrong with it, where a validator would drop a pasted "-12"
+// without a word.
+class CDigitKeysOnly final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QString text = key->text();
+            const bool command = (key->modifiers() &
+                                  (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
+            const bool printable = !text.isEmpty() && text.front().isPrint();
+            if (!command && printable && !std::all_of(text.begin(), text.end(), [](QChar c) {
+                    return c >= u'0' && c <= u'9';
+                })) {
+                QApplication::beep();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
 
 CDialogLayout::CDialogLayout(QWidget* dialog, QSize dialogUnits) : m_dialog(dialog) {
     const QFontMetrics metrics(dialog->font());
@@ -73,7 +106,7 @@ QWidget* CDialogLayout::MakeControl(const DialogControl& control) {
             return new CHotKeyEdit(m_dialog);
         case EControlKind::Number: {
             auto* edit = new QLineEdit(m_dialog);
-            edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
+            edit->installEventFilter(new CDigitKeysOnly(edit));
             return edit;
         }
         case EControlKind::Edit:

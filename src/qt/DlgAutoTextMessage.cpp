@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QRegularExpressionValidator>
+#include <limits>
 
 #include "qt/QtText.h"
 
@@ -14,6 +15,9 @@ CDlgAutoTextMessage::CDlgAutoTextMessage(CMessageEditorPresenter& presenter, QWi
         this, QSize(kEditorDialog.m_iWidth, kEditorDialog.m_iHeight));
     m_layout->Build(kEditorDialog);
     m_pText = m_layout->Control<QLineEdit>(1002);
+    // A message may be as long as a data file holds (2^31 - 1 code units): Qt's default maximum
+    // of 32767 would cut a longer one without a word, and OK would save it cut.
+    m_pText->setMaxLength(std::numeric_limits<int>::max());
     m_pSeconds = m_layout->Control<QLineEdit>(1003);
     m_pMilliSeconds = m_layout->Control<QLineEdit>(1004);
     m_pCharDelayMin = m_layout->Control<QLineEdit>(1022);

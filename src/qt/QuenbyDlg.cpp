@@ -103,7 +103,12 @@ QMenu* CQuenbyDlg::BuildMenu(const MenuItem* items, std::size_t count, bool with
         // Linux windows have no system menu of their own: the About item goes before Exit here.
         if (withAbout && item.m_iCommand == ID_EXIT) {
             QAction* about = menu->addAction(kAboutItem);
-            connect(about, &QAction::triggered, this, [this] { ShowAboutBox(); });
+            // Through the controller, which knows a modal window is open while it is shown.
+            connect(about, &QAction::triggered, this, [this] {
+                if (m_pController != nullptr) {
+                    m_pController->OnAboutBox();
+                }
+            });
             about->setData(kAboutCommand);
             menu->addSeparator();
         }

@@ -15,4 +15,19 @@ std::vector<KeyStroke> CKeySequences::Find(KeyCode key) const {
     return m_sequences[index];
 }
 
+std::vector<KeyEvent> CKeySequences::Events(KeyCode key) const {
+    std::vector<KeyEvent> events;
+    for (const KeyStroke& stroke : Find(key)) {
+        for (KeyCode held : stroke.m_held) {
+            events.push_back({held, true});
+        }
+        events.push_back({stroke.m_key, true});
+        events.push_back({stroke.m_key, false});
+        for (auto it = stroke.m_held.rbegin(); it != stroke.m_held.rend(); ++it) {
+            events.push_back({*it, false});
+        }
+    }
+    return events;
+}
+
 }  // namespace quenby

@@ -12,6 +12,14 @@ struct KeyStroke {
     std::vector<KeyCode> m_held;  // pressed in order before the key, released in reverse after
 };
 
+// One key going down or up.
+struct KeyEvent {
+    KeyCode m_key = 0;
+    bool m_bDown = false;
+
+    bool operator==(const KeyEvent&) const = default;
+};
+
 // Characters a layout reaches only through a dead key are typed as two strokes: the dead key,
 // then Space (the accent on its own) or the letter it composes with. The layout names such a
 // character by a key code of its own that stands for its sequence, and the output types the
@@ -26,6 +34,10 @@ public:
     KeyCode Add(std::vector<KeyStroke> strokes);
     // The sequence a key code stands for; empty for an unknown one.
     std::vector<KeyStroke> Find(KeyCode key) const;
+    // The key events that type the sequence a key code stands for, in order: each stroke's
+    // modifiers go down, its key goes down and up, and its modifiers come up again before the
+    // next stroke, so that a modifier of the dead key never reaches the letter after it.
+    std::vector<KeyEvent> Events(KeyCode key) const;
 
 private:
     std::vector<std::vector<KeyStroke>> m_sequences;

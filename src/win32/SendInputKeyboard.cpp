@@ -28,15 +28,8 @@ void CSendInputOutput::SendKey(KeyCode key, bool down) {
     if (!down) {
         return;
     }
-    for (const KeyStroke& stroke : m_sequences->Find(key)) {
-        for (KeyCode held : stroke.m_held) {
-            SendScanCode(held, true);
-        }
-        SendScanCode(stroke.m_key, true);
-        SendScanCode(stroke.m_key, false);
-        for (auto it = stroke.m_held.rbegin(); it != stroke.m_held.rend(); ++it) {
-            SendScanCode(*it, false);
-        }
+    for (const KeyEvent& event : m_sequences->Events(key)) {
+        SendScanCode(event.m_key, event.m_bDown);
     }
 }
 

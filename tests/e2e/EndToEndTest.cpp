@@ -396,6 +396,11 @@ TEST_F(EndToEndTest, EveryOptionAnswersWithoutADisplay) {
     for (const char* option : {"toggle", "help", "version", "\\-h", "\\-V"}) {
         EXPECT_NE(manual.find(option), std::string::npos) << option;
     }
+    // ... and of every file of the user's that the program keeps.
+    for (const char* file : {"$XDG_CONFIG_HOME/Holvane/Quenby by Holvane.conf",
+                             "$XDG_DATA_HOME/Holvane/Quenby by Holvane/data-file.key"}) {
+        EXPECT_NE(manual.find(file), std::string::npos) << file;
+    }
 }
 
 // Another start finds the running Quenby on the session bus, hands it over and ends.

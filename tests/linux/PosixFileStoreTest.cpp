@@ -117,6 +117,28 @@ TEST_F(PosixFileStoreTest, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
     EXPECT_EQ(FolderEntries(m_home), std::vector<std::filesystem::path>{"list.quenbydata"});
 }
 
+// The folder allows the rename, but the file itself may not be written: it stays as it was. Also
+// as the superuser, where only the missing write bits say so.
+TEST_F(PosixFileStoreTest, AFileTheUserMayNotWriteIsNeverReplaced) {
+    const std::filesystem::path file = m_home / "list.quenbydata";
+    const std::filesystem::path link = m_home / "link.quenbydata";
+    std::filesystem::create_symlink(file, link);
+    for (const ::mode_t mode : {0444, 0400, 0000, 0044}) {
+        for (const std::filesystem::path& named : {file, link}) {
+            std::filesystem::remove(file);
+            WriteBytes(file, "the old list");
+            ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+            const Status status = m_store.ReplaceFileAtomically(named, Content("a new list"));
+            ASSERT_FALSE(status.ok()) << std::oct << mode << " " << named;
+            EXPECT_NE(status.reason().find(u"Permission denied"), std::u16string::npos)
+                << Utf8FromUtf16(status.reason());
+            ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+            EXPECT_EQ(ReadBytes(file), Content("the old list")) << std::oct << mode;
+            EXPECT_EQ(FolderEntries(m_home).size(), 2u) << "a temporary file was left";
+        }
+    }
+}
+
 TEST_F(PosixFileStoreTest, WhatCannotBeReadOrWrittenIsRefusedNamingTheFileAndWhy) {
     WriteBytes(m_home / "plain-file", "x");
     std::filesystem::create_directory(m_home / "dir");

@@ -26,9 +26,21 @@ TEST_F(ShellTest, TheEditorChecksItsFieldsAndTakesWhatTheyShow) {
     EXPECT_EQ(dialog.m_pCharDelayMax->text(), "60");
     EXPECT_TRUE(dialog.m_pEnterBefore->isChecked());
     EXPECT_FALSE(dialog.m_pEnterAfter->isChecked());
-    // Digits only in the number fields.
+    // Digits only from the keyboard in the number fields; a pasted negative number is refused
+    // with the field's own message when OK takes it, and the focus goes there.
     QTest::keyClicks(dialog.m_pSeconds, "1x-2");
     EXPECT_EQ(dialog.m_pSeconds->text(), "012");
+    dialog.m_pSeconds->selectAll();
+    QGuiApplication::clipboard()->setText("-12");
+    dialog.m_pSeconds->paste();
+    AnswerNextMessageBox();
+    dialog.m_pOk->click();
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], ToQString(text::kEnterInteger));
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(dialog.focusWidget(), dialog.m_pSeconds);
+    m_messages.clear();
+    dialog.m_pSeconds->setText("12");
 
     // OK with no text: the message, and the dialog stays.
     AnswerNextMessageBox();
@@ -49,6 +61,40 @@ TEST_F(ShellTest, TheEditorChecksItsFieldsAndTakesWhatTheyShow) {
     dialog.m_pOk->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(presenter.m_item, (MessageItem{u"say hello world !", 12, 5, true, false, 7, 9}));
+}
+
+// A message is kept whole however long it is: edited or pasted.
+TEST_F(ShellTest, TheEditorKeepsMessagesOfAnyLength) {
+    const std::filesystem::path file = "/d/long.quenbydata";
+    for (const std::size_t length : {std::size_t{40003}, std::size_t{70001}}) {
+        const std::u16string text = std::u16string(length - 3, u'x') + u"end";
+        PutDataFile(file, {test::Item(text), test::Item(u"second")});
+        Start(file.string());
+        // Opened and confirmed with one more character: it was cut when the editor opened.
+        Window().m_onDialog = [](QDialog& dialog) {
+            auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
+            editor.m_pText->end(false);
+            QTest::keyClicks(editor.m_pText, "!");
+            editor.m_pOk->click();
+        };
+        Window().m_pList->selectRow(0);
+        Window().m_pEditSelected->click();
+        // Sizes first: a failure prints numbers, not tens of thousands of characters.
+        EXPECT_EQ(FileItems(file).at(0).m_strText.size(), length + 1);
+        EXPECT_TRUE(FileItems(file).at(0).m_strText == text + u"!") << length;
+        // Pasted into a new message.
+        QGuiApplication::clipboard()->setText(ToQString(text));
+        Window().m_onDialog = [](QDialog& dialog) {
+            auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
+            editor.m_pText->paste();
+            editor.m_pOk->click();
+        };
+        Window().m_pAddNew->click();
+        EXPECT_EQ(FileItems(file).at(2).m_strText.size(), length);
+        EXPECT_TRUE(FileItems(file).at(2).m_strText == text) << length;
+        EXPECT_EQ(FileItems(file).at(1).m_strText, u"second");
+        Stop();
+    }
 }
 
 TEST_F(ShellTest, TheEditorGrowsOnlyItsTextFieldAndTheMainWindowCannotShrink) {
@@ -151,6 +197,13 @@ TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     AnswerNextMessageBox();  // an empty count: the integer message
     window.m_pCount->clear();
     EXPECT_EQ(m_messages.back(), ToQString(text::kEnterInteger));
+    AnswerNextMessageBox();  // a pasted negative count: the same
+    QGuiApplication::clipboard()->setText("-12");
+    window.m_pCount->paste();
+    EXPECT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages.back(), ToQString(text::kEnterInteger));
+    EXPECT_NE(m_profile.GetInt("Settings", "m_iCount", -1), -12);
+    window.m_pCount->selectAll();
     QTest::keyClicks(window.m_pCount, "3");
     EXPECT_EQ(m_profile.GetInt("Settings", "m_iCount", -1), 3);
 
@@ -167,6 +220,45 @@ TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     window.m_pList->selectRow(0);
     window.m_pDeleteSelected->click();
     EXPECT_EQ(window.m_pList->model()->rowCount(), 0);
+}
+
+// A file handed over by another start waits while a dialog is open: the About box of the menu
+// as much as the editor, whose edit still lands in the file it was opened over.
+TEST_F(ShellTest, AFileFromAnotherStartWaitsForTheOpenDialog) {
+    const std::filesystem::path a = "/d/a.quenbydata";
+    const std::filesystem::path b = "/d/b.quenbydata";
+    for (const bool editor : {false, true}) {
+        PutDataFile(a, {test::Item(u"one")});
+        PutDataFile(b, {test::Item(u"other")});
+        Start(a.string());
+        QString captionWhileOpen;
+        Window().m_onDialog = [this, &captionWhileOpen, b](QDialog& dialog) {
+            m_app->Controller().OnOpenDataFile(b);
+            captionWhileOpen = Window().windowTitle();
+            if (auto* edit = dynamic_cast<CDlgAutoTextMessage*>(&dialog)) {
+                edit->m_pText->setText("edited");
+            }
+            dialog.accept();
+        };
+        if (editor) {
+            Window().m_pList->selectRow(0);
+            Window().m_pEditSelected->click();
+        } else {
+            for (QAction* action : Window().m_pMainMenu->actions()) {
+                if (action->text() == "&About Quenby...") {
+                    action->trigger();
+                }
+            }
+        }
+        EXPECT_EQ(captionWhileOpen, "a - Quenby by Holvane") << editor;
+        EXPECT_EQ(Window().windowTitle(), "a - Quenby by Holvane") << editor;
+        EXPECT_EQ(FileItems(a).at(0).m_strText, editor ? u"edited" : u"one");
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return Window().windowTitle() == "b - Quenby by Holvane"; }, 20000))
+            << editor;
+        EXPECT_EQ(FileItems(b), std::vector<MessageItem>{test::Item(u"other")});
+        Stop();
+    }
 }
 
 TEST_F(ShellTest, ANameTypedWithoutExtensionIsAskedAboutAsTheFileReallyWritten) {

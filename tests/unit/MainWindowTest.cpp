@@ -165,6 +165,73 @@ TEST_F(MainWindowTest, LoadAsksAboutUnsavedChangesFirst) {
     EXPECT_TRUE(m_view.m_messages.empty());
 }
 
+// Another start asks for file B while a dialog or message box over file A is open: A stays
+// current until the command that opened it is over (an edit lands in A), then B is opened.
+TEST_F(MainWindowTest, AFileOpenedFromOutsideWaitsUntilEveryDialogIsClosed) {
+    const std::filesystem::path a = "/d/a.quenbydata";
+    const std::filesystem::path b = "/d/b.quenbydata";
+    const std::vector<std::u16string> unchanged{u"one", u"two"};
+    const struct {
+        int command;                      // 0: the About item
+        std::vector<std::u16string> inA;  // A afterwards
+    } cases[] = {
+        {IDC_EDIT_SELECTED, {u"one", u"new"}},
+        {IDC_ADD_NEW, {u"one", u"two", u"new"}},
+        {ID_ENCRYPTION_INFO, unchanged},  // a message box
+        {ID_SETTINGS, unchanged},
+        {ID_LOAD, unchanged},  // the file dialog, cancelled
+        {ID_SAVE, unchanged},  // the notice about plain files
+        {0, unchanged},
+    };
+    for (const auto& c : cases) {
+        m_files.m_files.clear();
+        PutDataFile(a, {Item(u"one"), Item(u"two")});
+        PutDataFile(b, {Item(u"other")});
+        Restart(a.string());
+        m_view.m_selected = 1;
+        m_view.m_editorScript = test::EditorEnters(Fields(u"new"));
+        std::filesystem::path currentWhileOpen;
+        m_view.m_whileOpen = [&] {
+            Controller().OnOpenDataFile(b);
+            currentWhileOpen = Controller().DataFilePath();
+        };
+        c.command != 0 ? (void)Controller().OnCommand(c.command) : Controller().OnAboutBox();
+        EXPECT_EQ(currentWhileOpen, a) << c.command;
+        EXPECT_EQ(Controller().DataFilePath(), a) << c.command;
+        std::vector<std::u16string> inA;
+        for (const MessageItem& item : FileItems(a)) {
+            inA.push_back(item.m_strText);
+        }
+        EXPECT_EQ(inA, c.inA) << c.command;
+        EXPECT_EQ(FileItems(b), std::vector<MessageItem>{Item(u"other")}) << c.command;
+        RunUntilIdle();
+        EXPECT_EQ(Controller().DataFilePath(), b) << c.command;
+        EXPECT_EQ(m_view.m_strCaption, u"b - Quenby by Holvane") << c.command;
+    }
+}
+
+// Requests that come while the question about unsaved changes is open wait for it, and are then
+// taken one by one, each as Load... would: an unreadable one is reported, none is dropped.
+TEST_F(MainWindowTest, RequestsThatWaitAreTakenInTurn) {
+    PutDataFile("/d/b.quenbydata", {Item(u"b")});
+    PutDataFile("/d/d.quenbydata", {Item(u"d")});
+    Start();
+    AddMessages({Fields(u"unsaved")});
+    m_view.m_answers = {EMessageResult::No};
+    m_view.m_whileOpen = [this] {
+        Controller().OnOpenDataFile("/d/missing.quenbydata");
+        Controller().OnOpenDataFile("/d/d.quenbydata");
+    };
+    Controller().OnOpenDataFile("/d/b.quenbydata");
+    EXPECT_EQ(Controller().DataFilePath(), "/d/b.quenbydata");
+    ASSERT_EQ(m_view.m_messages.size(), 1u);  // one question, about the list it was asked for
+    RunUntilIdle();
+    EXPECT_EQ(Controller().DataFilePath(), "/d/d.quenbydata");
+    EXPECT_EQ(Controller().List().GetMessageText(0), u"d");
+    ASSERT_EQ(m_view.m_messages.size(), 2u);
+    EXPECT_EQ(m_view.m_messages[1].m_strText.rfind(text::kLoadFailed, 0), 0u);
+}
+
 TEST_F(MainWindowTest, SavingNeverReplacesAFileWithoutAskingAboutThatFile) {
     const std::u16string question = u"list.quenbydata" + std::u16string(text::kAlreadyExists);
     const struct {

@@ -34,30 +34,42 @@ TEST_F(MessageEditorTest, EditModeAndCancelStoreNothing) {
     EXPECT_TRUE(m_profile.WriteLog().empty());
 }
 
-TEST_F(MessageEditorTest, NumbersThatCannotBeReadKeepTheDialogOpenAndStoreNothing) {
+// Each number field refuses, however it came in (typed, pasted), what is not a number of its
+// range, with its own message and the focus in it.
+TEST_F(MessageEditorTest, NumbersOutsideTheirFieldsKeepTheDialogOpenAndStoreNothing) {
+    const std::u16string_view integer = text::kEnterInteger;
+    const std::u16string_view positive = text::kEnterUnsigned;
     const struct {
         MessageEditorFields fields;
         EEditorField focus;
+        std::u16string_view message;
     } cases[] = {
-        {{u"t", u"", u"0", u"20", u"60"}, EEditorField::Seconds},
-        {{u"t", u"1", u"x", u"20", u"60"}, EEditorField::MilliSeconds},
-        {{u"t", u"1", u"2147483648", u"20", u"60"}, EEditorField::MilliSeconds},
-        {{u"t", u"1", u"0", u"-1", u"60"}, EEditorField::CharDelayMin},
-        {{u"t", u"1", u"0", u"20", u"4294967296"}, EEditorField::CharDelayMax},
+        {{u"t", u"", u"0", u"20", u"60"}, EEditorField::Seconds, integer},
+        {{u"t", u"-12", u"0", u"20", u"60"}, EEditorField::Seconds, integer},
+        {{u"t", u"+3", u"0", u"20", u"60"}, EEditorField::Seconds, integer},
+        {{u"t", u"2147483648", u"0", u"20", u"60"}, EEditorField::Seconds, integer},
+        {{u"t", u"1", u"x", u"20", u"60"}, EEditorField::MilliSeconds, integer},
+        {{u"t", u"1", u"-1", u"20", u"60"}, EEditorField::MilliSeconds, integer},
+        {{u"t", u"1", u"1 2", u"20", u"60"}, EEditorField::MilliSeconds, integer},
+        {{u"t", u"1", u"\uFF11", u"20", u"60"}, EEditorField::MilliSeconds, integer},  // wide 1
+        {{u"t", u"1", u"0", u"-1", u"60"}, EEditorField::CharDelayMin, positive},
+        {{u"t", u"1", u"0", u"2.5", u"60"}, EEditorField::CharDelayMin, positive},
+        {{u"t", u"1", u"0", u"20", u"4294967296"}, EEditorField::CharDelayMax, positive},
+        {{u"t", u"1", u"0", u"20", u"-60"}, EEditorField::CharDelayMax, positive},
     };
     for (const auto& c : cases) {
         CMessageEditorPresenter editor(m_settings);
         editor.OnInitDialog();
         const EditorOkResult result = editor.OnOK(c.fields);
-        EXPECT_FALSE(result.m_bAccepted);
+        EXPECT_FALSE(result.m_bAccepted) << Utf8FromUtf16(c.fields.m_strSeconds);
         EXPECT_EQ(result.m_focus, c.focus);
-        EXPECT_FALSE(result.m_strMessage.empty());
+        EXPECT_EQ(result.m_strMessage, c.message);
     }
     EXPECT_TRUE(m_profile.WriteLog().empty());
     // The extremes that can be read are taken as entered, a minimum above the maximum included.
     CMessageEditorPresenter editor(m_settings);
-    ASSERT_TRUE(editor.OnOK({u"t", u"-5", u" 2147483647 ", u"4294967295", u"10"}).m_bAccepted);
-    EXPECT_EQ(editor.m_item, (MessageItem{u"t", -5, 2147483647, true, true, 4294967295u, 10}));
+    ASSERT_TRUE(editor.OnOK({u"t", u"0", u" 2147483647 ", u"4294967295", u"10"}).m_bAccepted);
+    EXPECT_EQ(editor.m_item, (MessageItem{u"t", 0, 2147483647, true, true, 4294967295u, 10}));
 }
 
 TEST_F(MessageEditorTest, PlacementIsKeptOnlyWhileRemembered) {

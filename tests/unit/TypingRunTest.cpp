@@ -121,9 +121,14 @@ TEST_F(TypingRunTest, RandomOrderDrawsEveryMessageAlikeInNoFixedOrder) {
 }
 
 TEST_F(TypingRunTest, ARunThatCannotGoOnEndsAtOnceAndSilently) {
-    StartWith({Message(u"a", 0, 0)}, -1);  // a negative count
+    // A negative count, which only the profile can hold: the box shows it, and it is no entry
+    // of the user's to refuse.
+    m_profile.WriteInt("Settings", "m_iCount", -1);
+    Start();
+    AddMessages({Message(u"a", 0, 0)});
     PressHotKey();
     EXPECT_TRUE(Stopped());
+    EXPECT_TRUE(m_view.m_messages.empty());
     SetCount(5);
     m_clock.m_bRefuseTimers = true;  // a timer that cannot be armed
     PressHotKey();
@@ -207,7 +212,7 @@ TEST_F(TypingRunTest, TheCountAndTheRowsAreReadAtEveryStep) {
 
 TEST_F(TypingRunTest, AnUnreadableCountKeepsThePreviousOneAndSaysSo) {
     StartWith({Message(u"a", 0, 10)}, 2);
-    for (const char16_t* bad : {u"", u"2147483648", u"abc", u"1 2"}) {
+    for (const char16_t* bad : {u"", u"2147483648", u"abc", u"1 2", u"-3", u"+3", u"0x10"}) {
         m_view.m_strCount = bad;
         Controller().OnCountChanged();
         EXPECT_EQ(m_view.MessageTexts().back(), text::kEnterInteger);

@@ -38,20 +38,12 @@ std::optional<std::uint64_t> Digits(std::u16string_view digits, std::uint64_t li
 
 }  // namespace
 
-std::optional<std::int32_t> ParseFieldInt(std::u16string_view text) {
-    text = Trimmed(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == u'-' || text.front() == u'+')) {
-        negative = text.front() == u'-';
-        text.remove_prefix(1);
-    }
-    const std::optional<std::uint64_t> magnitude =
-        Digits(text, negative ? std::uint64_t{INT32_MAX} + 1 : std::uint64_t{INT32_MAX});
-    if (!magnitude) {
+std::optional<std::int32_t> ParseFieldDigitsInt(std::u16string_view text) {
+    const std::optional<std::uint64_t> value = Digits(Trimmed(text), INT32_MAX);
+    if (!value) {
         return std::nullopt;
     }
-    return negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(*magnitude))
-                    : static_cast<std::int32_t>(*magnitude);
+    return static_cast<std::int32_t>(*value);
 }
 
 std::optional<std::uint32_t> ParseFieldUnsigned(std::u16string_view text) {

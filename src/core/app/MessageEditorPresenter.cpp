@@ -42,12 +42,14 @@ std::optional<std::vector<std::uint8_t>> CMessageEditorPresenter::PlacementToRes
 
 EditorOkResult CMessageEditorPresenter::OnOK(const MessageEditorFields& fields) {
     // Numbers are taken in the dialog's field order; the first one that cannot be read keeps the
-    // dialog open with the focus in it, and nothing is stored.
-    const std::optional<std::int32_t> seconds = ParseFieldInt(fields.m_strSeconds);
+    // dialog open with the focus in it, and nothing is stored. The fields take digits only, and
+    // what came in otherwise (a paste, a drop) is held to the same: a negative delay would wait
+    // for weeks.
+    const std::optional<std::int32_t> seconds = ParseFieldDigitsInt(fields.m_strSeconds);
     if (!seconds) {
         return {false, std::u16string(text::kEnterInteger), EEditorField::Seconds};
     }
-    const std::optional<std::int32_t> milliSeconds = ParseFieldInt(fields.m_strMilliSeconds);
+    const std::optional<std::int32_t> milliSeconds = ParseFieldDigitsInt(fields.m_strMilliSeconds);
     if (!milliSeconds) {
         return {false, std::u16string(text::kEnterInteger), EEditorField::MilliSeconds};
     }

@@ -5,6 +5,7 @@
 #include "app/Commands.h"
 #include "app/DataExchange.h"
 #include "app/MessageEditorPresenter.h"
+#include "app/ModalTrackingView.h"
 #include "app/SettingsPresenter.h"
 #include "app/Texts.h"
 #include "engine/HotKeyProfile.h"
@@ -63,16 +64,27 @@ std::uint16_t ControlFlagsFromCapture(const HotKeyCapture& capture) {
     return flags;
 }
 
+// The services with the controller's own view in place of the shell's.
+MainWindowServices WithView(const MainWindowServices& s, IMainView& view) {
+    return MainWindowServices{view,       s.m_profile,     s.m_files,     s.m_protector,
+                              s.m_timers, s.m_pointer,     s.m_shortcut,  s.m_shell,
+                              s.m_typist, s.m_textSetters, s.m_runActive, s.m_session};
+}
+
 }  // namespace
 
 CQuenbyController::CQuenbyController(const MainWindowServices& services)
-    : m_s(services),
+    : m_modalView(
+          std::make_unique<CModalTrackingView>(services.m_view, [this] { ScheduleOpenRequest(); })),
+      m_s(WithView(services, *m_modalView)),
       m_settings(services.m_profile),
       m_notices(services.m_profile),
       m_run(CTypingRun::Services{m_listMessages, services.m_timers, services.m_pointer,
                                  services.m_typist, m_settings, services.m_runActive, *this}) {
     m_s.m_runActive.store(false);
 }
+
+CQuenbyController::~CQuenbyController() = default;
 
 void CQuenbyController::OnInitDialog(const NativeString& commandLine) {
     OnInitDialogWithFile(PathFromCommandLine(commandLine));
@@ -112,7 +124,13 @@ void CQuenbyController::SetupMessageList() {
 }
 
 bool CQuenbyController::UpdateData() {
-    const std::optional<std::int32_t> count = ParseFieldInt(m_s.m_view.GetCountText());
+    // The box takes digits only, whatever way they came in. The count the window put there
+    // itself (from the profile, where a negative one may stand) is no entry and stays as it is.
+    const std::u16string shown = m_s.m_view.GetCountText();
+    std::optional<std::int32_t> count = ParseFieldDigitsInt(shown);
+    if (!count && shown == FormatSigned(m_run.m_iCount)) {
+        count = m_run.m_iCount;
+    }
     if (!count) {
         m_s.m_view.ShowMessage(text::kEnterInteger, EMessageIcon::Warning, EMessageButtons::Ok);
         return false;
@@ -141,6 +159,8 @@ void CQuenbyController::DestroyMainWindow() {
     m_run.StopTypingRun();
     m_s.m_timers.KillTimer(TIMER_SCREENSHOT_KEYS);
     m_s.m_timers.KillTimer(TIMER_SCREENSHOT_NOTICE);
+    m_s.m_timers.KillTimer(TIMER_OPEN_REQUEST);
+    m_openRequests.clear();
     // The random-order box is stored when the window goes; the count was stored as it changed.
     m_settings.SetRandomOrder(m_s.m_view.GetRandomOrderCheck());
     if (!m_s.m_view.IsMinimized() && m_settings.GetRememberLastPositionAndSize() != 0) {
@@ -191,6 +211,9 @@ void CQuenbyController::OnTimer(int id) {
             m_s.m_timers.KillTimer(TIMER_SCREENSHOT_KEYS);
             m_s.m_view.CopyWindowImageToClipboard();
             m_s.m_timers.SetTimer(TIMER_SCREENSHOT_NOTICE, 200);
+            break;
+        case TIMER_OPEN_REQUEST:
+            OnOpenRequestTimer();
             break;
         case TIMER_SCREENSHOT_NOTICE:
             m_s.m_timers.KillTimer(TIMER_SCREENSHOT_NOTICE);
@@ -382,6 +405,10 @@ void CQuenbyController::OnEncryptionInfo() {
 
 void CQuenbyController::OnHelpInfo() {
     m_s.m_shell.OpenWebAddress(text::kHomePage);
+}
+
+void CQuenbyController::OnAboutBox() {
+    m_s.m_view.ShowAboutBox();
 }
 
 bool CQuenbyController::OnCommand(int command) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/AppSettings.h"
@@ -13,6 +15,7 @@
 
 namespace quenby {
 
+class CModalTrackingView;
 class IDataProtector;
 class IFileStore;
 class IGlobalShortcut;
@@ -50,6 +53,7 @@ std::filesystem::path::string_type PathFromCommandLine(
 class CQuenbyController final : private ITypingRunHost {
 public:
     explicit CQuenbyController(const MainWindowServices& services);
+    ~CQuenbyController() override;
 
     // The window has been created; `commandLine` is everything after the program's name, taken
     // as one path with its quotes removed.
@@ -57,7 +61,9 @@ public:
     // The window has been created; `dataFile` (none when empty) is opened as it is, for shells
     // whose system has already split the command line.
     void OnInitDialogWithFile(const std::filesystem::path& dataFile);
-    // Another start of the program asked for this data file: Load... with the file chosen.
+    // Another start of the program asked for this data file: Load... with the file chosen. While
+    // a dialog or message box of the window is open, the request waits until all are closed;
+    // several waiting requests are then taken one after another, in the order they came.
     void OnOpenDataFile(const std::filesystem::path& path);
     // The close box, Alt+F4 or Exit: asks about unsaved changes, then destroys the window.
     void OnClose();
@@ -70,6 +76,8 @@ public:
     bool OnCommand(int command);
     // F1.
     void OnHelpInfo();
+    // The About item of the window's menu.
+    void OnAboutBox();
     // A notice about the platform at start-up, which the user can silence for good.
     void ShowStartupNotice(std::u16string_view text, std::string_view identifier) {
         ShowNotice(text, identifier);
@@ -124,7 +132,14 @@ private:
     void ShowError(std::u16string_view headline, const std::u16string& reason,
                    std::u16string_view advice);
     void DestroyMainWindow();
+    // Arms the timer that takes the first waiting open request, once no modal window is open.
+    void ScheduleOpenRequest();
+    void OnOpenRequestTimer();
+    void OpenNow(const std::filesystem::path& path);
 
+    // Declared before m_s, whose view it is. Held by pointer so that this header stays free of
+    // view method names that a shell's system headers define as macros.
+    std::unique_ptr<CModalTrackingView> m_modalView;
     MainWindowServices m_s;
     CAppSettings m_settings;
     CSuppressibleNotices m_notices;
@@ -138,6 +153,8 @@ private:
     // Shortcut presses that arrived while a message was being typed, handled after it.
     int m_iPendingToggles = 0;
     bool m_bClosePending = false;
+    // Files other starts asked to open while a modal window was open, oldest first.
+    std::deque<std::filesystem::path> m_openRequests;
 };
 
 }  // namespace quenby

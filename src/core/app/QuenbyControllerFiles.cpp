@@ -1,10 +1,12 @@
 // The main window's file commands: the current data file, Save..., Load..., Show Current Data
 // File and the text imports. The rest of the controller is in QuenbyController.cpp.
+#include "app/ModalTrackingView.h"
 #include "app/QuenbyController.h"
 #include "app/Texts.h"
 #include "engine/WideText.h"
 #include "platform/FileStore.h"
 #include "platform/ShellActions.h"
+#include "platform/Timers.h"
 #include "storage/DataFile.h"
 #include "storage/DataFilePath.h"
 #include "storage/TextImport.h"
@@ -115,6 +117,39 @@ void CQuenbyController::OnLoadDataFile() {
 }
 
 void CQuenbyController::OnOpenDataFile(const std::filesystem::path& path) {
+    // A request comes from the event queue, which an open dialog or message box runs too: the
+    // command that opened it holds the list (an edit to be written into this row of this file,
+    // a question about these changes), so the file waits until that command is over. Requests
+    // that wait are taken one by one, each asked about as Load... is: none is lost, and a file
+    // that cannot be read is still reported.
+    if (!m_modalView->AnyModalOpen() && m_openRequests.empty()) {
+        OpenNow(path);
+        return;
+    }
+    m_openRequests.push_back(path);
+    ScheduleOpenRequest();
+}
+
+void CQuenbyController::ScheduleOpenRequest() {
+    // From the event loop, after the command that opened the last modal window has finished.
+    if (!m_openRequests.empty() && !m_modalView->AnyModalOpen()) {
+        m_s.m_timers.SetTimer(TIMER_OPEN_REQUEST, 0);
+    }
+}
+
+void CQuenbyController::OnOpenRequestTimer() {
+    m_s.m_timers.KillTimer(TIMER_OPEN_REQUEST);
+    // Fired inside a modal window's own event loop: its closing schedules the request again.
+    if (m_openRequests.empty() || m_modalView->AnyModalOpen()) {
+        return;
+    }
+    const std::filesystem::path path = m_openRequests.front();
+    m_openRequests.pop_front();
+    OpenNow(path);
+    ScheduleOpenRequest();
+}
+
+void CQuenbyController::OpenNow(const std::filesystem::path& path) {
     // The same question as Load...: the file replaces the list just as a chosen one would.
     if (AskSaveChanges()) {
         LoadChosenDataFile(path);

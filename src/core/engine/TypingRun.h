@@ -18,6 +18,7 @@ class ITimers;
 inline constexpr int TIMER_NEXT_MESSAGE = 1;
 inline constexpr int TIMER_SCREENSHOT_KEYS = 2;
 inline constexpr int TIMER_SCREENSHOT_NOTICE = 3;
+inline constexpr int TIMER_OPEN_REQUEST = 4;
 
 // What the run tells the window it runs in.
 class ITypingRunHost {

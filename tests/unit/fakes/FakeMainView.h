@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MainView.h"
@@ -26,23 +27,33 @@ class CFakeMainView final : public IMainView {
 public:
     EMessageResult ShowMessage(std::u16string_view text, EMessageIcon icon,
                                EMessageButtons buttons) override {
+        WhileOpen();
         m_messages.push_back({std::u16string(text), icon, buttons});
         return buttons == EMessageButtons::Ok ? EMessageResult::Ok
                                               : Next(m_answers, EMessageResult::Cancel);
     }
     bool ShowSuppressibleNotice(std::u16string_view text) override {
+        WhileOpen();
         m_notices.emplace_back(text);
         return m_bSuppressNotices;
     }
     std::optional<std::filesystem::path> ChooseFile(EFileDialog) override {
+        WhileOpen();
         return Next(m_files, std::optional<std::filesystem::path>());
     }
-    void ShowAboutBox() override {}
+    void ShowAboutBox() override {
+        WhileOpen();
+        ++m_iAboutBoxes;
+    }
     bool RunMessageEditor(CMessageEditorPresenter& editor) override {
+        WhileOpen();
         m_editorCaptions.push_back(editor.Caption());
         return m_editorScript && m_editorScript(editor);
     }
-    void RunSettingsDialog(CSettingsPresenter&) override { ++m_iSettingsRuns; }
+    void RunSettingsDialog(CSettingsPresenter&) override {
+        WhileOpen();
+        ++m_iSettingsRuns;
+    }
     void SetCaption(std::u16string_view caption) override { m_strCaption = caption; }
     void SetRunIcon(bool running) override { m_runIcons.push_back(running); }
     void RefreshList() override {}
@@ -89,6 +100,8 @@ public:
     std::deque<std::filesystem::path> m_files;
     std::function<bool(CMessageEditorPresenter&)> m_editorScript;
     bool m_bSuppressNotices = false;
+    // Runs once while the next dialog or message box is open, as events from outside would.
+    std::function<void()> m_whileOpen;
     std::optional<std::size_t> m_selected;
     bool m_bMinimized = false;
     std::vector<std::uint8_t> m_placement{1, 2, 3, 4};
@@ -107,11 +120,17 @@ public:
     HotKeyCapture m_hotKey;
     std::u16string m_strHotKeyHint;
     int m_iSettingsRuns = 0;
+    int m_iAboutBoxes = 0;
     int m_iClipboardCopies = 0;
     bool m_bHidden = false;
     bool m_bDestroyed = false;
 
 private:
+    void WhileOpen() {
+        if (std::function<void()> events = std::exchange(m_whileOpen, nullptr)) {
+            events();
+        }
+    }
     // The next scripted answer, or what the user does when no answer is left.
     template <typename T, typename Otherwise>
     static Otherwise Next(std::deque<T>& script, Otherwise otherwise) {

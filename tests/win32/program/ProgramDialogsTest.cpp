@@ -1,6 +1,6 @@
 // Quenby.exe's dialogs driven through their controls: Add, Edit and Delete write the data file
 // through, in both of its forms, and the file opens again; closing with changes that are in no
-// file asks first.
+// file asks first; the settings dialog stores each check box under its own name.
 #include <gtest/gtest.h>
 #include <windows.h>
 // The common controls need the declarations of windows.h first.
@@ -22,6 +22,10 @@ constexpr int IDC_DELETE_SELECTED = 1003;
 constexpr int IDC_TEXT = 1002;
 constexpr int IDC_SECONDS = 1003;
 constexpr int IDC_MILLISECONDS = 1004;
+// The settings dialog's two check boxes, and the menu command that opens it.
+constexpr int IDC_REMEMBER_POSITION = 1013;
+constexpr int IDC_SET_TEXT = 1018;
+constexpr WPARAM ID_SETTINGS = 32779;
 
 class ProgramDialogs : public CProgramTest {
 protected:
@@ -128,6 +132,31 @@ TEST_F(ProgramDialogs, ADataFileMarkedReadOnlyIsLeftAsItWasWithAMessage) {
     EXPECT_EQ(bytes(), before);
     EXPECT_NE(::GetFileAttributesW(data.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     ::SetFileAttributesW(data.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ProgramDialogs, TheSettingsDialogStoresEachCheckBoxUnderItsOwnName) {
+    ASSERT_TRUE(Start());
+    // The two boxes set the other way from each other, both ways round, so that neither value
+    // can be taken from the other box.
+    for (const bool remember : {false, true}) {
+        SCOPED_TRACE(remember ? "remember on, set text off" : "remember off, set text on");
+        ::PostMessageW(m_main, WM_COMMAND, ID_SETTINGS, 0);
+        HWND dialog = WaitForDialog(L"Settings - ");
+        ASSERT_NE(dialog, nullptr) << "no settings dialog";
+        for (const auto& [box, checked] :
+             {std::pair{IDC_REMEMBER_POSITION, remember}, std::pair{IDC_SET_TEXT, !remember}}) {
+            HWND control = ::GetDlgItem(dialog, box);
+            if ((::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) != checked) {
+                ::SendMessageW(control, BM_CLICK, 0, 0);
+            }
+        }
+        ClickButton(dialog, IDOK);
+        ASSERT_TRUE(PumpUntil([dialog] { return !::IsWindow(dialog); })) << "dialog stayed open";
+        EXPECT_EQ(m_profile.GetInt(kProfileSection, "RememberLastPositionAndSize", -1),
+                  remember ? 1 : 0);
+        EXPECT_EQ(m_profile.GetInt(kProfileSection, "TextSettingUp", -1), remember ? 0 : 1);
+    }
+    EXPECT_EQ(Close(), DWORD{0});
 }
 
 }  // namespace

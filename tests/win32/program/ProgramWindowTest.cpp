@@ -1,6 +1,7 @@
 // Quenby.exe's main window as a user meets it besides the list: hidden to the notification area
-// and brought back from its icon, its picture on the clipboard from the menu, and one Quenby in
-// the session, to which a later start hands its data file.
+// and brought back from its icon, its count kept for the next start, its picture on the
+// clipboard from the menu, and one Quenby in the session, to which a later start hands its data
+// file.
 #include <gtest/gtest.h>
 
 #include "program/ProgramFixture.h"
@@ -8,21 +9,61 @@
 namespace quenby::test {
 namespace {
 
+constexpr int IDC_COUNT = 1009;
 constexpr int IDC_HIDE_TO_TRAY = 1010;
 constexpr WPARAM ID_SCREENSHOT_TO_CLIPBOARD = 32773;
-// The notification icon's message to the window.
-constexpr UINT kTrayMessage = WM_USER + 1;
 
 using ProgramWindow = CProgramTest;
 
-TEST_F(ProgramWindow, HiddenToTheNotificationAreaAndBackByADoubleClickOnTheIcon) {
+TEST_F(ProgramWindow, HiddenToTheNotificationAreaAndBackByTheIconsDoubleClickOrMenu) {
     ASSERT_TRUE(Start());
-    ClickButton(m_main, IDC_HIDE_TO_TRAY);
-    EXPECT_TRUE(PumpUntil([this] { return !::IsWindowVisible(m_main); })) << "still shown";
-    // What the notification area sends when the icon is double-clicked.
-    ::PostMessageW(m_main, kTrayMessage, 90, WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(PumpUntil([this] { return ::IsWindowVisible(m_main) && !::IsIconic(m_main); }))
-        << "not restored";
+    // A click on the icon reaches the program only as the message it registered with the icon,
+    // sent by whoever draws the icon. With no mouse to click with, the click is posted to the
+    // icon's own window as the mouse would make it. Wine draws each icon in a window of its own
+    // (in a tray window of its own when the X display has no tray to dock into, as here).
+    HWND icon = nullptr;
+    PumpUntil([&icon] {
+        icon = ::FindWindowExW(::FindWindowW(L"__winex11_standalone_tray", nullptr), nullptr,
+                               L"__winex11_tray_icon", nullptr);
+        return icon != nullptr;
+    });
+    if (icon == nullptr) {
+        GTEST_SKIP() << "no window of the notification icon to click (only Wine has one)";
+    }
+    for (const UINT click : {WM_LBUTTONDBLCLK, WM_RBUTTONUP}) {
+        SCOPED_TRACE(click == WM_LBUTTONDBLCLK ? "double-click" : "menu");
+        ClickButton(m_main, IDC_HIDE_TO_TRAY);
+        ASSERT_TRUE(PumpUntil([this] { return !::IsWindowVisible(m_main); })) << "still shown";
+        ::PostMessageW(icon, click, 0, MAKELPARAM(1, 1));
+        if (click == WM_RBUTTONUP) {
+            // Its first item, "Configure...", brings the window back.
+            HWND menu = m_quenby->WaitForWindow([](HWND window) {
+                wchar_t name[16] = {};
+                ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+                return std::wstring(name) == L"#32768";
+            });
+            ASSERT_NE(menu, nullptr) << "no menu";
+            ::PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+            ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+        }
+        EXPECT_TRUE(PumpUntil([this] { return ::IsWindowVisible(m_main) && !::IsIconic(m_main); }))
+            << "not restored";
+    }
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramWindow, TheCountTypedInTheWindowIsThereAfterARestart) {
+    ASSERT_TRUE(Start());
+    HWND count = ::GetDlgItem(m_main, IDC_COUNT);
+    // Typed over the count a first start shows.
+    ::SendMessageW(count, EM_SETSEL, 0, -1);
+    ::PostMessageW(count, WM_CHAR, L'1', 0);
+    ::PostMessageW(count, WM_CHAR, L'2', 0);
+    ASSERT_TRUE(PumpUntil([count] { return ControlText(count) == L"12"; }));
+    EXPECT_EQ(Close(), DWORD{0});
+    EXPECT_EQ(m_profile.GetInt(kProfileSection, "m_iCount", -1), 12);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(ControlText(::GetDlgItem(m_main, IDC_COUNT)), L"12");
     EXPECT_EQ(Close(), DWORD{0});
 }
 
