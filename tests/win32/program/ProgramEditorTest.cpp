@@ -1,6 +1,6 @@
 // Quenby.exe's message editor with what users paste and what files hold: a pasted text keeps
 // every line (as spaces) and every unit past the control's usual 32,767, a message that long is
-// edited without a unit lost.
+// edited without a unit lost, and a number field takes nothing but a number in its range.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,8 +15,10 @@ namespace {
 constexpr int IDC_ADD_NEW = 1001;
 constexpr int IDC_EDIT_SELECTED = 1002;
 constexpr int IDC_LIST = 1000;
-// The editor's text.
+// The editor's text and two of its number fields.
 constexpr int IDC_TEXT = 1002;
+constexpr int IDC_SECONDS = 1003;
+constexpr int IDC_CHAR_DELAY_MIN = 1022;
 
 // Above the edit control's default limit, and above what 16 bits count.
 constexpr std::size_t kLengths[] = {40'003, 70'001};
@@ -127,6 +129,32 @@ TEST_F(ProgramEditor, AMessagePastTheControlsLimitsIsEditedWithoutAUnitLost) {
             EXPECT_TRUE(texts[i] == expected[i]) << texts[i].size() << " units in row " << i;
         }
     }
+}
+
+TEST_F(ProgramEditor, APastedNegativeNumberIsRefusedWithTheFieldsMessage) {
+    const std::filesystem::path data = WriteDataFile(L"numbers.quenbydata", {Plain(u"first")});
+    ASSERT_TRUE(Start(data));
+    for (const auto& [field, expected] :
+         {std::pair{IDC_SECONDS, L"Please enter an integer."},
+          std::pair{IDC_CHAR_DELAY_MIN, L"Please enter a positive integer."}}) {
+        SCOPED_TRACE(field);
+        HWND editor = OpenEditor(IDC_ADD_NEW, L"Add Message - ");
+        ASSERT_NE(editor, nullptr);
+        ::SetDlgItemTextW(editor, IDC_TEXT, L"negative");
+        // The field takes digits only from the keyboard, but a paste gets past that.
+        EXPECT_EQ(Paste(editor, field, u"-12"), L"-12");
+        ClickButton(editor, IDOK);
+        HWND message = WaitForDialog(kTitle);
+        ASSERT_NE(message, nullptr) << "OK took -12";
+        // The text of a message box is its static control 0xFFFF.
+        EXPECT_EQ(ControlText(::GetDlgItem(message, 0xFFFF)), expected);
+        ClickButton(message, IDOK);
+        ASSERT_TRUE(PumpUntil([message] { return !::IsWindow(message); }));
+        EXPECT_TRUE(::IsWindow(editor)) << "the editor closed";
+        ClickButton(editor, IDCANCEL);
+        ASSERT_TRUE(PumpUntil([editor] { return !::IsWindow(editor); }));
+    }
+    EXPECT_EQ(Texts(data), std::vector<std::u16string>{u"first"});
 }
 
 }  // namespace
