@@ -100,7 +100,13 @@ INT_PTR CMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-                ShowAboutBox();
+                // Through the controller, which holds data files handed over meanwhile until the
+                // box is closed.
+                if (m_pController != nullptr) {
+                    m_pController->OnAboutBox();
+                } else {
+                    ShowAboutBox();
+                }
                 return TRUE;
             }
             return FALSE;
