@@ -202,6 +202,20 @@ Status CWin32FileStore::ReplaceFileAtomically(const std::filesystem::path& path,
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return WriteFailure(path, u"it is a folder, not a file.");
     }
+    // The move below replaces the folder entry, which needs no right to write the file itself:
+    // a file the user marked read-only, or may not write, would be replaced all the same.
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return WriteFailure(path, u"it is marked read-only.");
+    }
+    if (exists) {
+        CHandle writable(::CreateFileW(target.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Only a refusal counts: a file another program holds open is left to the move to judge.
+        if (!writable.Valid() && ::GetLastError() == ERROR_ACCESS_DENIED) {
+            return WriteFailure(path, ErrorText(ERROR_ACCESS_DENIED));
+        }
+    }
 
     RemoveLeftovers(target);
     // Beside the target, so the move stays on one volume.

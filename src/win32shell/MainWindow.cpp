@@ -9,12 +9,15 @@
 #include "win32/Win32Text.h"
 #include "win32shell/DialogSupport.h"
 #include "win32shell/ResourceIds.h"
+#include "win32shell/SessionInstance.h"
 
 namespace quenby {
 namespace {
 
 constexpr int IDC_MESSAGE_LIST = 1000;
 constexpr int IDC_COUNT = 1009;
+// Posted to itself for each data file another start handed over.
+constexpr UINT kOpenRequestMessage = WM_APP + 1;
 
 template <std::size_t N>
 HMENU BuildMenu(const std::array<MenuItem, N>& items) {
@@ -97,7 +100,13 @@ INT_PTR CMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-                ShowAboutBox();
+                // Through the controller, which holds data files handed over meanwhile until the
+                // box is closed.
+                if (m_pController != nullptr) {
+                    m_pController->OnAboutBox();
+                } else {
+                    ShowAboutBox();
+                }
                 return TRUE;
             }
             return FALSE;
@@ -116,6 +125,16 @@ INT_PTR CMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case CTrayIcon::kTrayMessage:
             OnTrayNotify(lParam);
             return TRUE;
+        case WM_COPYDATA:
+            ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT,
+                                OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)));
+            return TRUE;
+        case kOpenRequestMessage:
+            OnOpenRequest();
+            return TRUE;
+        case WM_DESTROY:
+            ::RemovePropW(m_window, CSessionInstance::kWindowProperty);
+            return FALSE;
         default:
             return FALSE;
     }
@@ -133,6 +152,10 @@ void CMainWindow::OnInitDialog() {
         }
     }
     SetWindowIcons(m_window, IDI_QUENBY_IDLE);
+    // How later starts of Quenby find this window.
+    ::SetPropW(m_window, CSessionInstance::kWindowProperty, reinterpret_cast<HANDLE>(1));
+    // Also when this Quenby runs as administrator and the later start does not.
+    ::ChangeWindowMessageFilterEx(m_window, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
     m_list = Control(IDC_MESSAGE_LIST);
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     for (int column = 0; column < COLUMN_COUNT; ++column) {
@@ -221,6 +244,29 @@ void CMainWindow::OnTrayNotify(LPARAM lParam) {
             break;
         default:
             break;
+    }
+}
+
+bool CMainWindow::OnCopyData(const COPYDATASTRUCT& data) {
+    std::optional<std::filesystem::path> path = CSessionInstance::OpenRequest(data);
+    if (!path) {
+        return false;
+    }
+    m_pendingOpens.push_back(std::move(*path));
+    ::PostMessageW(m_window, kOpenRequestMessage, 0, 0);
+    return true;
+}
+
+void CMainWindow::OnOpenRequest() {
+    if (m_pendingOpens.empty() || m_pController == nullptr) {
+        return;
+    }
+    const std::filesystem::path path = std::move(m_pendingOpens.front());
+    m_pendingOpens.pop_front();
+    // Shown and in front, from the notification area too, as the tray's own command does.
+    m_pController->OnCommand(ID_CONFIGURE);
+    if (!path.empty()) {
+        m_pController->OnOpenDataFile(path);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <filesystem>
 #include <string>
 
 #include "app/MainView.h"
@@ -73,6 +75,10 @@ private:
     void OnCommand(WPARAM wParam);
     LRESULT OnNotify(const NMHDR& header);
     void OnTrayNotify(LPARAM lParam);
+    // Another start of Quenby handed over a data file (or none): taken after the message that
+    // brought it has returned, so that start ends at once whatever the file leads to.
+    bool OnCopyData(const COPYDATASTRUCT& data);
+    void OnOpenRequest();
     // The menu at a screen point; the chosen command goes to the controller.
     void TrackMenu(HMENU menu, POINT at);
     HWND Control(int id) const { return ::GetDlgItem(m_window, id); }
@@ -89,6 +95,8 @@ private:
     bool m_bPlacementApplied = false;
     // The text of the cell last handed to the list view, alive until it asks for the next one.
     std::wstring m_strCell;
+    // Data files handed over by other starts, oldest first, not yet taken.
+    std::deque<std::filesystem::path> m_pendingOpens;
 };
 
 }  // namespace quenby

@@ -5,6 +5,7 @@
 
 #include "win32/Win32Text.h"
 #include "win32shell/DialogSupport.h"
+#include "win32shell/OneLinePaste.h"
 #include "win32shell/Prompts.h"
 #include "win32shell/ResourceIds.h"
 
@@ -93,6 +94,11 @@ void CMessageEditorDialog::OnInitDialog() {
     m_anchors.Capture(m_dialog, kEditorDialog);
     SetWindowIcons(m_dialog, IDI_QUENBY_IDLE);
     const MessageEditorFields fields = m_presenter.OnInitDialog();
+    HWND text = ::GetDlgItem(m_dialog, IDC_TEXT);
+    // A message may be as long as the file format allows, not the control's 32,767 characters
+    // (0: the most a one-line control takes), and a pasted one keeps its lines.
+    ::SendMessageW(text, EM_SETLIMITTEXT, 0, 0);
+    PasteAsOneLine(text);
     m_bSettingText = true;
     SetControlText(m_dialog, IDC_TEXT, fields.m_strText);
     m_bSettingText = false;
@@ -111,7 +117,7 @@ void CMessageEditorDialog::OnInitDialog() {
         restored.showCmd = SW_SHOWNORMAL;
         ::SetWindowPlacement(m_dialog, &restored);
     }
-    ::SetFocus(::GetDlgItem(m_dialog, IDC_TEXT));
+    ::SetFocus(text);
 }
 
 void CMessageEditorDialog::OnTextChanged() {

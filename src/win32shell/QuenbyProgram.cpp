@@ -8,10 +8,16 @@
 #include "engine/RunFlag.h"
 #include "win32/Win32Services.h"
 #include "win32shell/MainWindow.h"
+#include "win32shell/SessionInstance.h"
 
 namespace quenby {
 
 int RunQuenbyProgram(const std::wstring& commandLine) {
+    // Before anything of this start shows: a second Quenby would fail to take the shortcut.
+    CSessionInstance instance;
+    if (const std::optional<int> handedOver = instance.Claim(commandLine)) {
+        return *handedOver;
+    }
     const CComApartment com;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&classes);

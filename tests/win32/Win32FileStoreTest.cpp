@@ -85,6 +85,24 @@ TEST_F(Win32FileStoreTest, ASaveThatCannotReplaceTheTargetLeavesItWhole) {
     }
 }
 
+TEST_F(Win32FileStoreTest, AFileMarkedReadOnlyIsNotReplacedAndKeepsItsMark) {
+    const fs::path file = m_folder / L"list.quenbydata";
+    const std::wstring name = CWin32FileStore::LongPath(file);
+    ASSERT_TRUE(m_files.ReplaceFileAtomically(file, kOld).ok());
+    ASSERT_TRUE(::SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_READONLY));
+    const Status saved = m_files.ReplaceFileAtomically(file, kNew);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_NE(saved.reason().find(u"read-only"), std::u16string::npos);
+    EXPECT_NE(::GetFileAttributesW(name.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    Expected<std::vector<std::uint8_t>> read = m_files.ReadWholeFile(file);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value(), kOld);
+    EXPECT_EQ(FolderContent(), std::vector<std::wstring>{L"list.quenbydata"});
+    // Writable again, it is saved as any other.
+    ASSERT_TRUE(::SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(m_files.ReplaceFileAtomically(file, kNew).ok());
+}
+
 TEST_F(Win32FileStoreTest, LeftoversOfKilledSavesGoAtTheNextSaveButNotFilesInUse) {
     const fs::path file = m_folder / L"list.quenbydata";
     const auto create = [&](const wchar_t* name, DWORD share) {

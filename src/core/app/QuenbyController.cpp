@@ -25,7 +25,8 @@ bool IsWhiteSpace(NativeChar c) {
     return c == NativeChar(' ') || (c >= NativeChar('\t') && c <= NativeChar('\r'));
 }
 
-// The command line is one path: trimmed, with every double quote removed wherever it stands.
+}  // namespace
+
 NativeString PathFromCommandLine(const NativeString& commandLine) {
     std::size_t begin = 0;
     std::size_t end = commandLine.size();
@@ -39,6 +40,8 @@ NativeString PathFromCommandLine(const NativeString& commandLine) {
     std::erase(path, NativeChar('"'));
     return path;
 }
+
+namespace {
 
 HotKeyCapture CaptureFromProfile(const HotKey& hotKey) {
     HotKeyCapture capture;

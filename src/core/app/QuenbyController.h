@@ -42,6 +42,11 @@ struct MainWindowServices {
     DesktopSession m_session{};
 };
 
+// The data file a command line names: everything after the program's name is one path, trimmed,
+// with every double quote removed wherever it stands.
+std::filesystem::path::string_type PathFromCommandLine(
+    const std::filesystem::path::string_type& commandLine);
+
 // The main window's behaviour: it owns the message list, the typing run and the current data file,
 // and answers every button, menu command, timer and shortcut press. A shell draws the window,
 // forwards its events here, and does what the view interface asks.

@@ -13,6 +13,11 @@ RequestExecutionLevel user
 !define VENDOR "Holvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenby"
 !define PROFILE_KEY "Software\Holvane\Quenby by Holvane"
+!define VENDOR_KEY "Software\Holvane"
+; The mutex a running Quenby holds in the user's session (the program's CSessionInstance).
+!define INSTANCE_MUTEX "Local\Quenby by Holvane"
+; OpenMutexW's access right to wait on it: enough to learn that it exists.
+!define SYNCHRONIZE 0x00100000
 !define PLAIN_CLASS "Quenby.DataFile"
 !define ENCRYPTED_CLASS "Quenby.EncryptedDataFile"
 ; SHChangeNotify: the association changed, so Explorer shows the new icons at once.
@@ -79,6 +84,18 @@ Section "Quenby"
     System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
 SectionEnd
 
+; A running Quenby writes its settings back when it ends, and its program file cannot go while it
+; runs: the user closes it first (a silent uninstall gives up instead).
+Function un.onInit
+    retry:
+        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${INSTANCE_MUTEX}") p .r0'
+        IntPtrCmp $0 0 closed
+        System::Call 'kernel32::CloseHandle(p r0)'
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Quenby is running. Close Quenby (Exit in its menu or in its notification area icon), then click Retry." /SD IDCANCEL IDRETRY retry
+        Abort
+    closed:
+FunctionEnd
+
 Section "Uninstall"
     Delete "$INSTDIR\Quenby.exe"
     Delete "$INSTDIR\Uninstall.exe"
@@ -90,7 +107,10 @@ Section "Uninstall"
     System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
     ; The user's data files are never touched; the settings go only when the user says so (never
     ; in a silent uninstall).
-    MessageBox MB_YESNO|MB_ICONQUESTION "Also remove your Quenby settings (the shortcut, the window's place, the options)? Your data files are kept either way." /SD IDNO IDNO keep
+    ; No is the default button: Enter keeps them.
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Also remove your Quenby settings (the shortcut, the window's place, the options)? Your data files are kept either way." /SD IDNO IDNO keep
         DeleteRegKey HKCU "${PROFILE_KEY}"
     keep:
+    ; The vendor's key goes with its last program's settings, never with another's.
+    DeleteRegKey /ifempty HKCU "${VENDOR_KEY}"
 SectionEnd

@@ -6,6 +6,9 @@
 // The common controls need the declarations of windows.h first.
 #include <commctrl.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "program/ProgramFixture.h"
 
 namespace quenby::test {
@@ -108,6 +111,27 @@ TEST_F(ProgramDialogs, ClosingWithChangesInNoFileAsksFirst) {
         ASSERT_TRUE(PumpUntil([question] { return !::IsWindow(question); }));
     }
     EXPECT_EQ(m_quenby->WaitForExit(), DWORD{0});
+}
+
+TEST_F(ProgramDialogs, ADataFileMarkedReadOnlyIsLeftAsItWasWithAMessage) {
+    const std::filesystem::path data = WriteDataFile(L"read only.quenbydata", {Plain(u"first")});
+    const auto bytes = [&data] {
+        std::ifstream in(data, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    ASSERT_TRUE(::SetFileAttributesW(data.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(Start(data));
+    UseEditor(IDC_ADD_NEW, L"Add Message - ", L"added");
+    HWND message = WaitForDialog(kTitle);
+    ASSERT_NE(message, nullptr) << "the failed save said nothing";
+    // The text of a message box is its static control 0xFFFF.
+    EXPECT_TRUE(ControlText(::GetDlgItem(message, 0xFFFF))
+                    .starts_with(L"Could Not Store Messages to Data File."));
+    ClickButton(message, IDOK);
+    EXPECT_EQ(bytes(), before);
+    EXPECT_NE(::GetFileAttributesW(data.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    ::SetFileAttributesW(data.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(ProgramDialogs, TheSettingsDialogStoresEachCheckBoxUnderItsOwnName) {

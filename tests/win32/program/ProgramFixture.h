@@ -59,13 +59,16 @@ protected:
         EXPECT_TRUE(CDataFile(m_files, &m_protector).WriteDataFile(m_folder / name, list).ok());
         return m_folder / name;
     }
+    Expected<CMessageList> ReadDataFile(const std::filesystem::path& path) {
+        return CDataFile(m_files, &m_protector).ReadDataFile(path);
+    }
     // Waits until the data file holds these messages, each as "text@seconds.milliseconds|";
     // false (with what it held, in UTF-8) otherwise.
     bool WaitForDataFile(const std::filesystem::path& path, const std::u16string& expected,
                          std::string& held) {
         std::u16string described;
         const bool found = PumpUntil([&] {
-            const Expected<CMessageList> list = CDataFile(m_files, &m_protector).ReadDataFile(path);
+            const Expected<CMessageList> list = ReadDataFile(path);
             described = list.ok() ? u"" : u"<unreadable>";
             for (std::size_t row = 0; list.ok() && row < list.value().GetItemCount(); ++row) {
                 const MessageItem item = list.value().GetMessageItem(row);

@@ -1,6 +1,7 @@
 // Quenby.exe's main window as a user meets it besides the list: hidden to the notification area
-// and brought back from its icon, its count kept for the next start, and its picture on the
-// clipboard from the menu.
+// and brought back from its icon, its count kept for the next start, its picture on the
+// clipboard from the menu, and one Quenby in the session, to which a later start hands its data
+// file.
 #include <gtest/gtest.h>
 
 #include "program/ProgramFixture.h"
@@ -11,8 +12,21 @@ namespace {
 constexpr int IDC_COUNT = 1009;
 constexpr int IDC_HIDE_TO_TRAY = 1010;
 constexpr WPARAM ID_SCREENSHOT_TO_CLIPBOARD = 32773;
+// The About item the program adds to the window's system menu.
+constexpr WPARAM kAboutBoxCommand = 16;
 
-using ProgramWindow = CProgramTest;
+class ProgramWindow : public CProgramTest {
+protected:
+    // Starts Quenby.exe again with the arguments; true when that start ended at once, as it does
+    // when it hands them to the running one.
+    static bool StartAgain(const std::wstring& arguments) {
+        const std::unique_ptr<CProcess> later = CProcess::Start(QUENBY_PROGRAM_RELATIVE, arguments);
+        return later != nullptr && later->WaitForExit() == DWORD{0};
+    }
+    bool WaitUntilShown() {
+        return PumpUntil([this] { return ::IsWindowVisible(m_main) && !::IsIconic(m_main); });
+    }
+};
 
 TEST_F(ProgramWindow, HiddenToTheNotificationAreaAndBackByTheIconsDoubleClickOrMenu) {
     ASSERT_TRUE(Start());
@@ -88,6 +102,47 @@ TEST_F(ProgramWindow, TheScreenshotCommandPutsTheWindowsPictureOnTheClipboard) {
     EXPECT_EQ(size.bmWidth, frame.right - frame.left);
     EXPECT_EQ(size.bmHeight, frame.bottom - frame.top);
     ClickButton(notice, IDOK);
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramWindow, ALaterStartHandsItsFileToTheRunningQuenbyAndEnds) {
+    const std::filesystem::path data = WriteDataFile(L"handed over.quenbydata", {Plain(u"hi")});
+    ASSERT_TRUE(Start());
+    ClickButton(m_main, IDC_HIDE_TO_TRAY);
+    ASSERT_TRUE(PumpUntil([this] { return !::IsWindowVisible(m_main); }));
+    // Without a file the later start only brings the window back to the front.
+    for (const std::wstring& arguments : {std::wstring(), L"\"" + data.wstring() + L"\""}) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        EXPECT_TRUE(StartAgain(arguments)) << "the later start runs on";
+        EXPECT_TRUE(WaitUntilShown()) << "the running Quenby did not come back";
+    }
+    EXPECT_TRUE(PumpUntil([this] {
+        return ControlText(m_main) == L"handed over - Quenby by Holvane";
+    })) << "the running Quenby shows "
+        << testing::PrintToString(ControlText(m_main));
+    // Nothing to ask (no changes), and no box of the later starts (a shortcut they failed to take).
+    EXPECT_EQ(WaitForDialog(L"", std::chrono::milliseconds(0)), nullptr);
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramWindow, AFileHandedOverWhileTheAboutBoxIsOpenWaitsUntilItIsClosed) {
+    const std::filesystem::path data = WriteDataFile(L"waited for.quenbydata", {Plain(u"hi")});
+    ASSERT_TRUE(Start());
+    ::PostMessageW(m_main, WM_SYSCOMMAND, kAboutBoxCommand, 0);
+    HWND about = WaitForDialog(L"About ");
+    ASSERT_NE(about, nullptr);
+    // Hidden, so that its coming back tells the request was taken; the reply to a message sent
+    // afterwards, that all the request led to is done.
+    ::ShowWindow(m_main, SW_HIDE);
+    ASSERT_TRUE(StartAgain(L"\"" + data.wstring() + L"\""));
+    ASSERT_TRUE(WaitUntilShown());
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(::SendMessageTimeoutW(m_main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored), 0);
+    EXPECT_EQ(ControlText(m_main), L"Untitled - Quenby by Holvane") << "opened under the box";
+    ClickButton(about, IDOK);
+    EXPECT_TRUE(PumpUntil([this] {
+        return ControlText(m_main) == L"waited for - Quenby by Holvane";
+    })) << "not opened after the box closed";
     EXPECT_EQ(Close(), DWORD{0});
 }
 

@@ -38,8 +38,11 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds dead
 }
 
 std::wstring ControlText(HWND control) {
-    // Far more than the tests' texts.
-    std::vector<wchar_t> buffer(4096);
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return L"<no answer>";
+    }
+    std::vector<wchar_t> buffer(length + 1);
     DWORD_PTR copied = 0;
     if (!::SendMessageTimeoutW(control, WM_GETTEXT, buffer.size(),
                                reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG, 5000,
