@@ -1,0 +1,63 @@
+#pragma once
+
+#include <condition_variable>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "support/ChildProcess.h"
+
+namespace quenby::test {
+
+// A local page with one focused <textarea> that posts its value, whenever it changes, to a small
+// HTTP receiver on 127.0.0.1 run by the test: what a browser made of the keys is read back
+// exactly, without driving the browser through a remote protocol.
+class CBrowserPage {
+public:
+    // Writes the page into `folder` and starts listening.
+    explicit CBrowserPage(const std::filesystem::path& folder);
+    ~CBrowserPage();
+    CBrowserPage(const CBrowserPage&) = delete;
+    CBrowserPage& operator=(const CBrowserPage&) = delete;
+
+    // The page's address, for the browser's command line.
+    std::string Url() const;
+
+    // The last state the page posted.
+    struct State {
+        bool m_bPosted = false;   // the page has loaded and posted at least once
+        bool m_bFocused = false;  // the text area has the keyboard focus
+        std::u16string m_text;
+    };
+    State Now();
+    // Waits until the page has posted with its text area focused.
+    bool WaitUntilFocused(int timeoutMs);
+    // Waits until the text area is empty.
+    bool WaitUntilEmpty(int timeoutMs);
+    // Waits until the text has at least `units` UTF-16 code units, or has not changed for
+    // `quietMs`; returns the text then.
+    std::u16string WaitForText(std::size_t units, int quietMs);
+
+private:
+    void Serve();
+    void Take(const std::string& body);
+
+    std::filesystem::path m_file;
+    int m_listener = -1;
+    int m_stopFds[2] = {-1, -1};
+    int m_port = 0;
+    std::thread m_server;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    long m_lastPost = 0;  // posts can overtake each other: the newest wins
+    State m_state;
+};
+
+// Chromium on the current display, showing `url` as an application window (no tabs or address
+// bar), with a profile of its own in `profile`.
+std::unique_ptr<CChildProcess> StartChromium(const std::filesystem::path& profile,
+                                             const std::string& url);
+
+}  // namespace quenby::test
