@@ -1,12 +1,12 @@
 #include "support/BrowserPage.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -39,37 +39,21 @@ setInterval(() => {
 std::string ReadBody(int client) {
     std::string request;
     char chunk[65536];
-    std::size_t bodyAt = std::string::npos;
-    std::size_t length = 0;
     for (;;) {
-        if (bodyAt != std::string::npos && request.size() >= bodyAt + length) {
-            return request.substr(bodyAt, length);
+        const std::size_t end = request.find("\r\n\r\n");
+        std::string headers = request.substr(0, end);
+        std::transform(headers.begin(), headers.end(), headers.begin(), ::tolower);
+        const std::size_t field = headers.find("content-length:");
+        if (end != std::string::npos && field != std::string::npos &&
+            request.size() >= end + 4 + std::stoul(headers.substr(field + 15))) {
+            return request.substr(end + 4);
         }
         pollfd fd{client, POLLIN, 0};
-        if (::poll(&fd, 1, 10000) <= 0) {
-            return {};
-        }
-        const ssize_t got = ::read(client, chunk, sizeof chunk);
+        const ssize_t got = ::poll(&fd, 1, 10000) > 0 ? ::read(client, chunk, sizeof chunk) : 0;
         if (got <= 0) {
             return {};
         }
         request.append(chunk, static_cast<std::size_t>(got));
-        if (bodyAt == std::string::npos) {
-            const std::size_t end = request.find("\r\n\r\n");
-            if (end == std::string::npos) {
-                continue;
-            }
-            bodyAt = end + 4;
-            std::string headers = request.substr(0, end);
-            for (char& c : headers) {
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            }
-            const std::size_t field = headers.find("content-length:");
-            if (field == std::string::npos) {
-                return {};
-            }
-            length = std::stoul(headers.substr(field + 15));
-        }
     }
 }
 
@@ -83,28 +67,21 @@ CBrowserPage::CBrowserPage(const std::filesystem::path& folder) : m_file(folder 
     socklen_t size = sizeof address;
     if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
         ::listen(m_listener, 16) != 0 ||
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
-        ::pipe2(m_stopFds, O_CLOEXEC) != 0) {
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         return;
     }
-    m_port = ntohs(address.sin_port);
     std::string page = kPage;
-    page.replace(page.find("PORT"), 4, std::to_string(m_port));
+    page.replace(page.find("PORT"), 4, std::to_string(ntohs(address.sin_port)));
     std::ofstream(m_file) << page;
     m_server = std::thread([this] { Serve(); });
 }
 
 CBrowserPage::~CBrowserPage() {
+    ::shutdown(m_listener, SHUT_RDWR);  // ends the wait for the next connection
     if (m_server.joinable()) {
-        const char stop = 0;
-        (void)::write(m_stopFds[1], &stop, 1);
         m_server.join();
     }
-    for (int fd : {m_listener, m_stopFds[0], m_stopFds[1]}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
+    ::close(m_listener);
 }
 
 std::string CBrowserPage::Url() const {
@@ -112,19 +89,9 @@ std::string CBrowserPage::Url() const {
 }
 
 void CBrowserPage::Serve() {
-    for (;;) {
-        pollfd fds[2] = {{m_listener, POLLIN, 0}, {m_stopFds[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN) != 0) {
-            return;
-        }
-        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            continue;
-        }
+    for (int client; (client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
         const std::string body = ReadBody(client);
-        static constexpr char kAnswer[] =
-            "HTTP/1.1 204 No Content\r\nAccess-Control-Allow-Origin: *\r\nConnection: "
-            "close\r\n\r\n";
+        static constexpr char kAnswer[] = "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n";
         (void)::write(client, kAnswer, sizeof kAnswer - 1);
         ::close(client);
         Take(body);
@@ -139,41 +106,27 @@ void CBrowserPage::Take(const std::string& body) {
     }
     const long number = std::stol(body.substr(0, first));
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (number <= m_lastPost) {
-        return;
+    if (number > m_lastPost) {
+        m_lastPost = number;
+        m_bFocused = body.compare(first + 1, second - first - 1, "F") == 0;
+        m_text = Utf16FromUtf8(body.substr(second + 1));
+        m_changed.notify_all();
     }
-    m_lastPost = number;
-    m_state.m_bPosted = true;
-    m_state.m_bFocused = body.compare(first + 1, second - first - 1, "F") == 0;
-    m_state.m_text = Utf16FromUtf8(body.substr(second + 1));
-    m_changed.notify_all();
 }
 
-CBrowserPage::State CBrowserPage::Now() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_state;
-}
-
-bool CBrowserPage::WaitUntilFocused(int timeoutMs) {
+bool CBrowserPage::WaitFor(const std::function<bool()>& done, int timeoutMs) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [this] { return m_state.m_bFocused; });
-}
-
-bool CBrowserPage::WaitUntilEmpty(int timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [this] { return m_state.m_text.empty(); });
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
 }
 
 std::u16string CBrowserPage::WaitForText(std::size_t units, int quietMs) {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         const long seen = m_lastPost;
-        if (m_state.m_text.size() >= units ||
+        if (m_text.size() >= units ||
             !m_changed.wait_for(lock, std::chrono::milliseconds(quietMs),
                                 [this, seen] { return m_lastPost != seen; })) {
-            return m_state.m_text;
+            return m_text;
         }
     }
 }

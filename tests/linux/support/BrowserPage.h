@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,41 +19,35 @@ class CBrowserPage {
 public:
     // Writes the page into `folder` and starts listening.
     explicit CBrowserPage(const std::filesystem::path& folder);
-    ~CBrowserPage();
-    CBrowserPage(const CBrowserPage&) = delete;
-    CBrowserPage& operator=(const CBrowserPage&) = delete;
+    ~CBrowserPage();  // (neither copied nor moved: it owns a thread and a mutex)
 
     // The page's address, for the browser's command line.
     std::string Url() const;
 
-    // The last state the page posted.
-    struct State {
-        bool m_bPosted = false;   // the page has loaded and posted at least once
-        bool m_bFocused = false;  // the text area has the keyboard focus
-        std::u16string m_text;
-    };
-    State Now();
-    // Waits until the page has posted with its text area focused.
-    bool WaitUntilFocused(int timeoutMs);
-    // Waits until the text area is empty.
-    bool WaitUntilEmpty(int timeoutMs);
+    // Waits until the page has loaded with its text area focused.
+    bool WaitUntilFocused(int timeoutMs) {
+        return WaitFor([this] { return m_bFocused; }, timeoutMs);
+    }
+    bool WaitUntilEmpty(int timeoutMs) {
+        return WaitFor([this] { return m_text.empty(); }, timeoutMs);
+    }
     // Waits until the text has at least `units` UTF-16 code units, or has not changed for
     // `quietMs`; returns the text then.
     std::u16string WaitForText(std::size_t units, int quietMs);
 
 private:
+    bool WaitFor(const std::function<bool()>& done, int timeoutMs);
     void Serve();
     void Take(const std::string& body);
 
     std::filesystem::path m_file;
     int m_listener = -1;
-    int m_stopFds[2] = {-1, -1};
-    int m_port = 0;
     std::thread m_server;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     long m_lastPost = 0;  // posts can overtake each other: the newest wins
-    State m_state;
+    bool m_bFocused = false;
+    std::u16string m_text;
 };
 
 // Chromium on the current display, showing `url` as an application window (no tabs or address
