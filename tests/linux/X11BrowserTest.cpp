@@ -80,7 +80,7 @@ TEST_F(X11ChromiumTest, EveryCharacterArrivesWhateverTheMethodAndPace) {
             static_cast<char16_t>(i % 2 != 0 ? 0x4E00 + i / 2 % 60 * 7 : 0x0410 + i / 2 % 60));
     }
     for (char16_t i = 0; i < 400; ++i) {  // 400 different characters between words
-        many.push_back(static_cast<char16_t>((i % 2 != 0 ? 0x5000 : 0x0400) + i / 2 * 3));
+        many.push_back(static_cast<char16_t>(i % 2 != 0 ? 0x5000 + i / 2 * 3 : 0x0400 + i / 2));
         many += i % 7 == 6 ? u" ab " : u"";
     }
     const struct {
