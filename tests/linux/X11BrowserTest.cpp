@@ -19,14 +19,16 @@ namespace {
 constexpr int kUnicode = 0;
 constexpr int kLayout = 1;
 
-// Chromium, the engine of most chat programs, showing a page with a focused <textarea>.
-class X11ChromiumTest : public test::XDisplayTest {
+// A browser showing a page with a focused <textarea>: Chromium (the engine of most chat
+// programs) and Firefox.
+class X11BrowserTest : public test::XDisplayTest,
+                       public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
         XDisplayTest::SetUp();
         m_page = std::make_unique<test::CBrowserPage>(m_root);
-        m_browser = test::StartChromium(m_root / "chromium", m_page->Url());
-        ASSERT_TRUE(m_browser->Started()) << "chromium could not be started (scripts/setup)";
+        m_browser = test::StartBrowser(GetParam(), m_root / "browser", m_page->Url());
+        ASSERT_TRUE(m_browser->Started()) << GetParam() << " could not be started (scripts/setup)";
         ASSERT_TRUE(m_page->WaitUntilFocused(120000)) << "the page never had the focus";
         // A focused page may not take keys yet: until a key arrives, press it again.
         bool typing = false;
@@ -71,7 +73,7 @@ protected:
 // Every text at once, at full speed and at the default pause, by both methods where the layout
 // has the characters: Chromium turns some keycodes into commands rather than text, and takes in
 // a keymap change on a connection of its own, apart from the keys.
-TEST_F(X11ChromiumTest, EveryCharacterArrivesWhateverTheMethodAndPace) {
+TEST_P(X11BrowserTest, EveryCharacterArrivesWhateverTheMethodAndPace) {
     std::u16string ascii, cyrillicCjk, many;
     for (char16_t i = 0; i < 300; ++i) {
         ascii.push_back(static_cast<char16_t>(0x20 + i % 95));
@@ -114,6 +116,9 @@ TEST_F(X11ChromiumTest, EveryCharacterArrivesWhateverTheMethodAndPace) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Browsers, X11BrowserTest, ::testing::Values("chromium", "firefox"),
+                         [](const auto& test) { return std::string(test.param); });
 
 }  // namespace
 }  // namespace quenby

@@ -17,29 +17,20 @@ namespace {
 
 // Posts "<number>\n<F if the text area has the focus, else U>\n<value>" every time that changes;
 // the number orders posts that the browser may send over several connections at once.
-constexpr const char* kPage = R"(<!doctype html>
-<meta charset="utf-8"><title>Recorder</title>
-<textarea id="text" autofocus style="width: 95vw; height: 90vh"></textarea>
-<script>
-const text = document.getElementById("text");
-let count = 0;
-let posted = null;
+constexpr const char* kPage = R"(<!doctype html><meta charset="utf-8"><title>Recorder</title>
+<textarea id="text" autofocus style="width: 95vw; height: 90vh"></textarea><script>
+let count = 0, posted = null;
 setInterval(() => {
-  const state = (document.hasFocus() && document.activeElement === text ? "F" : "U") + "\n" +
-                text.value;
-  if (state !== posted) {
-    posted = state;
-    fetch("http://127.0.0.1:PORT/", {method: "POST", mode: "no-cors", body: ++count + "\n" + state});
-  }
+  const state = (document.hasFocus() && document.activeElement === text ? "F\n" : "U\n") + text.value;
+  if (state !== posted) fetch("http://127.0.0.1:PORT/", {method: "POST", mode: "no-cors", body: ++count + "\n" + (posted = state)});
 }, 50);
-</script>
-)";
+</script>)";
 
 // Reads one request to its end: the headers, then Content-Length bytes of body.
 std::string ReadBody(int client) {
     std::string request;
     char chunk[65536];
-    for (;;) {
+    for (ssize_t got = 0;; request.append(chunk, static_cast<std::size_t>(got))) {
         const std::size_t end = request.find("\r\n\r\n");
         std::string headers = request.substr(0, end);
         std::transform(headers.begin(), headers.end(), headers.begin(), ::tolower);
@@ -49,11 +40,9 @@ std::string ReadBody(int client) {
             return request.substr(end + 4);
         }
         pollfd fd{client, POLLIN, 0};
-        const ssize_t got = ::poll(&fd, 1, 10000) > 0 ? ::read(client, chunk, sizeof chunk) : 0;
-        if (got <= 0) {
+        if (::poll(&fd, 1, 10000) <= 0 || (got = ::read(client, chunk, sizeof chunk)) <= 0) {
             return {};
         }
-        request.append(chunk, static_cast<std::size_t>(got));
     }
 }
 
@@ -131,12 +120,20 @@ std::u16string CBrowserPage::WaitForText(std::size_t units, int quietMs) {
     }
 }
 
-std::unique_ptr<CChildProcess> StartChromium(const std::filesystem::path& profile,
-                                             const std::string& url) {
+std::unique_ptr<CChildProcess> StartBrowser(const std::string& browser,
+                                            const std::filesystem::path& profile,
+                                            const std::string& url) {
+    std::filesystem::create_directories(profile);
+    if (browser == "firefox") {
+        return std::make_unique<CChildProcess>(
+            std::vector<std::string>{browser, "--no-remote", "--profile", profile.string(),
+                                     "--width", "1280", "--height", "1000", url},
+            std::vector<std::string>{"MOZ_ENABLE_WAYLAND=0"});
+    }
     // Headful, so that it takes X key events; a profile, a position and a size of its own, and
     // nothing that reaches out to the network or shows a first-run dialogue over the page.
     return std::make_unique<CChildProcess>(std::vector<std::string>{
-        "chromium", "--no-sandbox", "--user-data-dir=" + profile.string(), "--no-first-run",
+        browser, "--no-sandbox", "--user-data-dir=" + profile.string(), "--no-first-run",
         "--disable-background-networking", "--disable-component-update", "--disable-sync",
         "--disable-gpu", "--log-level=3", "--window-position=0,0", "--window-size=1280,1024",
         "--app=" + url});

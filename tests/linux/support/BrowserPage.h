@@ -50,9 +50,10 @@ private:
     std::u16string m_text;
 };
 
-// Chromium on the current display, showing `url` as an application window (no tabs or address
-// bar), with a profile of its own in `profile`.
-std::unique_ptr<CChildProcess> StartChromium(const std::filesystem::path& profile,
-                                             const std::string& url);
+// A browser ("chromium" or "firefox") on the current display showing `url` (Chromium as an
+// application window, without tabs or address bar), with a profile of its own in `profile`.
+std::unique_ptr<CChildProcess> StartBrowser(const std::string& browser,
+                                            const std::filesystem::path& profile,
+                                            const std::string& url);
 
 }  // namespace quenby::test
