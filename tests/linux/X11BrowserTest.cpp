@@ -104,7 +104,7 @@ TEST_P(X11BrowserTest, EveryCharacterArrivesWhateverTheMethodAndPace) {
             job.m_uCharDelayMax = pause * 3;
             const auto start = std::chrono::steady_clock::now();
             ASSERT_TRUE(RunTypingJob(m_services, job).ok()) << what;
-            const std::u16string got = m_page->WaitForText(t.text.size(), 30000);
+            const std::u16string got = m_page->WaitForText(t.text.size(), 60000);
             const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
             std::size_t right = 0;
             for (std::size_t i = 0; i < std::min(got.size(), t.text.size()); ++i) {

@@ -31,8 +31,8 @@ public:
     bool WaitUntilEmpty(int timeoutMs) {
         return WaitFor([this] { return m_text.empty(); }, timeoutMs);
     }
-    // Waits until the text has at least `units` UTF-16 code units, or has not changed for
-    // `quietMs`; returns the text then.
+    // The text once it has `units` UTF-16 code units, or has not changed for `quietMs` (Chromium
+    // runs no page timer while it has keys to read: allow for its backlog).
     std::u16string WaitForText(std::size_t units, int quietMs);
 
 private:
