@@ -13,17 +13,6 @@
 namespace quenby {
 namespace {
 
-// Where two texts first differ, shown briefly: long texts must not flood the log.
-std::string FirstDifference(const std::string& got, const std::string& wanted) {
-    const std::size_t at = static_cast<std::size_t>(
-        std::mismatch(got.begin(), got.end(), wanted.begin(), wanted.end()).first - got.begin());
-    if (got == wanted) {
-        return "";
-    }
-    return "at byte " + std::to_string(at) + " of " + std::to_string(wanted.size()) + ": got \"" +
-           got.substr(at, 40) + "\" wanted \"" + wanted.substr(at, 40) + "\"";
-}
-
 constexpr int kUnicode = 0;
 constexpr int kLayout = 1;
 
@@ -169,8 +158,8 @@ TEST_F(X11KeyboardTest, TheLayoutMethodTypesWhatTheLayoutMakesAndBeepsForTheRest
     }
 }
 
-// 240 different CJK characters, more than the places on lent keys (two on each of 98 here), in
-// turn 5 times between words: a long text, kept in order.
+// 240 different CJK characters, more than the places on lent keys (two on each of the 36 keys lent
+// here), in turn 5 times between words: a long text, kept in order.
 TEST_F(X11KeyboardTest, ManyMissingCharactersArriveInOrderWithFewKeymapChanges) {
     StartRecorder();
     std::u16string text;
@@ -185,7 +174,7 @@ TEST_F(X11KeyboardTest, ManyMissingCharactersArriveInOrderWithFewKeymapChanges) 
         xcb_connection_t* watcher = xcb_connect(nullptr, nullptr);
         free(xcb_get_input_focus_reply(watcher, xcb_get_input_focus(watcher), nullptr));
         const Received received = TypeAndCollect(text, kUnicode, layout);
-        EXPECT_EQ(FirstDifference(received.m_strText, Utf8FromUtf16(text)), "") << layout;
+        EXPECT_EQ(test::FirstDifference(received.m_strText, Utf8FromUtf16(text)), "") << layout;
         free(xcb_get_input_focus_reply(watcher, xcb_get_input_focus(watcher), nullptr));
         int changes = 0;
         while (xcb_generic_event_t* event = xcb_poll_for_event(watcher)) {
@@ -242,7 +231,7 @@ TEST_F(X11KeyboardTest, TheUnicodeMethodTypesEveryCharacterWhateverTheLayoutLock
             ASSERT_EQ(test::RunCommand({"xdotool", "key", "Caps_Lock"}), 0);
         }
         const Received received = TypeAndCollect(text, kUnicode, what);
-        EXPECT_EQ(FirstDifference(received.m_strText, typed), "") << what;
+        EXPECT_EQ(test::FirstDifference(received.m_strText, typed), "") << what;
         EXPECT_EQ(received.m_iBells, 0) << what;
         if (c.capsLock) {
             EXPECT_TRUE(CapsLocked()) << what;  // the lock is the user's

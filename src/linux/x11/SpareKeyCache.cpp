@@ -44,6 +44,16 @@ constexpr xkb_keysym_t kNeverLent[] = {
     XKB_KEY_XF86WWAN,        XKB_KEY_XF86UWB,       XKB_KEY_XF86TouchpadToggle,
     XKB_KEY_XF86TouchpadOff, XKB_KEY_XF86DisplayOff};
 
+// The keycodes (evdev numbering) Chromium gives no DOM code and no key code of its own, whatever it
+// has read of the keymap, so that it leaves their text alone: keys of no physical key, or of keys
+// it has no name for. Pressed there, every character arrived in a <textarea>; on the others, Copy,
+// Cut and Paste lose theirs, Reload reloads the page, Back deletes the character before (or goes
+// back), and media, browser and launch keys reach the page as named keys (MediaPlayPause...).
+constexpr xkb_keycode_t kLendable[] = {8,   97,  103, 120, 132, 147, 149, 154, 155, 156,
+                                       157, 159, 161, 162, 168, 177, 178, 183, 184, 210,
+                                       211, 217, 219, 221, 222, 224, 226, 227, 228, 229,
+                                       230, 236, 243, 244, 245, 247, 248, 251, 254, 255};
+
 // When the last message gave its keys back. A client that fetches that keymap (at the next key it
 // reads, Enter say) must be done before the next message changes it again, or it misses the
 // change: the first change of a message waits a settle time past it.
@@ -162,7 +172,14 @@ void SendKeySyms(const CXcbConnection& connection, const ServerKeys& range, xkb_
 }  // namespace
 
 CSpareKeyCache::CSpareKeyCache(CXcbConnection& connection, xkb_keymap* keymap, bool twoLevels)
-    : m_connection(connection), m_keymap(xkb_keymap_ref(keymap)), m_bTwoLevels(twoLevels) {}
+    : m_connection(connection),
+      m_progress(connection),
+      m_keymap(xkb_keymap_ref(keymap)),
+      m_bTwoLevels(twoLevels) {}
+
+bool CSpareKeyCache::IsLendable(xkb_keycode_t key) {
+    return std::find(std::begin(kLendable), std::end(kLendable), key) != std::end(kLendable);
+}
 
 CSpareKeyCache::~CSpareKeyCache() {
     UnbindAll();
@@ -234,8 +251,8 @@ void CSpareKeyCache::LendKeys() {
     // A grab of any modifiers on the root window is refused while another client grabs the key.
     std::vector<std::pair<xkb_keycode_t, xcb_void_cookie_t>> probes;
     for (xkb_keycode_t key : candidates) {
-        if (key < m_minKey || key > m_maxKey || server->m_busy[key - m_minKey] ||
-            (down->keys[key / 8] & (1u << (key % 8))) != 0) {
+        if (!IsLendable(key) || key < m_minKey || key > m_maxKey ||
+            server->m_busy[key - m_minKey] || (down->keys[key / 8] & (1u << (key % 8))) != 0) {
             continue;
         }
         probes.emplace_back(
@@ -331,9 +348,23 @@ void CSpareKeyCache::WaitForClients() {
         return;  // nothing sent since the last change: clients have no key left to look up
     }
     m_connection.Sync();
-    std::this_thread::sleep_until(std::min(m_clientDone, Clock::now() + kLongestBacklogWait) +
-                                  kSettleTime);
+    if (!WaitUntilRead()) {
+        std::this_thread::sleep_until(std::min(m_clientDone, Clock::now() + kLongestBacklogWait) +
+                                      kSettleTime);
+    }
     m_iEventsSinceChange = 0;
+}
+
+bool CSpareKeyCache::WaitUntilRead() {
+    const std::chrono::milliseconds longest = std::min(
+        kLongestReadWait,
+        kLongestBacklogWait +
+            static_cast<std::chrono::milliseconds::rep>(m_iPressesSinceRead) * kReadTimePerPress);
+    if (!m_progress.WaitUntilRead(longest)) {
+        return false;
+    }
+    m_iPressesSinceRead = 0;
+    return true;
 }
 
 void CSpareKeyCache::BindFrom(std::size_t position, char32_t codePoint) {
@@ -394,6 +425,8 @@ void CSpareKeyCache::BindFrom(std::size_t position, char32_t codePoint) {
         changes[i] = {places[i], characters[i]};
     }
     Write(changes);
+    // The next key is the new keymap's: it must not be read before the change is.
+    WaitUntilRead();
 }
 
 void CSpareKeyCache::Write(const std::vector<std::pair<std::size_t, char32_t>>& changes) {
@@ -453,6 +486,7 @@ void CSpareKeyCache::NoteEvent(bool press) {
     m_clientDone = std::max(m_clientDone, Clock::now()) +
                    (press ? kClientTimePerPress : kClientTimePerRelease);
     ++m_iEventsSinceChange;
+    m_iPressesSinceRead += press ? 1 : 0;
 }
 
 void CSpareKeyCache::UnbindAll() {

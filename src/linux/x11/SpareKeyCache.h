@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "linux/x11/ClientProgress.h"
 #include "linux/x11/XcbConnection.h"
 
 namespace quenby {
@@ -29,16 +30,20 @@ struct XkbKeySyms {
 //
 // Each lent key holds two characters, the second typed with Shift. Lent are the keycodes without
 // symbols and, for the one text, keycodes whose only symbols are vendor function keys (XF86...):
-// LendKeys says why that is safe enough. However many keys change, each go is one XKB request, so
-// clients see one keymap change per go; with two hundred places most texts need one go before
+// LendKeys says why that is safe enough. Only keycodes that applications turn into text whatever
+// they are bound to are lent (IsLendable). However many keys change, each go is one XKB request, so
+// clients see one keymap change per go; with some seventy places most texts need one go before
 // their first key and one after their last.
 //
 // Xlib clients note a keymap change when they read it from their connection, and look up every key
 // still in their queue in the keymap they fetch then; a change that arrives while they fetch an
-// earlier one is lost to them for good (they clear what they noted once the fetch returns). So a
-// keymap change goes out only when clients have worked through every key sent before it, which is
-// estimated from the events sent (a slow client's backlog) and a settle time. Whether they have
-// cannot be observed: a round trip to the server only shows that the server has sent the events.
+// earlier one is lost to them for good (they clear what they noted once the fetch returns).
+// Chromium looks keys up through GTK, whose own connection reads the change as soon as it comes,
+// however many keys Chromium still has to read: a key read after a later change comes out as that
+// change's character, or as nothing. So a keymap change goes out only once the focused
+// application has read every key sent before it, and the next key only once it has read the
+// change. Where its window answers pings (Chromium, GTK, Qt) that is seen (CClientProgress);
+// elsewhere it is estimated from the events sent (a slow client's backlog) and a settle time.
 class CSpareKeyCache {
 public:
     using Clock = std::chrono::steady_clock;
@@ -61,6 +66,11 @@ public:
     // The keycodes the core protocol can address whose every symbol is a vendor function key, but
     // those that power, sleep, lock the session or switch radios off.
     static std::vector<xkb_keycode_t> FindVendorKeys(xkb_keymap* keymap);
+    // Whether applications turn a key press on `key` into the text it is bound to. Chromium acts on
+    // the physical key of some keycodes whatever their symbols (evdev numbering, as it assumes):
+    // Copy, Cut and Paste edit, Back deletes or goes back, Reload reloads the page, media and
+    // launch keys reach pages as named keys; measured, only the keycodes listed here become text.
+    static bool IsLendable(xkb_keycode_t key);
 
     // Learns the text to come; `missing` says which characters need a lent key.
     void Plan(const std::vector<char32_t>& codePoints,
@@ -91,6 +101,11 @@ public:
     static constexpr std::chrono::microseconds kClientTimePerRelease{20};
     static constexpr std::chrono::microseconds kClientTimePerChange{300};
     static constexpr std::chrono::milliseconds kLongestBacklogWait{5000};
+    // How long an application that answers pings may take to read what was sent: long enough for
+    // Chromium's backlog (it reads some 185 characters a second here), short of forever for a
+    // hung one.
+    static constexpr std::chrono::milliseconds kLongestReadWait{120000};
+    static constexpr std::chrono::milliseconds kReadTimePerPress{50};
 
 private:
     struct LentKey {
@@ -113,8 +128,11 @@ private:
     void Write(const std::vector<std::pair<std::size_t, char32_t>>& changes);
     // Waits until clients have handled every key sent since the last keymap change.
     void WaitForClients();
+    // Waits until the focused application has read everything sent so far, where that can be seen.
+    bool WaitUntilRead();
 
     CXcbConnection& m_connection;
+    CClientProgress m_progress;
     xkb_keymap* m_keymap;  // until the keys are lent
     bool m_bTwoLevels;
     xkb_keycode_t m_minKey = 0;  // the server's keycode range, which a request must name
@@ -127,6 +145,7 @@ private:
     std::unordered_map<char32_t, std::vector<std::size_t>> m_positions;
     Clock::time_point m_clientDone{};  // when a slow client would have handled all sent so far
     std::size_t m_iEventsSinceChange = 0;
+    std::size_t m_iPressesSinceRead = 0;  // since the application was last seen to have read all
     std::size_t m_iChanges = 0;
 };
 

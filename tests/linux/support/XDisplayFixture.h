@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -9,6 +10,17 @@
 #include "support/ChildProcess.h"
 
 namespace quenby::test {
+
+// Where two texts first differ, shown briefly: long texts must not flood the log.
+inline std::string FirstDifference(const std::string& got, const std::string& wanted) {
+    const std::size_t at = static_cast<std::size_t>(
+        std::mismatch(got.begin(), got.end(), wanted.begin(), wanted.end()).first - got.begin());
+    if (got == wanted) {
+        return "";
+    }
+    return "at byte " + std::to_string(at) + " of " + std::to_string(wanted.size()) + ": got \"" +
+           got.substr(at, 40) + "\" wanted \"" + wanted.substr(at, 40) + "\"";
+}
 
 // A test with its own HOME and its own X server (Xvfb, US keymap at start), with DISPLAY pointing
 // at it. -noreset keeps the server from reloading its default keymap when the last client leaves.
