@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend and prints
 every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse], where --refuse
-says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut."""
+says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut, and
+CloseSessions() ends every open session from the desktop's side."""
 import sys
 
 import dbus
@@ -29,6 +30,10 @@ class Session(dbus.service.Object):
         self.open_sessions = open_sessions
         open_sessions.add(str(path))
 
+    @dbus.service.signal(SESSION, signature="")
+    def Closed(self):
+        pass
+
     @dbus.service.method(SESSION, in_signature="", out_signature="")
     def Close(self):
         say("close-session", self.__dbus_object_path__)
@@ -51,6 +56,7 @@ class Backend(ShortcutSessions):
         super().__init__(bus, PATH)
         self.refuse = refuse
         self.open_sessions = set()
+        self.sessions = {}
         self.shortcut_sessions = set()
 
     # The properties the frontend reads when it starts.
@@ -63,7 +69,7 @@ class Backend(ShortcutSessions):
         return {}
 
     def new_session(self, path, kind):
-        Session(self.connection, path, self.open_sessions)
+        self.sessions[str(path)] = Session(self.connection, path, self.open_sessions)
         say("create-session", kind)
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
@@ -107,6 +113,16 @@ class Backend(ShortcutSessions):
     @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, shortcut_id, timestamp, options):
         pass
+
+    @dbus.service.method(CONTROL, in_signature="", out_signature="u")
+    def CloseSessions(self):
+        """The desktop ends every open session, as when the user withdraws the permission."""
+        closed = 0
+        for path in list(self.open_sessions):
+            self.sessions[path].Closed()
+            self.open_sessions.discard(path)
+            closed += 1
+        return dbus.UInt32(closed)
 
     @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
     def Activate(self, shortcut_id):

@@ -245,6 +245,25 @@ TEST_F(PortalKeyboardTest, RefusedConsentFailsWithTheReasonAndLeavesNoSession) {
     EXPECT_EQ(Seen("start refused"), 1u);
 }
 
+// The desktop ends the session mid-message: the output says so, and a run stops with that reason.
+TEST_F(PortalKeyboardTest, ASessionTheDesktopEndsIsAFailureThatSaysWhy) {
+    StartDesktop(kRemoteDesktop);
+    Expected<std::unique_ptr<IKeyboardOutput>> output = Keyboard()->OpenOutput();
+    ASSERT_TRUE(output.ok());
+    EXPECT_TRUE(output.value()->SendStatus().ok());
+    std::string answer;
+    ASSERT_EQ(RunCommand({"gdbus", "call", "--session", "--dest", kBackendName, "--object-path",
+                          kPortalPath, "--method", "org.quenby.test.Control.CloseSessions"},
+                         &answer),
+              0);
+    EXPECT_NE(answer.find("uint32 1"), std::string::npos) << answer;
+    for (int i = 0; i < 100 && output.value()->SendStatus().ok(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the bus thread reports it
+    }
+    EXPECT_NE(output.value()->SendStatus().reason().find(u"ended Quenby's remote-control session"),
+              std::u16string::npos);
+}
+
 // Characters the layout lacks would be dropped by the desktop: the message goes to the focused
 // field when it takes it, else those characters beep and are skipped.
 TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {

@@ -301,6 +301,16 @@ TEST_F(WaylandDesktopTest, AKeyBoundInSwayStartsAndStopsTheRun) {
     }
 }
 
+// Wayland tells Quenby nothing of other windows, but Qt knows when its own window has the focus:
+// a run started there types nothing into it (Enter would open the editor) and says why.
+TEST_F(WaylandDesktopTest, ARunStartedInQuenbysOwnWindowTypesNothingThere) {
+    StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\n",
+                MessageItem{u"good day", 0, 0, true, true, 0, 0});
+    PressBoundKey();
+    EXPECT_TRUE(m_sway.WaitForFocusedWindow("Quenby by Holvane", kStartMs)) << "no notice";
+    EXPECT_FALSE(m_sway.WaitForFocusedWindow("Add Message - Quenby by Holvane", 2000));
+}
+
 TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOne) {
     StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\nTextSettingUp=1\n",
                 MessageItem{u"set \u00e9\U0001F600xyz", 0, 0, false, false, 0, 0});
