@@ -82,6 +82,7 @@ public:
     }
     void OnMessageDone() override {}
     void OnTypingFailed(const Status&) override { QCoreApplication::quit(); }
+    void OnTypingInterrupted(ETypingEnd) override { QCoreApplication::quit(); }
 };
 
 double Percentile(std::vector<double> values, double share) {
