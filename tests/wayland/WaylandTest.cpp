@@ -153,6 +153,21 @@ protected:
     KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
 };
 
+// The compositor goes away mid-message: keys cannot be sent, and the run is told why.
+TEST_F(WaylandKeyboardTest, ACompositorThatGoesAwayIsAFailureThatSaysWhy) {
+    Expected<std::unique_ptr<IKeyboardOutput>> output = m_keyboard.OpenOutput();
+    ASSERT_TRUE(output.ok());
+    output.value()->PressEnter();
+    EXPECT_TRUE(output.value()->SendStatus().ok());
+    m_recorder.reset();
+    m_sway.Stop();
+    for (int i = 0; i < 100 && output.value()->SendStatus().ok(); ++i) {
+        output.value()->PressEnter();  // the next burst of keys finds the socket closed
+    }
+    EXPECT_NE(output.value()->SendStatus().reason().find(u"Wayland compositor was lost"),
+              std::u16string::npos);
+}
+
 // Every script, both cases, symbols that are dead keys on some layouts, tab and line breaks.
 const std::u16string kMixed =
     u"Hi yz@ ~^`'\"\u00a0\u00e9\u00c9\u00df\u00e0\u00c0\u00f1\u00d1 \u0436\u0416\u0449 \u03b1\u03a9"
