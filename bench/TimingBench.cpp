@@ -14,7 +14,7 @@
 #include "engine/RunFlag.h"
 #include "engine/TypingRun.h"
 #include "fakes/MemoryProfileStore.h"
-#include "linux/ThreadSleeper.h"
+#include "input/ThreadSleeper.h"
 #include "platform/Keyboard.h"
 #include "platform/Pointer.h"
 #include "qt/QtTimers.h"
@@ -82,6 +82,7 @@ public:
     }
     void OnMessageDone() override {}
     void OnTypingFailed(const Status&) override { QCoreApplication::quit(); }
+    void OnTypingInterrupted(ETypingEnd) override { QCoreApplication::quit(); }
 };
 
 double Percentile(std::vector<double> values, double share) {

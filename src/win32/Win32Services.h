@@ -6,6 +6,7 @@
 
 #include "app/QuenbyController.h"
 #include "input/AppHelper.h"
+#include "input/ThreadSleeper.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/MessageTypist.h"
 #include "win32/DpapiDataProtector.h"
@@ -68,7 +69,7 @@ private:
     CWin32ShellActions m_shell;
     CWin32TextSetterFactory m_textSetters;
     CSendInputKeyboard m_keyboard;
-    CWin32Sleeper m_sleeper;
+    CThreadSleeper m_sleeper;
 };
 
 }  // namespace quenby

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <thread>
 
 #include "input/AppHelper.h"
@@ -19,7 +20,8 @@ public:
     // delivered is dropped.
     ~CWin32Typist() override;
 
-    void TypeMessage(TypingJob job, std::function<void(Status)> done) override;
+    void TypeMessage(TypingJob job, std::function<void(TypingResult)> done) override;
+    void StopNow() override;
 
 private:
     void DropPendingReports();
@@ -27,6 +29,7 @@ private:
     KeystrokeServices m_services;
     CMessageWindow m_window;
     std::thread m_worker;
+    std::atomic<bool> m_bStopNow{false};
 };
 
 }  // namespace quenby

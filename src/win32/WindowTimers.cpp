@@ -26,8 +26,4 @@ void CWindowTimers::KillTimer(int id) {
     }
 }
 
-void CWin32Sleeper::Sleep(std::uint32_t milliseconds) {
-    ::Sleep(milliseconds);
-}
-
 }  // namespace quenby

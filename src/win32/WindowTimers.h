@@ -23,10 +23,4 @@ private:
     CMessageWindow m_window;
 };
 
-// Sleeps the calling thread: the pause before each character on the typing thread.
-class CWin32Sleeper final : public ISleeper {
-public:
-    void Sleep(std::uint32_t milliseconds) override;
-};
-
 }  // namespace quenby

@@ -2,7 +2,8 @@
 """Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend and prints
 every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse], where --refuse
 says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut, and
-ActivateEveryBound(id) presses it in every session ever bound, closed ones too, oldest first."""
+ActivateEveryBound(id) presses it in every session ever bound, closed ones too, oldest first;
+CloseSessions() ends every open session from the desktop's side."""
 import sys
 
 import dbus
@@ -30,6 +31,10 @@ class Session(dbus.service.Object):
         self.open_sessions = open_sessions
         open_sessions.add(str(path))
 
+    @dbus.service.signal(SESSION, signature="")
+    def Closed(self):
+        pass
+
     @dbus.service.method(SESSION, in_signature="", out_signature="")
     def Close(self):
         say("close-session", self.__dbus_object_path__)
@@ -52,6 +57,7 @@ class Backend(ShortcutSessions):
         super().__init__(bus, PATH)
         self.refuse = refuse
         self.open_sessions = set()
+        self.sessions = {}
         self.shortcut_sessions = []  # in the order they were bound
 
     # The properties the frontend reads when it starts.
@@ -64,7 +70,7 @@ class Backend(ShortcutSessions):
         return {}
 
     def new_session(self, path, kind):
-        Session(self.connection, path, self.open_sessions)
+        self.sessions[str(path)] = Session(self.connection, path, self.open_sessions)
         say("create-session", kind)
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
@@ -108,6 +114,16 @@ class Backend(ShortcutSessions):
     @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, shortcut_id, timestamp, options):
         pass
+
+    @dbus.service.method(CONTROL, in_signature="", out_signature="u")
+    def CloseSessions(self):
+        """The desktop ends every open session, as when the user withdraws the permission."""
+        closed = 0
+        for path in list(self.open_sessions):
+            self.sessions[path].Closed()
+            self.open_sessions.discard(path)
+            closed += 1
+        return dbus.UInt32(closed)
 
     @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
     def Activate(self, shortcut_id):

@@ -13,8 +13,9 @@
 #include <mutex>
 
 #include "engine/HotKeyProfile.h"
+#include "input/KeyGate.h"
 #include "input/TextTyper.h"
-#include "linux/ThreadSleeper.h"
+#include "input/ThreadSleeper.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/portal/PortalGlobalShortcut.h"
 #include "linux/portal/PortalKeyboard.h"
@@ -137,7 +138,9 @@ protected:
         ASSERT_TRUE(output.ok()) << std::string(output.reason().begin(), output.reason().end());
         CThreadSleeper sleeper;
         std::atomic<bool> running{true};
-        CTextTyper typer(*output.value(), sleeper, running);
+        const std::atomic<bool> stopNow{false};
+        CKeyGate gate(running, stopNow, nullptr, false);
+        CTextTyper typer(*output.value(), sleeper, gate);
         typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
         typer.SetKeyInputMethod(method);
         typer.TypeText(text);
@@ -241,6 +244,25 @@ TEST_F(PortalKeyboardTest, RefusedConsentFailsWithTheReasonAndLeavesNoSession) {
     EXPECT_NE(output.reason().find(u"not allowed"), std::u16string::npos);
     EXPECT_EQ(Lines("close-session", 1).size(), 1u);
     EXPECT_EQ(Seen("start refused"), 1u);
+}
+
+// The desktop ends the session mid-message: the output says so, and a run stops with that reason.
+TEST_F(PortalKeyboardTest, ASessionTheDesktopEndsIsAFailureThatSaysWhy) {
+    StartDesktop(kRemoteDesktop);
+    Expected<std::unique_ptr<IKeyboardOutput>> output = Keyboard()->OpenOutput();
+    ASSERT_TRUE(output.ok());
+    EXPECT_TRUE(output.value()->SendStatus().ok());
+    std::string answer;
+    ASSERT_EQ(RunCommand({"gdbus", "call", "--session", "--dest", kBackendName, "--object-path",
+                          kPortalPath, "--method", "org.quenby.test.Control.CloseSessions"},
+                         &answer),
+              0);
+    EXPECT_NE(answer.find("uint32 1"), std::string::npos) << answer;
+    for (int i = 0; i < 100 && output.value()->SendStatus().ok(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the bus thread reports it
+    }
+    EXPECT_NE(output.value()->SendStatus().reason().find(u"ended Quenby's remote-control session"),
+              std::u16string::npos);
 }
 
 // Characters the layout lacks would be dropped by the desktop: the message goes to the focused

@@ -56,6 +56,9 @@ public:
     CHeadlessSway(const CHeadlessSway&) = delete;
     CHeadlessSway& operator=(const CHeadlessSway&) = delete;
 
+    // Ends the compositor, as when it crashes or the user logs out.
+    void Stop() { m_sway.reset(); }
+
     // Why the compositor is not up, or empty when it is.
     const std::string& Failure() const { return m_strFailure; }
     const std::string& RuntimeDir() const { return m_strRuntimeDir; }

@@ -14,8 +14,8 @@
 
 #include "engine/MessageList.h"
 #include "engine/WideText.h"
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/wayland/VirtualKeymap.h"
 #include "linux/wayland/WaylandKeyboard.h"
 #include "storage/DataFileCodec.h"
@@ -171,6 +171,21 @@ protected:
     std::atomic<bool> m_runActive{true};
     KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
 };
+
+// The compositor goes away mid-message: keys cannot be sent, and the run is told why.
+TEST_F(WaylandKeyboardTest, ACompositorThatGoesAwayIsAFailureThatSaysWhy) {
+    Expected<std::unique_ptr<IKeyboardOutput>> output = m_keyboard.OpenOutput();
+    ASSERT_TRUE(output.ok());
+    output.value()->PressEnter();
+    EXPECT_TRUE(output.value()->SendStatus().ok());
+    m_recorder.reset();
+    m_sway.Stop();
+    for (int i = 0; i < 100 && output.value()->SendStatus().ok(); ++i) {
+        output.value()->PressEnter();  // the next burst of keys finds the socket closed
+    }
+    EXPECT_NE(output.value()->SendStatus().reason().find(u"Wayland compositor was lost"),
+              std::u16string::npos);
+}
 
 // Every script, both cases, symbols that are dead keys on some layouts, tab and line breaks.
 const std::u16string kMixed =
@@ -370,6 +385,16 @@ TEST_F(WaylandDesktopTest, AKeyBoundInSwayStartsAndStopsTheRun) {
         EXPECT_EQ(text, "typed on sway \u00e9\u4e2d\U0001F600");
         ASSERT_LE(++after, 1) << "the run did not stop";
     }
+}
+
+// Wayland tells Quenby nothing of other windows, but Qt knows when its own window has the focus:
+// a run started there types nothing into it (Enter would open the editor) and says why.
+TEST_F(WaylandDesktopTest, ARunStartedInQuenbysOwnWindowTypesNothingThere) {
+    StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\n",
+                MessageItem{u"good day", 0, 0, true, true, 0, 0});
+    PressBoundKey();
+    EXPECT_TRUE(m_sway.WaitForFocusedWindow("Quenby by Holvane", kStartMs)) << "no notice";
+    EXPECT_FALSE(m_sway.WaitForFocusedWindow("Add Message - Quenby by Holvane", 2000));
 }
 
 TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOne) {

@@ -22,7 +22,7 @@ using test::PeerEdits;
 Status TypeThroughTypist(std::u16string text) {
     CSendInputKeyboard keyboard;
     CWin32TextSetterFactory textSetters;
-    CWin32Sleeper sleeper;
+    CThreadSleeper sleeper;
     std::atomic<bool> runActive{true};
     CWin32Typist typist(KeystrokeServices{keyboard, textSetters, sleeper, runActive});
     TypingJob job;
@@ -32,9 +32,9 @@ Status TypeThroughTypist(std::u16string text) {
     job.m_uCharDelayMax = 2;
     std::optional<Status> result;
     DWORD reportedOn = 0;
-    typist.TypeMessage(std::move(job), [&](Status status) {
+    typist.TypeMessage(std::move(job), [&](TypingResult typed) {
         reportedOn = ::GetCurrentThreadId();
-        result = std::move(status);
+        result = std::move(typed.m_status);
     });
     EXPECT_TRUE(test::PumpUntil([&] { return result.has_value(); })) << "no report";
     EXPECT_EQ(reportedOn, ::GetCurrentThreadId()) << "the report must arrive on the UI thread";

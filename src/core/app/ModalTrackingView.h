@@ -29,6 +29,8 @@ public:
 
     void SetCaption(std::u16string_view caption) override { m_view.SetCaption(caption); }
     void SetRunIcon(bool running) override { m_view.SetRunIcon(running); }
+    // Not counted: a run notice asks for no answer, and a shell shows it without a modal loop.
+    void ShowRunNotice(std::u16string_view text) override { m_view.ShowRunNotice(text); }
     void RefreshList() override { m_view.RefreshList(); }
     std::optional<std::size_t> GetSelectedRow() override { return m_view.GetSelectedRow(); }
     void ClearSelection() override { m_view.ClearSelection(); }

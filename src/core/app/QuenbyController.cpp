@@ -68,7 +68,8 @@ std::uint16_t ControlFlagsFromCapture(const HotKeyCapture& capture) {
 MainWindowServices WithView(const MainWindowServices& s, IMainView& view) {
     return MainWindowServices{view,       s.m_profile,     s.m_files,     s.m_protector,
                               s.m_timers, s.m_pointer,     s.m_shortcut,  s.m_shell,
-                              s.m_typist, s.m_textSetters, s.m_runActive, s.m_session};
+                              s.m_typist, s.m_textSetters, s.m_runActive, s.m_session,
+                              s.m_stopKey};
 }
 
 }  // namespace
@@ -144,9 +145,9 @@ bool CQuenbyController::UpdateData() {
 
 void CQuenbyController::OnClose() {
     if (m_run.IsTypingMessage()) {
-        // End the message at its next character, then close once it is out.
+        // End the message before its next key event, then close once it has let go of its keys.
         m_bClosePending = true;
-        m_s.m_runActive.store(false);
+        m_run.StopNow();
         return;
     }
     if (!AskSaveChanges()) {
@@ -189,79 +190,6 @@ bool CQuenbyController::AskSaveChanges() {
         default:
             return false;
     }
-}
-
-// ---- The typing run ----
-
-void CQuenbyController::OnHotKey() {
-    if (m_run.IsTypingMessage()) {
-        ++m_iPendingToggles;  // takes effect once the message is out, as if queued behind it
-        return;
-    }
-    UpdateData();
-    m_run.ToggleTypingRun();
-}
-
-void CQuenbyController::OnTimer(int id) {
-    switch (id) {
-        case TIMER_NEXT_MESSAGE:
-            m_run.OnNextMessageTimer();
-            break;
-        case TIMER_SCREENSHOT_KEYS:
-            m_s.m_timers.KillTimer(TIMER_SCREENSHOT_KEYS);
-            m_s.m_view.CopyWindowImageToClipboard();
-            m_s.m_timers.SetTimer(TIMER_SCREENSHOT_NOTICE, 200);
-            break;
-        case TIMER_OPEN_REQUEST:
-            OnOpenRequestTimer();
-            break;
-        case TIMER_SCREENSHOT_NOTICE:
-            m_s.m_timers.KillTimer(TIMER_SCREENSHOT_NOTICE);
-            m_s.m_view.ShowMessage(text::kScreenshotSent, EMessageIcon::Information,
-                                   EMessageButtons::Ok);
-            break;
-        default:
-            break;
-    }
-}
-
-void CQuenbyController::OnCountChanged() {
-    if (!m_bInitialized) {
-        return;
-    }
-    UpdateData();
-    m_settings.SetCount(m_run.m_iCount);
-}
-
-void CQuenbyController::UpdateRunIcons() {
-    m_s.m_view.SetRunIcon(m_s.m_runActive.load());
-}
-
-void CQuenbyController::OnMessageDone() {
-    if (m_bClosePending) {
-        m_bClosePending = false;
-        m_iPendingToggles = 0;
-        m_run.StopTypingRun();
-        OnClose();
-        return;
-    }
-    while (m_iPendingToggles > 0 && !m_run.IsTypingMessage()) {
-        --m_iPendingToggles;
-        OnHotKey();
-    }
-}
-
-void CQuenbyController::OnTypingFailed(const Status& why) {
-    m_iPendingToggles = 0;
-    ShowError(text::kTypingFailed, why.reason(), {});
-    if (m_bClosePending) {
-        m_bClosePending = false;
-        OnClose();
-    }
-}
-
-void CQuenbyController::OnScreenshotToClipboard() {
-    m_s.m_timers.SetTimer(TIMER_SCREENSHOT_KEYS, 300);
 }
 
 // ---- List editing ----
@@ -389,6 +317,7 @@ void CQuenbyController::OnClearHotKey() {
 
 void CQuenbyController::OnSettings() {
     CSettingsPresenter settings(m_settings, m_s.m_textSetters, m_s.m_pointer);
+    settings.m_bFocusKnown = m_s.m_session.m_bFocusKnown;
     m_s.m_view.RunSettingsDialog(settings);
 }
 
@@ -440,6 +369,9 @@ bool CQuenbyController::OnCommand(int command) {
             break;
         case ID_EXIT:
             OnClose();
+            break;
+        case ID_STOP_NOW:
+            OnStopNow();
             break;
         case ID_SCREENSHOT_TO_CLIPBOARD:
             OnScreenshotToClipboard();

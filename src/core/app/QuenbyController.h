@@ -23,6 +23,7 @@ class IMessageTypist;
 class IPointer;
 class IProfileStore;
 class IShellActions;
+class IStopKey;
 class ITextSetterFactory;
 class ITimers;
 
@@ -40,6 +41,7 @@ struct MainWindowServices {
     ITextSetterFactory& m_textSetters;
     std::atomic<bool>& m_runActive;
     DesktopSession m_session{};
+    IStopKey* m_stopKey = nullptr;  // none: Esc does not stop runs here
 };
 
 // The data file a command line names: everything after the program's name is one path, trimmed,
@@ -69,6 +71,11 @@ public:
     void OnClose();
     // The start/stop shortcut was pressed.
     void OnHotKey();
+    // Esc during a run, Stop Now in the tray menu, `--stop`: the run ends before its next key
+    // event. False when no run was active.
+    bool OnStopNow();
+    // A run is active (Stop Now applies).
+    bool IsRunActive() const { return m_s.m_runActive.load() || m_run.IsTypingMessage(); }
     void OnTimer(int id);
     // The count box's text changed.
     void OnCountChanged();
@@ -110,6 +117,7 @@ private:
     void UpdateRunIcons() override;
     void OnMessageDone() override;
     void OnTypingFailed(const Status& why) override;
+    void OnTypingInterrupted(ETypingEnd why) override;
 
     // Takes the count and random-order controls into the run; false (with the integer message)
     // when the count cannot be read, and then neither value changes.
@@ -155,6 +163,8 @@ private:
     bool m_bClosePending = false;
     // Files other starts asked to open while a modal window was open, oldest first.
     std::deque<std::filesystem::path> m_openRequests;
+    // Esc was asked for the active run (taken, or refused and the user told).
+    bool m_bStopKeyAsked = false;
 };
 
 }  // namespace quenby

@@ -145,6 +145,15 @@ void CPortalKeyboardOutput::PressEnter() {
     SendKeysym(XKB_KEY_Return, false);
 }
 
+Status CPortalKeyboardOutput::SendStatus() {
+    if (!m_session->Alive()) {
+        return Status::Fail(
+            u"The desktop ended Quenby's remote-control session (the permission to send keys was "
+            u"withdrawn, or the desktop's portal stopped).");
+    }
+    return Status::Ok();
+}
+
 void CPortalKeyboardOutput::Beep() {
     if (m_beep) {
         m_beep();

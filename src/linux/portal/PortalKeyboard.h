@@ -46,6 +46,7 @@ public:
     void PressEnter() override;
     void Beep() override;
     std::unique_ptr<IKeyboardLayout> LoadCurrentLayout() override;
+    Status SendStatus() override;
 
     // The characters of `text` the layout lacks, in text order, each once; empty when the
     // layout is unknown.

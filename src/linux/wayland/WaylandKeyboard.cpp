@@ -167,6 +167,15 @@ void CWaylandKeyboardOutput::SelectVirtualKeymapFor(xkb_keysym_t keysym) {
     m_keymapKind = EKeymap::Virtual;
 }
 
+Status CWaylandKeyboardOutput::SendStatus() {
+    if (!m_session->Alive()) {
+        return Status::Fail(
+            u"The connection to the Wayland compositor was lost (it stopped, or "
+            u"closed Quenby's virtual keyboard).");
+    }
+    return Status::Ok();
+}
+
 void CWaylandKeyboardOutput::Pace() {
     if (m_iBurstKeys > 0 && m_iBurstKeys < std::max(m_pacing.m_iKeysPerBurst, 1)) {
         ++m_iBurstKeys;

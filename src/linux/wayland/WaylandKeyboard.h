@@ -66,6 +66,7 @@ public:
     void PressEnter() override;
     void Beep() override;
     std::unique_ptr<IKeyboardLayout> LoadCurrentLayout() override;
+    Status SendStatus() override;
 
 private:
     enum class EKeymap { None, User, Virtual };
