@@ -7,8 +7,8 @@
 
 #include "engine/WideText.h"
 #include "fakes/FakeDesktop.h"
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/x11/X11Keyboard.h"
 #include "support/BrowserPage.h"
 #include "support/XDisplayFixture.h"
