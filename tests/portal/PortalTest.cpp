@@ -14,7 +14,9 @@
 
 #include "engine/HotKeyProfile.h"
 #include "input/TextTyper.h"
+#include "linux/IniProfileStore.h"
 #include "linux/ThreadSleeper.h"
+#include "linux/XdgPaths.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/portal/PortalGlobalShortcut.h"
 #include "linux/portal/PortalKeyboard.h"
@@ -54,7 +56,9 @@ protected:
     }
 
     // Starts the bus, the backend and, unless `impl` is 0, the frontend.
-    void StartDesktop(unsigned impl, const std::vector<std::string>& backendFlags = {}) {
+    // `backendScript` serves the portal itself when it is not the frontend's backend.
+    void StartDesktop(unsigned impl, const std::vector<std::string>& backendFlags = {},
+                      const char* backendScript = QUENBY_PORTAL_BACKEND) {
         std::string pattern = std::filesystem::temp_directory_path() / "quenby-portal-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         m_root = pattern;
@@ -81,7 +85,8 @@ protected:
         ASSERT_TRUE(m_bus->ReadLine(address, 20000) && !address.empty());
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
 
-        std::vector<std::string> backend{"/usr/bin/python3", QUENBY_PORTAL_BACKEND, kBackendName};
+        m_profile = std::make_shared<CIniProfileStore>(ProfileFilePath());
+        std::vector<std::string> backend{"/usr/bin/python3", backendScript, kBackendName};
         backend.insert(backend.end(), backendFlags.begin(), backendFlags.end());
         m_backend = std::make_unique<CChildProcess>(backend);
         // The frontend reads the backend's properties when it starts: the backend comes first.
@@ -129,7 +134,7 @@ protected:
                                               FocusedTextSetter setter = {}) {
         return std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), [keymap] { return keymap; }, [this] { ++m_beeps; },
-            std::move(setter), kWaits);
+            std::move(setter), m_profile, kWaits);
     }
     // Types one message by the Unicode (0) or layout (1) method, then Enter, as a run types it.
     void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
@@ -170,6 +175,7 @@ protected:
         return m_changed.wait_for(lock, std::chrono::seconds(10), done);
     }
 
+    std::shared_ptr<CIniProfileStore> m_profile;  // the test user's
     std::atomic<int> m_beeps{0};
     int m_presses = 0;
     int m_signals = 0;
@@ -232,6 +238,48 @@ TEST_F(PortalKeyboardTest, OneConsentThenAKeysymPerCharacterInOrder) {
     EXPECT_EQ(Seen("create-session remote-desktop"), 1u);
     EXPECT_EQ(Seen("select-devices 1"), 1u);
     EXPECT_EQ(Seen("start granted"), 1u);
+    // Version 1 cannot keep the consent: nothing to keep.
+    EXPECT_FALSE(m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName));
+}
+
+// Where the portal can keep the consent (version 2), the user is asked once: each start hands out
+// a token for the next, which works once. A used token brings the question back, also from a
+// desktop that fails the start with it.
+TEST_F(PortalKeyboardTest, ConsentIsAskedOnceWhereThePortalCanKeepIt) {
+    for (const bool failsUnknown : {false, true}) {
+        SCOPED_TRACE(failsUnknown);
+        TearDown();
+        StartDesktop(0, {failsUnknown ? "--fail-unknown-token" : ""}, QUENBY_REMOTE_DESKTOP_V2);
+        const std::vector<std::string> askedAfresh{"select-devices 1 persist 2 token -",
+                                                   "start asked"};
+        std::vector<std::string> usedToken{"select-devices 1 persist 2 token token-1"};
+        usedToken.push_back(failsUnknown ? "start failed" : "start asked");
+        if (failsUnknown) {
+            usedToken.insert(usedToken.end(), askedAfresh.begin(), askedAfresh.end());
+        }
+        const struct {
+            const char* m_stored;  // put into the profile first; null: left as it is
+            std::vector<std::string> m_steps;
+            const char* m_kept;
+        } starts[] = {
+            {nullptr, askedAfresh, "token-1"},
+            {nullptr, {"select-devices 1 persist 2 token token-1", "start restored"}, "token-2"},
+            {"token-1", usedToken, "token-3"},
+        };
+        for (const auto& start : starts) {
+            if (start.m_stored != nullptr) {
+                m_profile->WriteString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName,
+                                       start.m_stored);
+            }
+            // A keyboard of its own: a new start of the program.
+            TypeMessage(*Keyboard(), u"a");
+            EXPECT_EQ(Lines("s", start.m_steps.size()), start.m_steps);
+            EXPECT_EQ(Lines("key", 4), PressAndRelease({"0x61", "0xff0d"}));
+            EXPECT_EQ(
+                m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName),
+                std::optional<std::string>(start.m_kept));
+        }
+    }
 }
 
 TEST_F(PortalKeyboardTest, RefusedConsentFailsWithTheReasonAndLeavesNoSession) {
