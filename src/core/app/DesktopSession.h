@@ -14,7 +14,13 @@ struct DesktopSession {
     // A service registers the shortcut field's combination with the system; without one (Wayland
     // without the GlobalShortcuts portal) the user binds `quenby --toggle` in the desktop instead.
     bool m_bGlobalShortcuts = true;
+    // That service puts the combination into the desktop's own shortcut settings (a GNOME custom
+    // shortcut running `quenby --toggle`): it is used only once the user has agreed.
+    bool m_bAskBeforeShortcut = false;
 };
+
+// The profile value that says the user agreed to a shortcut in the desktop's own settings.
+inline constexpr std::string_view kDesktopShortcutAgreedName = "DesktopShortcutAgreed";
 
 // The desktops whose ways of binding a key to a command differ.
 enum class EDesktopFamily { Gnome, Kde, Wlroots, Other };
