@@ -1,7 +1,7 @@
 // The GNOME custom shortcut against real GSettings: dconf on a session bus of the test's own, read
 // back by GNOME's own command-line tool.
-#include <gtest/gtest.h>
 #include <gio/gio.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include "TempHome.h"
@@ -56,8 +56,8 @@ TEST_F(GnomeCustomShortcutTest, WritesOnlyItsOwnEntry) {
     Set(kEntry + std::string(kUsersPath), "command", "gnome-terminal");
     Set(kEntry + std::string(kUsersPath), "binding", "<Super>t");
     Set(kList, "custom-keybindings", std::string("['") + kUsersPath + "']");
-    const std::string both = std::string("['") + kUsersPath + "', '" +
-                             CGnomeCustomShortcut::kPath + "']";
+    const std::string both =
+        std::string("['") + kUsersPath + "', '" + CGnomeCustomShortcut::kPath + "']";
 
     CGnomeCustomShortcut shortcut;
     const struct {

@@ -15,7 +15,8 @@ namespace quenby {
 namespace {
 
 constexpr const char* kMediaKeysSchema = "org.gnome.settings-daemon.plugins.media-keys";
-constexpr const char* kEntrySchema = "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding";
+constexpr const char* kEntrySchema =
+    "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding";
 constexpr const char* kListKey = "custom-keybindings";
 
 struct ObjectUnref {
