@@ -9,6 +9,7 @@ constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
 constexpr std::uint32_t kKeyboardDevice = 1;
 // Keep the consent until the user revokes it in the desktop's settings.
 constexpr std::uint32_t kPersistUntilRevoked = 2;
+constexpr std::uint32_t kFirstKeysym = 0xffe1;  // Shift_L
 
 GVariant* OptionsWithToken(const char* token, GVariantBuilder* builder) {
     g_variant_builder_add(builder, "{sv}", "handle_token", g_variant_new_string(token));
@@ -144,6 +145,12 @@ CRemoteDesktopSession::StartResult CRemoteDesktopSession::StartOnce(
                              u"Quenby cannot type. Start again and allow the keyboard."),
                 EPortalAnswer::Granted,
                 {}};
+    }
+    // KDE Plasma 5.27 maps a session's first keysym through a US keymap, whatever the user's
+    // layout: the first key is therefore one that means the same in every layout and types
+    // nothing, Shift pressed and released.
+    if (!session->SendKeysym(kFirstKeysym, true) || !session->SendKeysym(kFirstKeysym, false)) {
+        return {Failure({}, "no first key"), EPortalAnswer::CallFailed, {}};
     }
     const gchar* newToken = nullptr;
     std::string kept;
