@@ -377,8 +377,8 @@ TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
     ASSERT_TRUE(shortcut->RegisterHotKey(0x74, SYSTEM_FLAG_CONTROL));
     // Every shortcut the desktop says was pressed, ours or not, counted after the shortcut's own
     // handler has seen it: handlers run in the order they subscribed.
-    bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated", kPortalPath,
-                   [this](GVariant*) { Count(m_signals); });
+    const unsigned counting = bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated",
+                                             kPortalPath, [this](GVariant*) { Count(m_signals); });
     for (const char* id : {"start-stop", "start-stop", "something-else", "start-stop"}) {
         ASSERT_TRUE(PressShortcut(id));
     }
@@ -389,6 +389,8 @@ TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
     shortcut->UnregisterHotKey();
     EXPECT_EQ(Lines("close-session", 1).size(), 1u);
     EXPECT_FALSE(PressShortcut("start-stop"));
+    // Ended here: one still there when the connection goes is freed only if GDBus lets go first.
+    bus->Unsubscribe(counting);
 }
 
 // Bound on a desktop that binds at BindShortcuts and on one that binds only what CreateSession
@@ -425,18 +427,19 @@ TEST_F(PortalGlobalShortcutTest, RegisteringAgainClosesTheOldSession) {
     ASSERT_TRUE(shortcut->RegisterHotKey('A', SYSTEM_FLAG_ALT));
     EXPECT_EQ(Lines("close-session", 1).size(), 1u) << "the old session was left open";
     // Signals come in the order sent: once the last one is seen, the ones before were handled.
-    bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated", kPortalPath,
-                   [this](GVariant* args) {
-                       const gchar* id = "";
-                       g_variant_get_child(args, 1, "&s", &id);
-                       if (std::string(id) == "last") {
-                           Count(m_signals);
-                       }
-                   });
+    const unsigned counting = bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated",
+                                             kPortalPath, [this](GVariant* args) {
+                                                 const gchar* id = "";
+                                                 g_variant_get_child(args, 1, "&s", &id);
+                                                 if (std::string(id) == "last") {
+                                                     Count(m_signals);
+                                                 }
+                                             });
     ASSERT_TRUE(PressShortcut("start-stop"));
     ASSERT_TRUE(PressShortcut("last"));
     ASSERT_TRUE(WaitUntil([&] { return m_signals == 1; }));
     EXPECT_EQ(m_presses, 1);
+    bus->Unsubscribe(counting);
 }
 
 }  // namespace
