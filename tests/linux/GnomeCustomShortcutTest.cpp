@@ -11,31 +11,28 @@
 namespace quenby::test {
 namespace {
 
-constexpr const char* kList = "org.gnome.settings-daemon.plugins.media-keys";
-constexpr const char* kEntry = "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:";
-constexpr const char* kUsersPath =
-    "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/custom0/";
+const std::string kList = "org.gnome.settings-daemon.plugins.media-keys";
+const std::string kUsers = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/c0/";
+const std::string kOurs = CGnomeCustomShortcut::kPath;
 
-class GnomeCustomShortcutTest : public TempHome {
-protected:
-    // What `gsettings get` prints, without its line end.
-    static std::string Get(const std::string& schema, const char* key) {
-        std::string output;
-        EXPECT_EQ(RunCommand({"gsettings", "get", schema, key}, &output), 0) << schema << key;
-        while (!output.empty() && output.back() == '\n') {
-            output.pop_back();
-        }
-        return output;
+// `gsettings get` or `set` of a key of `schema`, or of the entry at `path`; what it printed.
+std::string Gsettings(const char* verb, const std::string& path, const char* key,
+                      const std::string& value = {}) {
+    const std::string schema = path == kList ? kList : kList + ".custom-keybinding:" + path;
+    std::vector<std::string> argv{"gsettings", verb, schema, key};
+    if (!value.empty()) {
+        argv.push_back(value);
     }
-    static void Set(const std::string& schema, const char* key, const std::string& value) {
-        ASSERT_EQ(RunCommand({"gsettings", "set", schema, key, value}), 0) << schema << key;
-    }
-    // The entry at `path`: name, command and binding.
-    static std::vector<std::string> Entry(const std::string& path) {
-        return {Get(kEntry + path, "name"), Get(kEntry + path, "command"),
-                Get(kEntry + path, "binding")};
-    }
-};
+    std::string output;
+    EXPECT_EQ(RunCommand(argv, &output), 0) << schema << key;
+    return output.empty() ? output : output.substr(0, output.size() - 1);
+}
+std::vector<std::string> Entry(const std::string& path) {
+    return {Gsettings("get", path, "name"), Gsettings("get", path, "command"),
+            Gsettings("get", path, "binding")};
+}
+
+using GnomeCustomShortcutTest = TempHome;
 
 // Each combination assigned updates our one entry, the user's own shortcut stays as it was, and
 // unregistering takes ours out of the list again.
@@ -44,20 +41,17 @@ TEST_F(GnomeCustomShortcutTest, WritesOnlyItsOwnEntry) {
         GTEST_SKIP() << "GNOME's settings schemas (gnome-settings-daemon-common) are missing";
     }
     ASSERT_TRUE(StartSessionBus());
-    // The settings go to dconf, as on a GNOME desktop, not to memory.
+    // The settings go to dconf, as on a GNOME desktop, not to memory; dconf talks over GLib's
+    // shared connection, which would end this process when the test's bus goes at its end.
     ::setenv("GSETTINGS_BACKEND", "dconf", 1);
-    // dconf talks over GLib's shared connection, which would end this process when the test's
-    // bus goes away at its end.
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     ASSERT_NE(bus, nullptr);
     g_dbus_connection_set_exit_on_close(bus, FALSE);
+    Gsettings("set", kUsers, "name", "Terminal");
+    Gsettings("set", kUsers, "command", "gnome-terminal");
+    Gsettings("set", kUsers, "binding", "<Super>t");
+    Gsettings("set", kList, "custom-keybindings", "['" + kUsers + "']");
     const std::vector<std::string> users{"'Terminal'", "'gnome-terminal'", "'<Super>t'"};
-    Set(kEntry + std::string(kUsersPath), "name", "Terminal");
-    Set(kEntry + std::string(kUsersPath), "command", "gnome-terminal");
-    Set(kEntry + std::string(kUsersPath), "binding", "<Super>t");
-    Set(kList, "custom-keybindings", std::string("['") + kUsersPath + "']");
-    const std::string both =
-        std::string("['") + kUsersPath + "', '" + CGnomeCustomShortcut::kPath + "']";
 
     CGnomeCustomShortcut shortcut;
     const struct {
@@ -74,17 +68,17 @@ TEST_F(GnomeCustomShortcutTest, WritesOnlyItsOwnEntry) {
         // As the window changes the combination: the old one goes, the new one comes.
         shortcut.UnregisterHotKey();
         ASSERT_TRUE(shortcut.RegisterHotKey(c.m_virtualKey, c.m_modifiers));
-        EXPECT_EQ(Get(kList, "custom-keybindings"), both);
-        EXPECT_EQ(Entry(CGnomeCustomShortcut::kPath),
-                  (std::vector<std::string>{"'Quenby: start/stop typing'", "'quenby --toggle'",
-                                            c.m_binding}));
-        EXPECT_EQ(Entry(kUsersPath), users);
+        EXPECT_EQ(Gsettings("get", kList, "custom-keybindings"),
+                  "['" + kUsers + "', '" + kOurs + "']");
+        EXPECT_EQ(Entry(kOurs), (std::vector<std::string>{"'Quenby: start/stop typing'",
+                                                          "'quenby --toggle'", c.m_binding}));
+        EXPECT_EQ(Entry(kUsers), users);
     }
     EXPECT_FALSE(shortcut.RegisterHotKey(0xFF, SYSTEM_FLAG_CONTROL));  // a key without a name
     shortcut.UnregisterHotKey();
-    EXPECT_EQ(Get(kList, "custom-keybindings"), std::string("['") + kUsersPath + "']");
-    EXPECT_EQ(Get(kEntry + std::string(CGnomeCustomShortcut::kPath), "binding"), "''");
-    EXPECT_EQ(Entry(kUsersPath), users);
+    EXPECT_EQ(Gsettings("get", kList, "custom-keybindings"), "['" + kUsers + "']");
+    EXPECT_EQ(Gsettings("get", kOurs, "binding"), "''");
+    EXPECT_EQ(Entry(kUsers), users);
     g_object_unref(bus);
 }
 

@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
-"""Serves version 2 of the RemoteDesktop portal itself, as org.freedesktop.portal.Desktop on the
-session bus (the frontend that Debian ships speaks version 1 only), and prints every call it gets,
-one line each. Usage: RemoteDesktopV2.py BUS_NAME [--fail-unknown-token].
-
-Start grants the keyboard; it asks the user ("start asked") unless SelectDevices brought the
-restore token handed out last, which works once ("start restored"). Each Start with persist_mode
-2 hands out a new token. A token it does not know is ignored (the user is asked), or with
---fail-unknown-token makes Start fail with response 2, as a desktop may."""
+"""Serves version 2 of the RemoteDesktop portal itself as org.freedesktop.portal.Desktop (Debian's
+frontend speaks version 1 only) and prints every call, one line each. Usage: RemoteDesktopV2.py
+BUS_NAME [--fail-unknown-token]. Start asks the user ("start asked") unless it gets the restore
+token handed out last, which works once ("start restored"); each Start with persist_mode 2 hands
+out a new one. Another token is ignored, or with --fail-unknown-token fails Start (response 2)."""
 import sys
 
 import dbus
@@ -15,25 +12,22 @@ from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
 PATH = "/org/freedesktop/portal/desktop"
-REMOTE_DESKTOP = "org.freedesktop.portal.RemoteDesktop"
-KEYBOARD = 1
+IFACE = "org.freedesktop.portal.RemoteDesktop"
 
 
 def say(*words):
     print(" ".join(str(w) for w in words), flush=True)
 
 
-def sender_part(sender):
-    return sender[1:].replace(".", "_")
+def object_path(kind, sender, token):
+    return "%s/%s/%s/%s" % (PATH, kind, sender[1:].replace(".", "_"), token)
 
 
 class Request(dbus.service.Object):
-    """Answers once, after the method's reply has gone out, then goes away."""
+    """Answers once the method's reply has gone out, then goes away."""
 
-    def __init__(self, bus, sender, token, code, results):
-        path = "%s/request/%s/%s" % (PATH, sender_part(sender), token)
+    def __init__(self, bus, path, code, results):
         super().__init__(bus, path)
-        self.path = path
         GLib.idle_add(self.answer, code, results)
 
     @dbus.service.signal("org.freedesktop.portal.Request", signature="ua{sv}")
@@ -47,11 +41,6 @@ class Request(dbus.service.Object):
 
 
 class Session(dbus.service.Object):
-    def __init__(self, bus, path):
-        super().__init__(bus, path)
-        self.restore_token = ""
-        self.persist_mode = 0
-
     @dbus.service.method("org.freedesktop.portal.Session", in_signature="", out_signature="")
     def Close(self):
         say("close-session")
@@ -62,63 +51,52 @@ class Portal(dbus.service.Object):
     def __init__(self, bus, fail_unknown):
         super().__init__(bus, PATH)
         self.fail_unknown = fail_unknown
-        self.sessions = {}
+        self.devices = {}  # session path: the SelectDevices options
         self.issued = 0
         self.valid_token = None  # the one token that works, until it is used
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
-        if interface == REMOTE_DESKTOP and name == "version":
-            return dbus.UInt32(2)
-        if interface == REMOTE_DESKTOP and name == "AvailableDeviceTypes":
-            return dbus.UInt32(KEYBOARD)
-        raise dbus.exceptions.DBusException("no such property",
-                                            name="org.freedesktop.DBus.Error.InvalidArgs")
+        return dbus.UInt32(2 if name == "version" else 1)
 
-    def request(self, sender, options, code, results):
-        return Request(self.connection, sender, str(options["handle_token"]), code, results).path
+    def answer(self, sender, options, code, results):
+        path = object_path("request", sender, options["handle_token"])
+        return Request(self.connection, path, code, results).__dbus_object_path__
 
-    @dbus.service.method(REMOTE_DESKTOP, in_signature="a{sv}", out_signature="o",
-                         sender_keyword="sender")
+    @dbus.service.method(IFACE, in_signature="a{sv}", out_signature="o", sender_keyword="sender")
     def CreateSession(self, options, sender=None):
-        path = "%s/session/%s/%s" % (PATH, sender_part(sender), options["session_handle_token"])
-        self.sessions[path] = Session(self.connection, path)
+        path = object_path("session", sender, options["session_handle_token"])
+        Session(self.connection, path)
         say("create-session")
-        return self.request(sender, options, 0, {"session_handle": dbus.String(path,
-                                                                                variant_level=1)})
+        return self.answer(sender, options, 0, {"session_handle": dbus.String(path, variant_level=1)})
 
-    @dbus.service.method(REMOTE_DESKTOP, in_signature="oa{sv}", out_signature="o",
-                         sender_keyword="sender")
+    @dbus.service.method(IFACE, in_signature="oa{sv}", out_signature="o", sender_keyword="sender")
     def SelectDevices(self, session, options, sender=None):
-        state = self.sessions[str(session)]
-        state.persist_mode = int(options.get("persist_mode", 0))
-        state.restore_token = str(options.get("restore_token", ""))
-        say("select-devices", int(options.get("types", 0)), "persist", state.persist_mode,
-            "token", state.restore_token or "-")
-        return self.request(sender, options, 0, {})
+        self.devices[str(session)] = options
+        say("select-devices", int(options.get("types", 0)), "persist",
+            int(options.get("persist_mode", 0)), "token", options.get("restore_token", "-"))
+        return self.answer(sender, options, 0, {})
 
-    @dbus.service.method(REMOTE_DESKTOP, in_signature="osa{sv}", out_signature="o",
-                         sender_keyword="sender")
+    @dbus.service.method(IFACE, in_signature="osa{sv}", out_signature="o", sender_keyword="sender")
     def Start(self, session, parent_window, options, sender=None):
-        state = self.sessions[str(session)]
-        token = state.restore_token
-        if token and token == self.valid_token:
+        devices = self.devices[str(session)]
+        token = devices.get("restore_token")
+        if token is not None and token == self.valid_token:
             say("start restored")
-        elif token and self.fail_unknown:
+        elif token is not None and self.fail_unknown:
             say("start failed")
-            return self.request(sender, options, 2, {})
+            return self.answer(sender, options, 2, {})
         else:
             say("start asked")
         self.valid_token = None
-        results = {"devices": dbus.UInt32(KEYBOARD, variant_level=1)}
-        if state.persist_mode == 2:
+        results = {"devices": dbus.UInt32(1, variant_level=1)}
+        if devices.get("persist_mode") == 2:
             self.issued += 1
             self.valid_token = "token-%d" % self.issued
             results["restore_token"] = dbus.String(self.valid_token, variant_level=1)
-            results["persist_mode"] = dbus.UInt32(2, variant_level=1)
-        return self.request(sender, options, 0, results)
+        return self.answer(sender, options, 0, results)
 
-    @dbus.service.method(REMOTE_DESKTOP, in_signature="oa{sv}iu", out_signature="")
+    @dbus.service.method(IFACE, in_signature="oa{sv}iu", out_signature="")
     def NotifyKeyboardKeysym(self, session, options, keysym, state):
         say("keysym", "0x%x" % keysym, "down" if state else "up")
 
@@ -126,7 +104,6 @@ class Portal(dbus.service.Object):
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 Portal(bus, "--fail-unknown-token" in sys.argv[2:])
-names = [dbus.service.BusName(sys.argv[1], bus),
-         dbus.service.BusName("org.freedesktop.portal.Desktop", bus)]  # owned while this lives
+names = [dbus.service.BusName(n, bus) for n in (sys.argv[1], "org.freedesktop.portal.Desktop")]
 say("ready")
 GLib.MainLoop().run()
