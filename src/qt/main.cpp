@@ -18,6 +18,7 @@
 #include "linux/PosixFileStore.h"
 #include "linux/XdgPaths.h"
 #include "linux/atspi/AtspiTextSetter.h"
+#include "linux/gnome/GnomeCustomShortcut.h"
 #include "linux/portal/PortalGlobalShortcut.h"
 #include "linux/portal/PortalKeyboard.h"
 #include "linux/protection/UserDataProtector.h"
@@ -247,11 +248,21 @@ int main(int argc, char** argv) {
     // it answers. Without it the X11 grab would see only X11 applications' keys: the desktop
     // runs `quenby --toggle` instead.
     const bool portalShortcuts = wayland && quenby::GlobalShortcutsPortalAvailable();
-    session.m_bGlobalShortcuts = !wayland || portalShortcuts;
+    // GNOME without that portal: a custom shortcut in GNOME's settings, once the user agrees.
+    const bool gnomeShortcut =
+        wayland && !portalShortcuts &&
+        quenby::DesktopFamilyOf(session.m_strDesktop) == quenby::EDesktopFamily::Gnome &&
+        quenby::GnomeCustomShortcutsAvailable();
+    session.m_bGlobalShortcuts = !wayland || portalShortcuts || gnomeShortcut;
+    session.m_bAskBeforeShortcut = gnomeShortcut;
     const quenby::ShellServices services{
         profile, files, protector.get(), pointer, shell, textSetters, *keyboard, sleeper,
-        [wayland, portalShortcuts](
+        [wayland, portalShortcuts, gnomeShortcut](
             std::function<void()> onPressed) -> std::unique_ptr<quenby::IGlobalShortcut> {
+            if (gnomeShortcut) {
+                // Presses arrive as `quenby --toggle`, not through `onPressed`.
+                return std::make_unique<quenby::CGnomeCustomShortcut>();
+            }
             if (portalShortcuts) {
                 if (auto shortcut = quenby::OpenPortalGlobalShortcut(onPressed)) {
                     return shortcut;

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend and prints
-every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse], where --refuse
-says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut, and
-ActivateEveryBound(id) presses it in every session ever bound, closed ones too, oldest first;
-CloseSessions() ends every open session from the desktop's side."""
+every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse] [--plasma527],
+where --refuse says no to Start, and --plasma527 binds shortcuts as KDE Plasma 5.27 does: only
+the list given in CreateSession, while BindShortcuts binds nothing and answers an empty list.
+org.quenby.test.Control.Activate(id) on BUS_NAME presses a shortcut in the first open session
+with bound ones; CloseSessions() ends every open session from the desktop's side."""
 import sys
 
 import dbus
@@ -48,17 +49,24 @@ class ShortcutSessions(dbus.service.Object):
 
     @dbus.service.method(SHORTCUTS, in_signature="oosa{sv}", out_signature="ua{sv}")
     def CreateSession(self, handle, session, app_id, options):
-        self.new_session(session, "global-shortcuts")
+        given = options.get("shortcuts", [])
+        # The token the caller chose is the path's last part.
+        self.new_session(session, "global-shortcuts", str(session).rsplit("/", 1)[-1],
+                         "with", len(given))
+        if self.plasma527:
+            self.bind_list(session, given)
         return dbus.UInt32(0), {}
 
 
 class Backend(ShortcutSessions):
-    def __init__(self, bus, refuse):
+    def __init__(self, bus, refuse, plasma527):
         super().__init__(bus, PATH)
         self.refuse = refuse
+        self.plasma527 = plasma527
         self.open_sessions = set()
         self.sessions = {}
         self.shortcut_sessions = []  # in the order they were bound
+        self.bound = {}  # session path: its bound shortcuts, as ListShortcuts gives them
 
     # The properties the frontend reads when it starts.
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
@@ -69,9 +77,24 @@ class Backend(ShortcutSessions):
             return {"version": dbus.UInt32(1)}
         return {}
 
-    def new_session(self, path, kind):
+    def new_session(self, path, kind, *details):
         self.sessions[str(path)] = Session(self.connection, path, self.open_sessions)
-        say("create-session", kind)
+        say("create-session", kind, *details)
+
+    def bind_list(self, session, shortcuts):
+        bound = []
+        for shortcut_id, properties in shortcuts:
+            trigger = str(properties.get("preferred_trigger", ""))
+            say("bind", shortcut_id, trigger)
+            bound.append((shortcut_id, {"description": properties.get("description", ""),
+                                        "trigger_description": trigger}))
+        if bound:
+            self.shortcut_sessions.append(str(session))
+            self.bound[str(session)] = bound
+        return bound
+
+    def shortcut_list(self, bound):
+        return {"shortcuts": dbus.Array(bound, signature="(sa{sv})", variant_level=1)}
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
     def CreateSession(self, handle, session, app_id, options):
@@ -101,15 +124,15 @@ class Backend(ShortcutSessions):
 
     @dbus.service.method(SHORTCUTS, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}")
     def BindShortcuts(self, handle, session, shortcuts, parent_window, options):
-        bound = []
-        for shortcut_id, properties in shortcuts:
-            trigger = str(properties.get("preferred_trigger", ""))
-            say("bind", shortcut_id, trigger)
-            bound.append((shortcut_id, {"description": properties.get("description", ""),
-                                        "trigger_description": trigger}))
-        self.shortcut_sessions.append(str(session))
-        return dbus.UInt32(0), {"shortcuts": dbus.Array(bound, signature="(sa{sv})",
-                                                        variant_level=1)}
+        if self.plasma527:
+            say("bind-ignored", len(shortcuts))
+            return dbus.UInt32(0), self.shortcut_list([])
+        return dbus.UInt32(0), self.shortcut_list(self.bind_list(session, shortcuts))
+
+    @dbus.service.method(SHORTCUTS, in_signature="oo", out_signature="ua{sv}")
+    def ListShortcuts(self, handle, session):
+        say("list-shortcuts")
+        return dbus.UInt32(0), self.shortcut_list(self.bound.get(str(session), []))
 
     @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, shortcut_id, timestamp, options):
@@ -133,16 +156,10 @@ class Backend(ShortcutSessions):
                 return dbus.UInt32(1)
         return dbus.UInt32(0)
 
-    @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
-    def ActivateEveryBound(self, shortcut_id):
-        for session in self.shortcut_sessions:
-            self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
-        return dbus.UInt32(len(self.shortcut_sessions))
-
 
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
-Backend(bus, "--refuse" in sys.argv[2:])
+Backend(bus, "--refuse" in sys.argv[2:], "--plasma527" in sys.argv[2:])
 name = dbus.service.BusName(sys.argv[1], bus)  # owned while this lives
 say("ready")
 GLib.MainLoop().run()

@@ -16,6 +16,8 @@
 #include "input/KeyGate.h"
 #include "input/TextTyper.h"
 #include "input/ThreadSleeper.h"
+#include "linux/IniProfileStore.h"
+#include "linux/XdgPaths.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/portal/PortalGlobalShortcut.h"
 #include "linux/portal/PortalKeyboard.h"
@@ -41,6 +43,15 @@ std::vector<std::string> PressAndRelease(const std::vector<std::string>& keysyms
     return lines;
 }
 
+// The keys of a message, after the session's first key (Shift pressed and released) when `first`.
+std::vector<std::string> Keys(const std::vector<std::string>& keysyms, bool first) {
+    std::vector<std::string> lines =
+        first ? PressAndRelease({"0xffe1"}) : std::vector<std::string>{};
+    const std::vector<std::string> message = PressAndRelease(keysyms);
+    lines.insert(lines.end(), message.begin(), message.end());
+    return lines;
+}
+
 // HOME, the XDG folders and a session bus under a temporary folder; the bus activates nothing, so
 // a portal the test does not start stays missing instead of the system's being started.
 class PortalFixture : public ::testing::Test {
@@ -55,7 +66,9 @@ protected:
     }
 
     // Starts the bus, the backend and, unless `impl` is 0, the frontend.
-    void StartDesktop(unsigned impl, const std::vector<std::string>& backendFlags = {}) {
+    // `backendScript` serves the portal itself when it is not the frontend's backend.
+    void StartDesktop(unsigned impl, const std::vector<std::string>& backendFlags = {},
+                      const char* backendScript = QUENBY_PORTAL_BACKEND) {
         std::string pattern = std::filesystem::temp_directory_path() / "quenby-portal-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         m_root = pattern;
@@ -82,7 +95,8 @@ protected:
         ASSERT_TRUE(m_bus->ReadLine(address, 20000) && !address.empty());
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
 
-        std::vector<std::string> backend{"/usr/bin/python3", QUENBY_PORTAL_BACKEND, kBackendName};
+        m_profile = std::make_shared<CIniProfileStore>(ProfileFilePath());
+        std::vector<std::string> backend{"/usr/bin/python3", backendScript, kBackendName};
         backend.insert(backend.end(), backendFlags.begin(), backendFlags.end());
         m_backend = std::make_unique<CChildProcess>(backend);
         // The frontend reads the backend's properties when it starts: the backend comes first.
@@ -130,7 +144,7 @@ protected:
                                               FocusedTextSetter setter = {}) {
         return std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), [keymap] { return keymap; }, [this] { ++m_beeps; },
-            std::move(setter), kWaits);
+            std::move(setter), m_profile, kWaits);
     }
     // Types one message by the Unicode (0) or layout (1) method, then Enter, as a run types it.
     void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
@@ -152,7 +166,7 @@ protected:
         return std::make_unique<CPortalGlobalShortcut>(
             std::move(bus), [this] { Count(m_presses); }, kWaits);
     }
-    // The backend presses the bound shortcut (`how`: Activate, or ActivateEveryBound); false
+    // The backend presses the bound shortcut (`how`: the control method); false
     // when it had none to press.
     bool PressShortcut(const std::string& id, const std::string& how = "Activate") {
         std::string output;
@@ -173,6 +187,7 @@ protected:
         return m_changed.wait_for(lock, std::chrono::seconds(10), done);
     }
 
+    std::shared_ptr<CIniProfileStore> m_profile;  // the test user's
     std::atomic<int> m_beeps{0};
     int m_presses = 0;
     int m_signals = 0;
@@ -226,15 +241,60 @@ TEST_F(PortalKeyboardTest, OneConsentThenAKeysymPerCharacterInOrder) {
         // for the Euro sign and Cyrillic).
         {u"\u00e9\u20ac\u0436", {"0xe9", "0x20ac", "0x6d6", "0xff0d"}},
     };
+    bool first = true;
     for (const auto& c : cases) {
         TypeMessage(*keyboard, c.m_text);
-        EXPECT_EQ(Lines("key", 2 * c.m_keysyms.size()), PressAndRelease(c.m_keysyms));
+        const std::vector<std::string> keys = Keys(c.m_keysyms, first);
+        EXPECT_EQ(Lines("key", keys.size()), keys);
+        first = false;
     }
     EXPECT_EQ(m_beeps.load(), 0);
     // One session and one question to the user for all the messages.
     EXPECT_EQ(Seen("create-session remote-desktop"), 1u);
     EXPECT_EQ(Seen("select-devices 1"), 1u);
     EXPECT_EQ(Seen("start granted"), 1u);
+    // Version 1 cannot keep the consent: nothing to keep.
+    EXPECT_FALSE(m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName));
+}
+
+// Where the portal can keep the consent (version 2), the user is asked once: each start hands out
+// a token for the next, which works once. A used token brings the question back, also from a
+// desktop that fails the start with it.
+TEST_F(PortalKeyboardTest, ConsentIsAskedOnceWhereThePortalCanKeepIt) {
+    for (const bool failsUnknown : {false, true}) {
+        SCOPED_TRACE(failsUnknown);
+        TearDown();
+        StartDesktop(0, {failsUnknown ? "--fail-unknown-token" : ""}, QUENBY_REMOTE_DESKTOP_V2);
+        const std::vector<std::string> askedAfresh{"select-devices 1 persist 2 token -",
+                                                   "start asked"};
+        std::vector<std::string> usedToken{"select-devices 1 persist 2 token token-1"};
+        usedToken.push_back(failsUnknown ? "start failed" : "start asked");
+        if (failsUnknown) {
+            usedToken.insert(usedToken.end(), askedAfresh.begin(), askedAfresh.end());
+        }
+        const struct {
+            const char* m_stored;  // put into the profile first; null: left as it is
+            std::vector<std::string> m_steps;
+            const char* m_kept;
+        } starts[] = {
+            {nullptr, askedAfresh, "token-1"},
+            {nullptr, {"select-devices 1 persist 2 token token-1", "start restored"}, "token-2"},
+            {"token-1", usedToken, "token-3"},
+        };
+        for (const auto& start : starts) {
+            if (start.m_stored != nullptr) {
+                m_profile->WriteString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName,
+                                       start.m_stored);
+            }
+            // A keyboard of its own: a new start of the program.
+            TypeMessage(*Keyboard(), u"a");
+            EXPECT_EQ(Lines("s", start.m_steps.size()), start.m_steps);
+            EXPECT_EQ(Lines("key", 6), Keys({"0x61", "0xff0d"}, true));
+            EXPECT_EQ(
+                m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName),
+                std::optional<std::string>(start.m_kept));
+        }
+    }
 }
 
 TEST_F(PortalKeyboardTest, RefusedConsentFailsWithTheReasonAndLeavesNoSession) {
@@ -289,7 +349,8 @@ TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
             });
         m_beeps = 0;
         TypeMessage(*keyboard, c.m_text);
-        EXPECT_EQ(Lines("key", 2 * c.m_keysyms.size()), PressAndRelease(c.m_keysyms));
+        const std::vector<std::string> keys = Keys(c.m_keysyms, true);  // a session each
+        EXPECT_EQ(Lines("key", keys.size()), keys);
         EXPECT_EQ(offered, c.m_offered);
         EXPECT_EQ(m_beeps.load(), c.m_beeps);
     }
@@ -299,9 +360,10 @@ TEST_F(PortalKeyboardTest, LayoutMethodSendsTheLayoutsKeycodes) {
     StartDesktop(kRemoteDesktop);
     TypeMessage(*Keyboard(KeymapText("us")), u"A\u00e9", 1);
     // Evdev codes under the US layout: Left Shift 42, A 30; é is not on it and beeps.
-    EXPECT_EQ(Lines("key", 6), (std::vector<std::string>{
-                                   "keycode 42 down", "keycode 30 down", "keycode 30 up",
-                                   "keycode 42 up", "keysym 0xff0d down", "keysym 0xff0d up"}));
+    EXPECT_EQ(Lines("key", 8),
+              (std::vector<std::string>{"keysym 0xffe1 down", "keysym 0xffe1 up", "keycode 42 down",
+                                        "keycode 30 down", "keycode 30 up", "keycode 42 up",
+                                        "keysym 0xff0d down", "keysym 0xff0d up"}));
     EXPECT_EQ(m_beeps.load(), 1);
 }
 
@@ -337,8 +399,8 @@ TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
     ASSERT_TRUE(shortcut->RegisterHotKey(0x74, SYSTEM_FLAG_CONTROL));
     // Every shortcut the desktop says was pressed, ours or not, counted after the shortcut's own
     // handler has seen it: handlers run in the order they subscribed.
-    bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated", kPortalPath,
-                   [this](GVariant*) { Count(m_signals); });
+    const unsigned counting = bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated",
+                                             kPortalPath, [this](GVariant*) { Count(m_signals); });
     for (const char* id : {"start-stop", "start-stop", "something-else", "start-stop"}) {
         ASSERT_TRUE(PressShortcut(id));
     }
@@ -349,11 +411,37 @@ TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
     shortcut->UnregisterHotKey();
     EXPECT_EQ(Lines("close-session", 1).size(), 1u);
     EXPECT_FALSE(PressShortcut("start-stop"));
+    // Ended here: one still there when the connection goes is freed only if GDBus lets go first.
+    bus->Unsubscribe(counting);
 }
 
-// A new combination replaces the old: the old session is closed, and a press of the old one that
-// still comes (a desktop that has not caught up) neither starts nor stops the run.
-TEST_F(PortalGlobalShortcutTest, RegisteringAgainClosesTheOldSessionAndIgnoresItsPresses) {
+// Bound on a desktop that binds at BindShortcuts and on one that binds only what CreateSession
+// brings (KDE Plasma 5.27), in a session of the same token at every start: the desktop keeps the
+// user's choices under it. The first press starts the run, the second stops it.
+TEST_F(PortalGlobalShortcutTest, BindsOnEitherKindOfDesktopUnderTheSameTokenAtEveryStart) {
+    for (const char* mode : {"", "--plasma527"}) {
+        SCOPED_TRACE(mode);
+        TearDown();
+        StartDesktop(kGlobalShortcuts, {mode});
+        m_presses = 0;
+        for (int start = 1; start <= 2; ++start) {
+            const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut();
+            ASSERT_TRUE(shortcut->RegisterHotKey(0x78, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT));
+            EXPECT_EQ(Lines("create-session", 1),
+                      std::vector<std::string>{
+                          "create-session global-shortcuts quenby_start_stop with 1"});
+            EXPECT_EQ(Lines("bind ", 1), std::vector<std::string>{"bind start-stop CTRL+SHIFT+F9"});
+            ASSERT_TRUE(PressShortcut("start-stop"));
+            ASSERT_TRUE(WaitUntil([&] { return m_presses == 2 * start - 1; }));
+            ASSERT_TRUE(PressShortcut("start-stop"));
+            ASSERT_TRUE(WaitUntil([&] { return m_presses == 2 * start; }));
+        }
+    }
+}
+
+// A new combination replaces the old: the old session is closed first (the new one has its
+// token), and a press reaches the run once, not once for each combination registered.
+TEST_F(PortalGlobalShortcutTest, RegisteringAgainClosesTheOldSession) {
     StartDesktop(kGlobalShortcuts);
     const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
     const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut(bus);
@@ -361,18 +449,19 @@ TEST_F(PortalGlobalShortcutTest, RegisteringAgainClosesTheOldSessionAndIgnoresIt
     ASSERT_TRUE(shortcut->RegisterHotKey('A', SYSTEM_FLAG_ALT));
     EXPECT_EQ(Lines("close-session", 1).size(), 1u) << "the old session was left open";
     // Signals come in the order sent: once the last one is seen, the ones before were handled.
-    bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated", kPortalPath,
-                   [this](GVariant* args) {
-                       const gchar* id = "";
-                       g_variant_get_child(args, 1, "&s", &id);
-                       if (std::string(id) == "last") {
-                           Count(m_signals);
-                       }
-                   });
-    ASSERT_TRUE(PressShortcut("start-stop", "ActivateEveryBound"));
+    const unsigned counting = bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated",
+                                             kPortalPath, [this](GVariant* args) {
+                                                 const gchar* id = "";
+                                                 g_variant_get_child(args, 1, "&s", &id);
+                                                 if (std::string(id) == "last") {
+                                                     Count(m_signals);
+                                                 }
+                                             });
+    ASSERT_TRUE(PressShortcut("start-stop"));
     ASSERT_TRUE(PressShortcut("last"));
     ASSERT_TRUE(WaitUntil([&] { return m_signals == 1; }));
     EXPECT_EQ(m_presses, 1);
+    bus->Unsubscribe(counting);
 }
 
 }  // namespace

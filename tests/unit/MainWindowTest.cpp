@@ -523,6 +523,43 @@ TEST_F(MainWindowTest, TheFirstWaylandStartSaysOnceHowToBindTheKeyOnThisDesktop)
     }
 }
 
+// On GNOME without the portal the combination becomes a custom shortcut in GNOME's settings: only
+// after the user said yes, which is asked until given and then kept; Clear removes it.
+TEST_F(MainWindowTest, ADesktopShortcutIsAddedOnlyOnceTheUserAgreed) {
+    m_session = DesktopSession{true, "GNOME", true, true};
+    Restart();
+    EXPECT_TRUE(m_view.m_messages.empty());  // nothing asked before a combination is assigned
+    using Pair = std::pair<std::uint16_t, std::uint16_t>;
+    const struct {
+        HotKeyCapture m_capture;
+        std::optional<EMessageResult> m_answer;  // the user's, when asked
+        std::optional<Pair> m_registered;
+    } steps[] = {
+        {HotKeyCapture{0x78, true, false, true}, EMessageResult::No, std::nullopt},
+        {HotKeyCapture{0x78, true, false, true}, EMessageResult::Yes, Pair{0x78, 6}},
+        {HotKeyCapture{0x74, false, true}, std::nullopt, Pair{0x74, 1}},
+        {HotKeyCapture{}, std::nullopt, std::nullopt},  // Clear
+        {HotKeyCapture{0x75, true}, std::nullopt, Pair{0x75, 2}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.m_capture.m_wVirtualKey);
+        m_view.m_messages.clear();
+        if (step.m_answer) {
+            m_view.m_answers.push_back(*step.m_answer);
+        }
+        m_view.m_hotKey = step.m_capture;
+        Controller().OnAssignHotKey();
+        EXPECT_EQ(m_view.MessageTexts(),
+                  step.m_answer ? Texts{text::kAddDesktopShortcut} : Texts{});
+        EXPECT_EQ(m_shortcut.m_registered, step.m_registered);
+    }
+    // At the next start the kept yes applies the stored combination without a question.
+    m_shortcut.m_registered.reset();
+    Restart();
+    EXPECT_TRUE(m_view.m_messages.empty());
+    EXPECT_EQ(m_shortcut.m_registered, (Pair{0x75, 2}));
+}
+
 // ---- Menus ----
 
 TEST_F(MainWindowTest, EveryMenuCommandIsHandled) {

@@ -17,7 +17,13 @@ struct DesktopSession {
     // The desktop tells Quenby which window has the keyboard focus, so a run can stop when it
     // moves and never types into Quenby's own windows.
     bool m_bFocusKnown = true;
+    // That service puts the combination into the desktop's own shortcut settings (a GNOME custom
+    // shortcut running `quenby --toggle`): it is used only once the user has agreed.
+    bool m_bAskBeforeShortcut = false;
 };
+
+// The profile value that says the user agreed to a shortcut in the desktop's own settings.
+inline constexpr std::string_view kDesktopShortcutAgreedName = "DesktopShortcutAgreed";
 
 // The desktops whose ways of binding a key to a command differ.
 enum class EDesktopFamily { Gnome, Kde, Wlroots, Other };

@@ -12,6 +12,7 @@
 #include "engine/WideText.h"
 #include "platform/DataProtector.h"
 #include "platform/GlobalShortcut.h"
+#include "platform/ProfileStore.h"
 #include "platform/ShellActions.h"
 #include "platform/Timers.h"
 
@@ -282,7 +283,9 @@ void CQuenbyController::SetupStartStopHotKey() {
     m_s.m_shortcut.UnregisterHotKey();
     // Without a shortcut service the stored combination is kept for sessions that have one, and
     // nothing here can fail: the desktop runs `quenby --toggle` instead.
-    if (hotKey.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts &&
+    const bool agreed = !m_s.m_session.m_bAskBeforeShortcut ||
+                        m_s.m_profile.GetInt(kProfileSection, kDesktopShortcutAgreedName, 0) == 1;
+    if (hotKey.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts && agreed &&
         !m_s.m_shortcut.RegisterHotKey(hotKey.m_wVirtualKey, hotKey.m_wSystemFlags)) {
         m_s.m_view.ShowMessage(text::kHotKeySetupFailed, EMessageIcon::Error, EMessageButtons::Ok);
     }
@@ -304,6 +307,15 @@ void CQuenbyController::OnAssignHotKey() {
              .StoreHotKey(kStartStopHotKeyName, capture.m_wVirtualKey,
                           ControlFlagsFromCapture(capture))) {
         m_s.m_view.ShowMessage(text::kHotKeyStoreFailed, EMessageIcon::Error, EMessageButtons::Ok);
+    }
+    // A shortcut in the desktop's own settings is added only with the user's yes, asked at the
+    // first combination assigned and kept; a no is asked again at the next one.
+    if (capture.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts &&
+        m_s.m_session.m_bAskBeforeShortcut &&
+        m_s.m_profile.GetInt(kProfileSection, kDesktopShortcutAgreedName, 0) != 1 &&
+        m_s.m_view.ShowMessage(text::kAddDesktopShortcut, EMessageIcon::Question,
+                               EMessageButtons::YesNo) == EMessageResult::Yes) {
+        m_s.m_profile.WriteInt(kProfileSection, kDesktopShortcutAgreedName, 1);
     }
     SetupStartStopHotKey();
 }

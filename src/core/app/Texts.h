@@ -103,6 +103,13 @@ inline constexpr std::u16string_view kBindToggleOther =
     u"typing with a key, bind the command\n\n    quenby --toggle\n\nto a key in your desktop's "
     u"keyboard settings.";
 
+// Assign on GNOME under Wayland, where Quenby can add a custom shortcut to GNOME's settings.
+inline constexpr std::u16string_view kAddDesktopShortcut =
+    u"Under Wayland, Quenby cannot register a keyboard shortcut itself. Shall Quenby add the "
+    u"shortcut \"Quenby: start/stop typing\" to GNOME's keyboard shortcuts, running "
+    u"quenby --toggle with this combination? Quenby changes only that shortcut, and Clear "
+    u"removes it.";
+
 // Count box: the framework's integer check.
 inline constexpr std::u16string_view kEnterInteger = u"Please enter an integer.";
 inline constexpr std::u16string_view kEnterUnsigned = u"Please enter a positive integer.";

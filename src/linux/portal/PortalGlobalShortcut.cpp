@@ -10,8 +10,8 @@ namespace {
 
 constexpr const char* kGlobalShortcuts = "org.freedesktop.portal.GlobalShortcuts";
 
-// Whether the Response's list of bound shortcuts has ours: a desktop may answer "done" with the
-// shortcut left out (the user removed it in its dialog).
+// Whether a list of shortcuts (the "shortcuts" of a Response) has ours: a desktop may answer
+// "done" with the shortcut left out (the user removed it in its dialog).
 bool Bound(GVariant* results) {
     GVariant* shortcuts = nullptr;
     if (results == nullptr || !g_variant_lookup(results, "shortcuts", "@a(sa{sv})", &shortcuts)) {
@@ -28,6 +28,28 @@ bool Bound(GVariant* results) {
         g_variant_unref(properties);
     }
     return found;
+}
+
+// Our one shortcut with the combination as its preferred trigger, as CreateSession's options and
+// BindShortcuts take it.
+GVariant* ShortcutList(const std::string& trigger) {
+    GVariantBuilder properties;
+    g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&properties, "{sv}", "description",
+                          g_variant_new_string("Start or stop typing the messages"));
+    g_variant_builder_add(&properties, "{sv}", "preferred_trigger",
+                          g_variant_new_string(trigger.c_str()));
+    GVariantBuilder shortcuts;
+    g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
+    g_variant_builder_add(&shortcuts, "(sa{sv})", CPortalGlobalShortcut::kShortcutId, &properties);
+    return g_variant_builder_end(&shortcuts);
+}
+
+GVariant* OptionsWithToken(const char* token) {
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
+    return g_variant_builder_end(&options);
 }
 
 }  // namespace
@@ -48,7 +70,10 @@ bool CPortalGlobalShortcut::RegisterHotKey(std::uint16_t virtualKey, std::uint16
     if (!trigger || !m_bus || m_bus->InterfaceVersion(kGlobalShortcuts, m_waits.m_call) == 0) {
         return false;
     }
-    const std::string sessionToken = m_bus->NewToken();
+    // The shortcut goes into CreateSession too: KDE Plasma 5.27 binds only what comes there and
+    // answers BindShortcuts with an empty list. It names the shortcut's component after the
+    // session's token, which therefore stays the same across starts: the user's changes to the
+    // shortcut in the desktop's settings are then kept.
     PortalResponse created = m_bus->Request(
         kGlobalShortcuts, "CreateSession",
         [&](const char* token) {
@@ -56,7 +81,8 @@ bool CPortalGlobalShortcut::RegisterHotKey(std::uint16_t virtualKey, std::uint16
             g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
             g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
             g_variant_builder_add(&options, "{sv}", "session_handle_token",
-                                  g_variant_new_string(sessionToken.c_str()));
+                                  g_variant_new_string(kSessionToken));
+            g_variant_builder_add(&options, "{sv}", "shortcuts", ShortcutList(*trigger));
             return g_variant_new("(a{sv})", &options);
         },
         m_waits.m_call, m_waits.m_call);
@@ -81,26 +107,26 @@ bool CPortalGlobalShortcut::RegisterHotKey(std::uint16_t virtualKey, std::uint16
                                  (*onPressed)();
                              }
                          });
+    // Other desktops bind here, and may ask the user first.
     PortalResponse bound = m_bus->Request(
         kGlobalShortcuts, "BindShortcuts",
         [&](const char* token) {
-            GVariantBuilder properties;
-            g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
-            g_variant_builder_add(&properties, "{sv}", "description",
-                                  g_variant_new_string("Start or stop typing the messages"));
-            g_variant_builder_add(&properties, "{sv}", "preferred_trigger",
-                                  g_variant_new_string(trigger->c_str()));
-            GVariantBuilder shortcuts;
-            g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
-            g_variant_builder_add(&shortcuts, "(sa{sv})", kShortcutId, &properties);
-            GVariantBuilder options;
-            g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-            g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
-            return g_variant_new("(oa(sa{sv})sa{sv})", m_strSession.c_str(), &shortcuts, "",
-                                 &options);
+            return g_variant_new("(o@a(sa{sv})s@a{sv})", m_strSession.c_str(),
+                                 ShortcutList(*trigger), "", OptionsWithToken(token));
         },
         m_waits.m_call, m_waits.m_consent);
-    if (bound.m_answer != EPortalAnswer::Granted || !Bound(bound.m_results.get())) {
+    bool isBound = bound.m_answer == EPortalAnswer::Granted && Bound(bound.m_results.get());
+    if (bound.m_answer == EPortalAnswer::Granted && !isBound) {
+        // Not in BindShortcuts' answer: bound at CreateSession, if the session's list has it.
+        PortalResponse listed = m_bus->Request(
+            kGlobalShortcuts, "ListShortcuts",
+            [&](const char* token) {
+                return g_variant_new("(o@a{sv})", m_strSession.c_str(), OptionsWithToken(token));
+            },
+            m_waits.m_call, m_waits.m_call);
+        isBound = listed.m_answer == EPortalAnswer::Granted && Bound(listed.m_results.get());
+    }
+    if (!isBound) {
         CloseSession();
         return false;
     }

@@ -32,6 +32,8 @@ public:
 
     // The shortcut's identifier within our session, as the desktop lists it.
     static constexpr const char* kShortcutId = "start-stop";
+    // Our session's handle token, the same at every start (see RegisterHotKey).
+    static constexpr const char* kSessionToken = "quenby_start_stop";
 
 private:
     // Ends the subscription and closes the session; called with the mutex held.

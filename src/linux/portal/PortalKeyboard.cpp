@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "linux/IniProfileStore.h"
+#include "linux/XdgPaths.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/wayland/VirtualKeymap.h"
 #include "linux/wayland/WaylandLayout.h"
@@ -179,11 +181,12 @@ std::unique_ptr<IKeyboardLayout> CPortalKeyboardOutput::LoadCurrentLayout() {
 CPortalKeyboard::CPortalKeyboard(std::shared_ptr<CPortalBus> bus,
                                  std::function<std::string()> readUserKeymap,
                                  std::function<void()> beep, FocusedTextSetter setFocusedText,
-                                 PortalWaits waits)
+                                 std::shared_ptr<IProfileStore> profile, PortalWaits waits)
     : m_bus(std::move(bus)),
       m_readUserKeymap(std::move(readUserKeymap)),
       m_beep(std::move(beep)),
       m_setFocusedText(std::move(setFocusedText)),
+      m_profile(std::move(profile)),
       m_waits(waits) {}
 
 Expected<std::unique_ptr<IKeyboardOutput>> CPortalKeyboard::OpenOutput() {
@@ -193,7 +196,7 @@ Expected<std::unique_ptr<IKeyboardOutput>> CPortalKeyboard::OpenOutput() {
         if (!m_session || !m_session->Alive()) {
             m_session.reset();  // closes a dead one before asking again
             Expected<std::unique_ptr<CRemoteDesktopSession>> started =
-                CRemoteDesktopSession::Start(m_bus, m_waits);
+                CRemoteDesktopSession::Start(m_bus, m_waits, m_profile.get());
             if (!started.ok()) {
                 return started.status();
             }
@@ -232,8 +235,10 @@ std::unique_ptr<IKeyboard> OpenPortalKeyboard(std::function<void()> beep,
         bus->InterfaceVersion("org.freedesktop.portal.RemoteDesktop", PortalWaits{}.m_call) == 0) {
         return nullptr;
     }
+    // A profile store of the typing thread's own: each of its reads and writes goes to the file.
     return std::make_unique<CPortalKeyboard>(std::move(bus), ReadWaylandUserKeymap, std::move(beep),
-                                             std::move(setFocusedText));
+                                             std::move(setFocusedText),
+                                             std::make_shared<CIniProfileStore>(ProfileFilePath()));
 }
 
 }  // namespace quenby

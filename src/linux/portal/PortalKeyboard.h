@@ -73,10 +73,11 @@ private:
 // desktop has closed it. Reads the user's layout afresh for each message.
 class CPortalKeyboard final : public IKeyboard {
 public:
-    // `readUserKeymap`: the user's keymap as XKB text, empty when unknown.
+    // `readUserKeymap`: the user's keymap as XKB text, empty when unknown; `profile` (may be
+    // null) keeps the desktop's token for the next session's consent.
     CPortalKeyboard(std::shared_ptr<CPortalBus> bus, std::function<std::string()> readUserKeymap,
                     std::function<void()> beep, FocusedTextSetter setFocusedText,
-                    PortalWaits waits = {});
+                    std::shared_ptr<IProfileStore> profile, PortalWaits waits = {});
     Expected<std::unique_ptr<IKeyboardOutput>> OpenOutput() override;
 
 private:
@@ -84,6 +85,7 @@ private:
     std::function<std::string()> m_readUserKeymap;
     std::function<void()> m_beep;
     FocusedTextSetter m_setFocusedText;
+    std::shared_ptr<IProfileStore> m_profile;
     PortalWaits m_waits;
     std::mutex m_mutex;  // OpenOutput runs on whichever thread types
     std::shared_ptr<CRemoteDesktopSession> m_session;

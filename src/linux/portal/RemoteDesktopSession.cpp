@@ -7,6 +7,9 @@ namespace {
 
 constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
 constexpr std::uint32_t kKeyboardDevice = 1;
+// Keep the consent until the user revokes it in the desktop's settings.
+constexpr std::uint32_t kPersistUntilRevoked = 2;
+constexpr std::uint32_t kFirstKeysym = 0xffe1;  // Shift_L
 
 GVariant* OptionsWithToken(const char* token, GVariantBuilder* builder) {
     g_variant_builder_add(builder, "{sv}", "handle_token", g_variant_new_string(token));
@@ -53,11 +56,36 @@ CRemoteDesktopSession::~CRemoteDesktopSession() {
 }
 
 Expected<std::unique_ptr<CRemoteDesktopSession>> CRemoteDesktopSession::Start(
-    std::shared_ptr<CPortalBus> bus, PortalWaits waits) {
-    if (!bus || bus->InterfaceVersion(kRemoteDesktop, waits.m_call) == 0) {
+    std::shared_ptr<CPortalBus> bus, PortalWaits waits, IProfileStore* profile) {
+    const std::uint32_t version = bus ? bus->InterfaceVersion(kRemoteDesktop, waits.m_call) : 0;
+    if (version == 0) {
         return Status::Fail(
             u"This desktop offers no remote desktop portal, so Quenby cannot type here.");
     }
+    // From version 2 the user's consent can be kept: the desktop hands out a token at each
+    // start, which spares the question at the next one, once.
+    const bool persist = version >= 2 && profile != nullptr;
+    std::string restoreToken;
+    if (persist) {
+        restoreToken = profile->GetString(kProfileSection, kRestoreTokenName).value_or("");
+    }
+    StartResult result = StartOnce(bus, waits, persist, restoreToken);
+    if (!result.m_session.ok() && !restoreToken.empty() &&
+        (result.m_answer == EPortalAnswer::Failed ||
+         result.m_answer == EPortalAnswer::CallFailed)) {
+        // A desktop may fail a start with a token it no longer honours: ask the user instead.
+        result = StartOnce(bus, waits, persist, {});
+    }
+    if (persist) {
+        // Whatever happened, the old token is used up; an empty one is read as none.
+        profile->WriteString(kProfileSection, kRestoreTokenName, result.m_strNewToken);
+    }
+    return std::move(result.m_session);
+}
+
+CRemoteDesktopSession::StartResult CRemoteDesktopSession::StartOnce(
+    const std::shared_ptr<CPortalBus>& bus, PortalWaits waits, bool persist,
+    const std::string& restoreToken) {
     const std::string sessionToken = bus->NewToken();
     PortalResponse created = bus->Request(
         kRemoteDesktop, "CreateSession",
@@ -72,7 +100,7 @@ Expected<std::unique_ptr<CRemoteDesktopSession>> CRemoteDesktopSession::Start(
     const gchar* handle = nullptr;
     if (created.m_answer != EPortalAnswer::Granted ||
         !g_variant_lookup(created.m_results.get(), "session_handle", "&s", &handle)) {
-        return Failure(created, "no session");
+        return {Failure(created, "no session"), created.m_answer, {}};
     }
     // From here the session closes with the object, whatever happens next.
     std::unique_ptr<CRemoteDesktopSession> session(new CRemoteDesktopSession(bus, handle, waits));
@@ -82,12 +110,20 @@ Expected<std::unique_ptr<CRemoteDesktopSession>> CRemoteDesktopSession::Start(
             GVariantBuilder options;
             g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
             g_variant_builder_add(&options, "{sv}", "types", g_variant_new_uint32(kKeyboardDevice));
+            if (persist) {
+                g_variant_builder_add(&options, "{sv}", "persist_mode",
+                                      g_variant_new_uint32(kPersistUntilRevoked));
+                if (!restoreToken.empty()) {
+                    g_variant_builder_add(&options, "{sv}", "restore_token",
+                                          g_variant_new_string(restoreToken.c_str()));
+                }
+            }
             return g_variant_new("(o@a{sv})", session->m_strPath.c_str(),
                                  OptionsWithToken(token, &options));
         },
         waits.m_call, waits.m_call);
     if (selected.m_answer != EPortalAnswer::Granted) {
-        return Failure(selected, "no keyboard");
+        return {Failure(selected, "no keyboard"), selected.m_answer, {}};
     }
     // The desktop asks the user now; no parent window: a Wayland window has no global name.
     PortalResponse started = bus->Request(
@@ -100,16 +136,28 @@ Expected<std::unique_ptr<CRemoteDesktopSession>> CRemoteDesktopSession::Start(
         },
         waits.m_call, waits.m_consent);
     if (started.m_answer != EPortalAnswer::Granted) {
-        return Failure(started, "not started");
+        return {Failure(started, "not started"), started.m_answer, {}};
     }
     std::uint32_t devices = 0;
     if (!g_variant_lookup(started.m_results.get(), "devices", "u", &devices) ||
         (devices & kKeyboardDevice) == 0) {
-        return Status::Fail(
-            u"The desktop allowed remote control without the keyboard, so Quenby cannot type. "
-            u"Start again and allow the keyboard.");
+        return {Status::Fail(u"The desktop allowed remote control without the keyboard, so "
+                             u"Quenby cannot type. Start again and allow the keyboard."),
+                EPortalAnswer::Granted,
+                {}};
     }
-    return session;
+    // KDE Plasma 5.27 maps a session's first keysym through a US keymap, whatever the user's
+    // layout: the first key is therefore one that means the same in every layout and types
+    // nothing, Shift pressed and released.
+    if (!session->SendKeysym(kFirstKeysym, true) || !session->SendKeysym(kFirstKeysym, false)) {
+        return {Failure({}, "no first key"), EPortalAnswer::CallFailed, {}};
+    }
+    const gchar* newToken = nullptr;
+    std::string kept;
+    if (g_variant_lookup(started.m_results.get(), "restore_token", "&s", &newToken)) {
+        kept = newToken;
+    }
+    return {std::move(session), EPortalAnswer::Granted, std::move(kept)};
 }
 
 bool CRemoteDesktopSession::Notify(const char* method, std::uint32_t value, bool down) {

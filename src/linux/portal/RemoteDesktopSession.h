@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/Outcome.h"
+#include "platform/ProfileStore.h"
 
 namespace quenby {
 
 class CPortalBus;
+enum class EPortalAnswer;
 
 // How long the portal's steps may take.
 struct PortalWaits {
@@ -27,9 +30,15 @@ struct PortalWaits {
 class CRemoteDesktopSession {
 public:
     // Creates a session, selects the keyboard and asks the user's consent; fails with a reason
-    // the user can read (no portal, refused, no answer, no keyboard granted).
+    // the user can read (no portal, refused, no answer, no keyboard granted). Where the portal
+    // can keep the consent (version 2 and later), `profile` (may be null) holds the token that
+    // spares the next question; a token the desktop fails is dropped and the user asked.
     static Expected<std::unique_ptr<CRemoteDesktopSession>> Start(std::shared_ptr<CPortalBus> bus,
-                                                                  PortalWaits waits);
+                                                                  PortalWaits waits,
+                                                                  IProfileStore* profile = nullptr);
+
+    // The profile value that keeps the desktop's restore token.
+    static constexpr std::string_view kRestoreTokenName = "RemoteDesktopRestoreToken";
     ~CRemoteDesktopSession();
     CRemoteDesktopSession(const CRemoteDesktopSession&) = delete;
     CRemoteDesktopSession& operator=(const CRemoteDesktopSession&) = delete;
@@ -42,6 +51,15 @@ public:
     bool SendKeycode(std::uint32_t evdevCode, bool down);
 
 private:
+    struct StartResult {
+        Expected<std::unique_ptr<CRemoteDesktopSession>> m_session;
+        EPortalAnswer m_answer;     // how the step that ended the start was answered
+        std::string m_strNewToken;  // the desktop's token for the next start, if any
+    };
+    // One try: a session, the keyboard (kept when `persist`, restored with `restoreToken` when
+    // not empty) and the start.
+    static StartResult StartOnce(const std::shared_ptr<CPortalBus>& bus, PortalWaits waits,
+                                 bool persist, const std::string& restoreToken);
     CRemoteDesktopSession(std::shared_ptr<CPortalBus> bus, std::string path, PortalWaits waits);
     bool Notify(const char* method, std::uint32_t value, bool down);
 
