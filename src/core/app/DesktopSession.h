@@ -14,12 +14,12 @@ struct DesktopSession {
     // A service registers the shortcut field's combination with the system; without one (Wayland
     // without the GlobalShortcuts portal) the user binds `quenby --toggle` in the desktop instead.
     bool m_bGlobalShortcuts = true;
-    // The desktop tells Quenby which window has the keyboard focus, so a run can stop when it
-    // moves and never types into Quenby's own windows.
-    bool m_bFocusKnown = true;
     // That service puts the combination into the desktop's own shortcut settings (a GNOME custom
     // shortcut running `quenby --toggle`): it is used only once the user has agreed.
     bool m_bAskBeforeShortcut = false;
+    // The desktop tells Quenby which window has the keyboard focus, so a run can stop when it
+    // moves and never types into Quenby's own windows.
+    bool m_bFocusKnown = true;
 };
 
 // The profile value that says the user agreed to a shortcut in the desktop's own settings.
