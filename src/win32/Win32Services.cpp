@@ -23,7 +23,7 @@ CWin32Services::Window CWin32Services::MakeWindowServices(std::function<void(int
     window.m_timers = std::make_unique<CWindowTimers>(std::move(onTimer));
     window.m_shortcut = std::make_unique<CHotKeyShortcut>(std::move(onHotKey));
     window.m_typist = std::make_unique<CWin32Typist>(
-        KeystrokeServices{m_keyboard, m_textSetters, m_sleeper, runActive});
+        KeystrokeServices{m_keyboard, m_textSetters, m_sleeper, runActive}, m_keyboard);
     return window;
 }
 

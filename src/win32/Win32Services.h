@@ -68,7 +68,7 @@ private:
     CWin32ShellActions m_shell;
     CWin32TextSetterFactory m_textSetters;
     CSendInputKeyboard m_keyboard;
-    CWin32Sleeper m_sleeper;
+    CWin32Sleeper m_sleeper{m_keyboard};
 };
 
 }  // namespace quenby

@@ -17,8 +17,8 @@ struct Report {
 
 }  // namespace
 
-CWin32Typist::CWin32Typist(const KeystrokeServices& services)
-    : m_services(services), m_window([](UINT message, WPARAM, LPARAM lParam) {
+CWin32Typist::CWin32Typist(const KeystrokeServices& services, const CSendInputKeyboard& keyboard)
+    : m_services(services), m_keyboard(keyboard), m_window([](UINT message, WPARAM, LPARAM lParam) {
           if (message != kReportMessage) {
               return false;
           }
@@ -50,6 +50,9 @@ void CWin32Typist::TypeMessage(TypingJob job, std::function<void(Status)> done) 
     m_worker = std::thread([this, window, job = std::move(job), done = std::move(done)] {
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         Status result = RunTypingJob(m_services, job);
+        if (result.ok() && m_keyboard.Refused()) {
+            result = Status::Fail(KeysRefusedReason());
+        }
         if (SUCCEEDED(com)) {
             ::CoUninitialize();
         }

@@ -27,7 +27,13 @@ void CWindowTimers::KillTimer(int id) {
 }
 
 void CWin32Sleeper::Sleep(std::uint32_t milliseconds) {
-    ::Sleep(milliseconds);
+    if (milliseconds == 0) {
+        return;
+    }
+    m_keyboard.Flush();
+    if (!m_keyboard.Refused()) {
+        ::Sleep(milliseconds);
+    }
 }
 
 }  // namespace quenby

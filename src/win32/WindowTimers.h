@@ -4,6 +4,7 @@
 
 #include "platform/Timers.h"
 #include "win32/MessageWindow.h"
+#include "win32/SendInputKeyboard.h"
 
 namespace quenby {
 
@@ -23,10 +24,16 @@ private:
     CMessageWindow m_window;
 };
 
-// Sleeps the calling thread: the pause before each character on the typing thread.
+// Sleeps the calling thread: the pause before each character on the typing thread. The keys
+// kept so far go out first; at no pause they stay kept, to go out with the next ones.
 class CWin32Sleeper final : public ISleeper {
 public:
+    explicit CWin32Sleeper(CSendInputKeyboard& keyboard) : m_keyboard(keyboard) {}
+    // Returns at once once Windows refused the message's keys: the rest is dropped.
     void Sleep(std::uint32_t milliseconds) override;
+
+private:
+    CSendInputKeyboard& m_keyboard;
 };
 
 }  // namespace quenby
