@@ -26,10 +26,11 @@ public:
 };
 class CNoTypist final : public IMessageTypist {
 public:
-    void TypeMessage(TypingJob job, std::function<void(Status)> done) override {
+    void TypeMessage(TypingJob job, std::function<void(TypingResult)> done) override {
         m_iCharacters += job.m_strText.size();
-        done(Status::Ok());
+        done(TypingResult{});
     }
+    void StopNow() override {}
     std::size_t m_iCharacters = 0;
 };
 class CFixedPointer final : public IPointer {
@@ -41,6 +42,7 @@ public:
     void UpdateRunIcons() override { ++m_iIconUpdates; }
     void OnMessageDone() override {}
     void OnTypingFailed(const Status&) override {}
+    void OnTypingInterrupted(ETypingEnd) override {}
     long m_iIconUpdates = 0;
 };
 

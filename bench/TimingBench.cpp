@@ -14,7 +14,7 @@
 #include "engine/RunFlag.h"
 #include "engine/TypingRun.h"
 #include "fakes/MemoryProfileStore.h"
-#include "linux/ThreadSleeper.h"
+#include "input/ThreadSleeper.h"
 #include "platform/Keyboard.h"
 #include "platform/Pointer.h"
 #include "qt/QtTimers.h"

@@ -15,8 +15,8 @@
 
 #include "TypingBenchSupport.h"
 #include "engine/WideText.h"
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/x11/SpareKeyCache.h"
 #include "linux/x11/X11Keyboard.h"
 #include "linux/x11/X11Layout.h"

@@ -18,8 +18,8 @@
 
 #include "TypingBenchSupport.h"
 #include "engine/WideText.h"
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/wayland/WaylandKeyboard.h"
 #include "wayland/HeadlessSway.h"
 #include "wayland/MixedText.h"

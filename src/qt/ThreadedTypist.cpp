@@ -12,13 +12,19 @@ CThreadedTypist::~CThreadedTypist() {
     }
 }
 
-void CThreadedTypist::TypeMessage(TypingJob job, std::function<void(Status)> done) {
+void CThreadedTypist::StopNow() {
+    m_bStopNow.store(true);
+    m_services.m_sleeper.Wake();
+}
+
+void CThreadedTypist::TypeMessage(TypingJob job, std::function<void(TypingResult)> done) {
     // The run asks for the next message only after the last one reported back.
     if (m_worker.joinable()) {
         m_worker.join();
     }
+    m_bStopNow.store(false);
     m_worker = std::thread([this, job = std::move(job), done = std::move(done)] {
-        Status result = RunTypingJob(m_services, job);
+        TypingResult result = RunTypingJob(m_services, job, &m_bStopNow);
         // Queued to the UI thread; dropped if the window is gone by then.
         QMetaObject::invokeMethod(
             m_uiContext, [done, result] { done(result); }, Qt::QueuedConnection);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <thread>
 
 #include "input/AppHelper.h"
@@ -17,12 +18,14 @@ public:
     // Waits for a message still being typed: its thread uses the services.
     ~CThreadedTypist() override;
 
-    void TypeMessage(TypingJob job, std::function<void(Status)> done) override;
+    void TypeMessage(TypingJob job, std::function<void(TypingResult)> done) override;
+    void StopNow() override;
 
 private:
     KeystrokeServices m_services;
     QObject* m_uiContext;
     std::thread m_worker;
+    std::atomic<bool> m_bStopNow{false};
 };
 
 }  // namespace quenby

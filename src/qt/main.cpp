@@ -10,12 +10,12 @@
 
 #include "app/ProfileValues.h"
 #include "app/Texts.h"
+#include "input/ThreadSleeper.h"
 #include "linux/CommandLine.h"
 #include "linux/DesktopPortal.h"
 #include "linux/DesktopShellActions.h"
 #include "linux/IniProfileStore.h"
 #include "linux/PosixFileStore.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/XdgPaths.h"
 #include "linux/atspi/AtspiTextSetter.h"
 #include "linux/portal/PortalGlobalShortcut.h"

@@ -67,6 +67,10 @@ std::unique_ptr<IKeyboardLayout> CSendInputOutput::LoadCurrentLayout() {
     return CForegroundLayout::Load(m_sequences);
 }
 
+Status CSendInputOutput::SendStatus() {
+    return m_batch.Refused() ? Status::Fail(KeysRefusedReason()) : Status::Ok();
+}
+
 Expected<std::unique_ptr<IKeyboardOutput>> CSendInputKeyboard::OpenOutput() {
     m_batch.BeginMessage();
     return std::unique_ptr<IKeyboardOutput>(std::make_unique<CSendInputOutput>(m_batch));

@@ -28,6 +28,8 @@ public:
     void Beep() override;
     // The layout of the thread that owns the foreground window: the one the user types with.
     std::unique_ptr<IKeyboardLayout> LoadCurrentLayout() override;
+    // Keys kept in the batch are not looked at yet: a refusal shows once they were sent.
+    Status SendStatus() override;
 
 private:
     void SendScanCode(KeyCode key, bool down);

@@ -11,8 +11,8 @@ constexpr UINT kReportMessage = WM_APP + 1;
 
 // What travels through the message queue: the report and the result for it.
 struct Report {
-    std::function<void(Status)> m_done;
-    Status m_result;
+    std::function<void(TypingResult)> m_done;
+    TypingResult m_result;
 };
 
 }  // namespace
@@ -41,17 +41,24 @@ void CWin32Typist::DropPendingReports() {
     }
 }
 
-void CWin32Typist::TypeMessage(TypingJob job, std::function<void(Status)> done) {
+void CWin32Typist::StopNow() {
+    m_bStopNow.store(true);
+    m_services.m_sleeper.Wake();
+}
+
+void CWin32Typist::TypeMessage(TypingJob job, std::function<void(TypingResult)> done) {
     // The run asks for the next message only after the last one reported back.
     if (m_worker.joinable()) {
         m_worker.join();
     }
+    m_bStopNow.store(false);
     HWND window = m_window.Handle();
     m_worker = std::thread([this, window, job = std::move(job), done = std::move(done)] {
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        Status result = RunTypingJob(m_services, job);
-        if (result.ok() && m_keyboard.Refused()) {
-            result = Status::Fail(KeysRefusedReason());
+        TypingResult result = RunTypingJob(m_services, job, &m_bStopNow);
+        // The last keys go out as the message's output ends, after the core's last look.
+        if (m_keyboard.Refused() && result.m_eEnd != ETypingEnd::Failed) {
+            result = TypingResult{ETypingEnd::Failed, Status::Fail(KeysRefusedReason())};
         }
         if (SUCCEEDED(com)) {
             ::CoUninitialize();

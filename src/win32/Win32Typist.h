@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <thread>
 
 #include "input/AppHelper.h"
@@ -21,7 +22,8 @@ public:
     // delivered is dropped.
     ~CWin32Typist() override;
 
-    void TypeMessage(TypingJob job, std::function<void(Status)> done) override;
+    void TypeMessage(TypingJob job, std::function<void(TypingResult)> done) override;
+    void StopNow() override;
 
 private:
     void DropPendingReports();
@@ -30,6 +32,7 @@ private:
     const CSendInputKeyboard& m_keyboard;
     CMessageWindow m_window;
     std::thread m_worker;
+    std::atomic<bool> m_bStopNow{false};
 };
 
 }  // namespace quenby

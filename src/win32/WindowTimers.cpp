@@ -26,14 +26,11 @@ void CWindowTimers::KillTimer(int id) {
     }
 }
 
-void CWin32Sleeper::Sleep(std::uint32_t milliseconds) {
-    if (milliseconds == 0) {
-        return;
+bool CWin32Sleeper::Sleep(std::uint32_t milliseconds, const std::function<bool()>& stop) {
+    if (milliseconds != 0) {
+        m_keyboard.Flush();
     }
-    m_keyboard.Flush();
-    if (!m_keyboard.Refused()) {
-        ::Sleep(milliseconds);
-    }
+    return m_sleeper.Sleep(milliseconds, stop);
 }
 
 }  // namespace quenby

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "input/ThreadSleeper.h"
 #include "platform/Timers.h"
 #include "win32/MessageWindow.h"
 #include "win32/SendInputKeyboard.h"
@@ -24,16 +25,17 @@ private:
     CMessageWindow m_window;
 };
 
-// Sleeps the calling thread: the pause before each character on the typing thread. The keys
-// kept so far go out first; at no pause they stay kept, to go out with the next ones.
+// Sleeps the typing thread for the pause before a character, cut short by a stop. The keys kept
+// so far go out first; at no pause they stay kept, to go out with the next ones.
 class CWin32Sleeper final : public ISleeper {
 public:
     explicit CWin32Sleeper(CSendInputKeyboard& keyboard) : m_keyboard(keyboard) {}
-    // Returns at once once Windows refused the message's keys: the rest is dropped.
-    void Sleep(std::uint32_t milliseconds) override;
+    bool Sleep(std::uint32_t milliseconds, const std::function<bool()>& stop) override;
+    void Wake() override { m_sleeper.Wake(); }
 
 private:
     CSendInputKeyboard& m_keyboard;
+    CThreadSleeper m_sleeper;
 };
 
 }  // namespace quenby

@@ -4,8 +4,8 @@
 
 #include "engine/WideText.h"
 #include "fakes/FakeDesktop.h"
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/x11/SpareKeyCache.h"
 #include "linux/x11/X11Keyboard.h"
 #include "support/XDisplayFixture.h"
@@ -35,7 +35,7 @@ protected:
         job.m_iKeyInputMethod = method;
         job.m_uCharDelayMin = pause;
         job.m_uCharDelayMax = pause;
-        return RunTypingJob(m_services, job);
+        return RunTypingJob(m_services, job).m_status;
     }
 
     // Types `text` and returns what arrived; whatever it was, no key stays down and the keymap is

@@ -13,8 +13,9 @@
 #include <mutex>
 
 #include "engine/HotKeyProfile.h"
+#include "input/KeyGate.h"
 #include "input/TextTyper.h"
-#include "linux/ThreadSleeper.h"
+#include "input/ThreadSleeper.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/portal/PortalGlobalShortcut.h"
 #include "linux/portal/PortalKeyboard.h"
@@ -137,7 +138,9 @@ protected:
         ASSERT_TRUE(output.ok()) << std::string(output.reason().begin(), output.reason().end());
         CThreadSleeper sleeper;
         std::atomic<bool> running{true};
-        CTextTyper typer(*output.value(), sleeper, running);
+        const std::atomic<bool> stopNow{false};
+        CKeyGate gate(running, stopNow, nullptr, false);
+        CTextTyper typer(*output.value(), sleeper, gate);
         typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
         typer.SetKeyInputMethod(method);
         typer.TypeText(text);

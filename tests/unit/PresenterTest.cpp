@@ -94,15 +94,21 @@ TEST(MessageEditorText, PastedLineBreaksBecomeSpacesAndNothingElseChanges) {
 TEST_F(SettingsDialogTest, ShowsTheStoredValuesAndOkStoresThem) {
     CSettingsPresenter dialog(m_settings, m_textSetters, m_pointer);
     EXPECT_EQ(dialog.Caption(), u"Settings - Quenby by Holvane");
-    EXPECT_EQ(dialog.OnInitDialog(), (SettingsFields{1, true, false}));
+    // A run stops when the focus moves unless the user turned that off.
+    EXPECT_EQ(dialog.OnInitDialog(), (SettingsFields{1, true, false, true}));
     EXPECT_FALSE(dialog.IsProbing());
-    dialog.OnOK({0, false, true});
-    EXPECT_EQ(m_profile.WriteLog().size(), 3u);
+    EXPECT_EQ(dialog.StopOnFocusChangeLabel(), u"Stop typing when another window takes the focus");
+    dialog.OnOK({0, false, true, false});
+    EXPECT_EQ(m_profile.WriteLog().size(), 4u);
+    EXPECT_EQ(m_profile.GetInt("Settings", "m_bStopOnFocusChange", 1), 0);
     // A stored method that names neither button checks none.
     m_profile.WriteInt("Settings", "m_iKeyInputMethod", 7);
     CSettingsPresenter again(m_settings, m_textSetters, m_pointer);
-    EXPECT_EQ(again.OnInitDialog(), (SettingsFields{-1, false, true}));
+    EXPECT_EQ(again.OnInitDialog(), (SettingsFields{-1, false, true, false}));
     EXPECT_TRUE(again.IsProbing());
+    // Where the desktop does not tell where the focus is, the line says so.
+    again.m_bFocusKnown = false;
+    EXPECT_EQ(again.StopOnFocusChangeLabel(), text::kStopOnFocusChangeUnknown);
 }
 
 TEST_F(SettingsDialogTest, TheProbeLineSaysWhetherTextCanBeSetUnderThePointer) {

@@ -10,8 +10,8 @@
 
 #include "engine/MessageList.h"
 #include "engine/WideText.h"
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/wayland/VirtualKeymap.h"
 #include "linux/wayland/WaylandKeyboard.h"
 #include "storage/DataFileCodec.h"

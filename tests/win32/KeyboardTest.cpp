@@ -29,9 +29,9 @@ Status TypeJob(TypingJob job, CInputBatch::SendFunction send = &SendInputEvents)
     CWin32Typist typist(KeystrokeServices{keyboard, textSetters, sleeper, runActive}, keyboard);
     std::optional<Status> result;
     DWORD reportedOn = 0;
-    typist.TypeMessage(std::move(job), [&](Status status) {
+    typist.TypeMessage(std::move(job), [&](TypingResult typed) {
         reportedOn = ::GetCurrentThreadId();
-        result = std::move(status);
+        result = std::move(typed.m_status);
     });
     EXPECT_TRUE(test::PumpUntil([&] { return result.has_value(); })) << "no report";
     EXPECT_EQ(reportedOn, ::GetCurrentThreadId()) << "the report must arrive on the UI thread";

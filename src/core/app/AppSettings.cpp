@@ -38,6 +38,14 @@ void CAppSettings::SetKeyInputMethod(std::int32_t value) {
     WriteSettingInt(profile::KeyInputMethod.m_strName, value);
 }
 
+std::int32_t CAppSettings::GetStopOnFocusChange() const {
+    return ReadSettingInt(profile::StopOnFocusChange);
+}
+
+void CAppSettings::SetStopOnFocusChange(std::int32_t value) {
+    WriteSettingInt(profile::StopOnFocusChange.m_strName, value);
+}
+
 void CAppSettings::SetLastFilePath(std::string_view utf8Path) {
     (void)m_store.WriteString(kProfileSection, profile::LastFilePath, utf8Path);
 }

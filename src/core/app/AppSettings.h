@@ -36,6 +36,8 @@ public:
     void SetTextSettingUp(std::int32_t value);
     std::int32_t GetKeyInputMethod() const;
     void SetKeyInputMethod(std::int32_t value);
+    std::int32_t GetStopOnFocusChange() const;
+    void SetStopOnFocusChange(std::int32_t value);
     // The path last chosen in the Save or Load dialog; written, never read by the program.
     void SetLastFilePath(std::string_view utf8Path);
 

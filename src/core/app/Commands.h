@@ -23,6 +23,7 @@ enum ECommand : int {
     ID_DELETE_SELECTED_RECORD = 32793,
     ID_APPEND_UNICODE_TEXT = 32795,
     ID_ENCRYPTION_INFO = 32797,
+    ID_STOP_NOW = 32799,
     // Buttons of the main window.
     IDC_ADD_NEW = 1001,
     IDC_EDIT_SELECTED = 1002,
@@ -47,6 +48,9 @@ inline constexpr std::array<MenuItem, 3> kTrayMenu{{
     {ID_SEPARATOR, u""},
     {ID_EXIT, u"Exit"},
 }};
+
+// Put at the top of the notification-area menu while a run is active.
+inline constexpr MenuItem kStopNowMenuItem{ID_STOP_NOW, u"Stop Now"};
 
 // The main menu, behind the "Menu" button and the window's context menu.
 inline constexpr std::array<MenuItem, 26> kMainMenu{{

@@ -14,6 +14,9 @@ struct DesktopSession {
     // A service registers the shortcut field's combination with the system; without one (Wayland
     // without the GlobalShortcuts portal) the user binds `quenby --toggle` in the desktop instead.
     bool m_bGlobalShortcuts = true;
+    // The desktop tells Quenby which window has the keyboard focus, so a run can stop when it
+    // moves and never types into Quenby's own windows.
+    bool m_bFocusKnown = true;
 };
 
 // The desktops whose ways of binding a key to a command differ.

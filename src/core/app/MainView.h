@@ -52,6 +52,12 @@ public:
     // Runs the settings dialog modally.
     virtual void RunSettingsDialog(CSettingsPresenter& settings) = 0;
 
+    // A notice about how a run ended, shown without taking the keyboard focus where the shell
+    // can (the tray icon's balloon, a desktop notification); a message box otherwise.
+    virtual void ShowRunNotice(std::u16string_view text) {
+        ShowMessage(text, EMessageIcon::Information, EMessageButtons::Ok);
+    }
+
     virtual void SetCaption(std::u16string_view caption) = 0;
     // Shows the running or the idle icon, on the window and in the notification area.
     virtual void SetRunIcon(bool running) = 0;

@@ -28,6 +28,8 @@ namespace profile {
 inline constexpr ProfileInt RememberLastPositionAndSize{"RememberLastPositionAndSize", 1};
 inline constexpr ProfileInt TextSettingUp{"TextSettingUp", 0};
 inline constexpr ProfileInt KeyInputMethod{"m_iKeyInputMethod", 1};
+// A run stops when another window takes the keyboard focus from the one a message started in.
+inline constexpr ProfileInt StopOnFocusChange{"m_bStopOnFocusChange", 1};
 inline constexpr ProfileInt Count{"m_iCount", 5};
 inline constexpr ProfileInt RandomOrder{"m_bRandomOrder", 0};
 inline constexpr ProfileInt NewSeconds{"m_iNewSeconds", 0};

@@ -12,6 +12,7 @@
 #include "platform/DataProtector.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/ShellActions.h"
+#include "platform/StopKey.h"
 #include "platform/Timers.h"
 
 namespace quenby {
@@ -123,9 +124,9 @@ bool CQuenbyController::UpdateData() {
 
 void CQuenbyController::OnClose() {
     if (m_run.IsTypingMessage()) {
-        // End the message at its next character, then close once it is out.
+        // End the message before its next key event, then close once it has let go of its keys.
         m_bClosePending = true;
-        m_s.m_runActive.store(false);
+        m_run.StopNow();
         return;
     }
     if (!AskSaveChanges()) {
@@ -179,6 +180,12 @@ void CQuenbyController::OnHotKey() {
     m_run.ToggleTypingRun();
 }
 
+bool CQuenbyController::OnStopNow() {
+    // Presses of the shortcut queued behind the message would start a new run after it.
+    m_iPendingToggles = 0;
+    return m_run.StopNow();
+}
+
 void CQuenbyController::OnTimer(int id) {
     switch (id) {
         case TIMER_NEXT_MESSAGE:
@@ -208,7 +215,22 @@ void CQuenbyController::OnCountChanged() {
 }
 
 void CQuenbyController::UpdateRunIcons() {
-    m_s.m_view.SetRunIcon(m_s.m_runActive.load());
+    const bool running = m_s.m_runActive.load();
+    m_s.m_view.SetRunIcon(running);
+    // Esc is taken for exactly as long as the run: every change of the run comes through here.
+    if (m_s.m_stopKey == nullptr || running == m_bStopKeyAsked) {
+        return;
+    }
+    if (!running) {
+        m_s.m_stopKey->Release();
+        m_bStopKeyAsked = false;
+    } else if (m_s.m_stopKey->Take()) {
+        m_bStopKeyAsked = true;
+    } else {
+        // The run goes on: the shortcut and Stop Now still stop it.
+        m_bStopKeyAsked = true;  // once a run, not at every message
+        m_s.m_view.ShowRunNotice(text::kStopKeyTaken);
+    }
 }
 
 void CQuenbyController::OnMessageDone() {
@@ -228,6 +250,16 @@ void CQuenbyController::OnMessageDone() {
 void CQuenbyController::OnTypingFailed(const Status& why) {
     m_iPendingToggles = 0;
     ShowError(text::kTypingFailed, why.reason(), {});
+    if (m_bClosePending) {
+        m_bClosePending = false;
+        OnClose();
+    }
+}
+
+void CQuenbyController::OnTypingInterrupted(ETypingEnd why) {
+    m_iPendingToggles = 0;
+    m_s.m_view.ShowRunNotice(why == ETypingEnd::OwnWindow ? text::kFocusInQuenby
+                                                          : text::kFocusMoved);
     if (m_bClosePending) {
         m_bClosePending = false;
         OnClose();
@@ -363,6 +395,7 @@ void CQuenbyController::OnClearHotKey() {
 
 void CQuenbyController::OnSettings() {
     CSettingsPresenter settings(m_settings, m_s.m_textSetters, m_s.m_pointer);
+    settings.m_bFocusKnown = m_s.m_session.m_bFocusKnown;
     m_s.m_view.RunSettingsDialog(settings);
 }
 
@@ -410,6 +443,9 @@ bool CQuenbyController::OnCommand(int command) {
             break;
         case ID_EXIT:
             OnClose();
+            break;
+        case ID_STOP_NOW:
+            OnStopNow();
             break;
         case ID_SCREENSHOT_TO_CLIPBOARD:
             OnScreenshotToClipboard();

@@ -20,6 +20,7 @@ class IMessageTypist;
 class IPointer;
 class IProfileStore;
 class IShellActions;
+class IStopKey;
 class ITextSetterFactory;
 class ITimers;
 
@@ -37,6 +38,7 @@ struct MainWindowServices {
     ITextSetterFactory& m_textSetters;
     std::atomic<bool>& m_runActive;
     DesktopSession m_session{};
+    IStopKey* m_stopKey = nullptr;  // none: Esc does not stop runs here
 };
 
 // The main window's behaviour: it owns the message list, the typing run and the current data file,
@@ -58,6 +60,11 @@ public:
     void OnClose();
     // The start/stop shortcut was pressed.
     void OnHotKey();
+    // Esc during a run, Stop Now in the tray menu, `--stop`: the run ends before its next key
+    // event. False when no run was active.
+    bool OnStopNow();
+    // A run is active (Stop Now applies).
+    bool IsRunActive() const { return m_s.m_runActive.load() || m_run.IsTypingMessage(); }
     void OnTimer(int id);
     // The count box's text changed.
     void OnCountChanged();
@@ -97,6 +104,7 @@ private:
     void UpdateRunIcons() override;
     void OnMessageDone() override;
     void OnTypingFailed(const Status& why) override;
+    void OnTypingInterrupted(ETypingEnd why) override;
 
     // Takes the count and random-order controls into the run; false (with the integer message)
     // when the count cannot be read, and then neither value changes.
@@ -133,6 +141,8 @@ private:
     // Shortcut presses that arrived while a message was being typed, handled after it.
     int m_iPendingToggles = 0;
     bool m_bClosePending = false;
+    // Esc was asked for the active run (taken, or refused and the user told).
+    bool m_bStopKeyAsked = false;
 };
 
 }  // namespace quenby

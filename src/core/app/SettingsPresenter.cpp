@@ -15,12 +15,17 @@ SettingsFields CSettingsPresenter::OnInitDialog() {
         (method == KEY_INPUT_UNICODE || method == KEY_INPUT_LAYOUT) ? method : -1;
     fields.m_bRememberPosition = m_settings.GetRememberLastPositionAndSize() != 0;
     fields.m_bSetText = m_settings.GetTextSettingUp() != 0;
+    fields.m_bStopOnFocusChange = m_settings.GetStopOnFocusChange() != 0;
     m_bProbing = fields.m_bSetText;
     return fields;
 }
 
 std::u16string CSettingsPresenter::Caption() const {
     return std::u16string(text::kSettingsCaption) + std::u16string(kAppTitle);
+}
+
+std::u16string_view CSettingsPresenter::StopOnFocusChangeLabel() const {
+    return m_bFocusKnown ? text::kStopOnFocusChange : text::kStopOnFocusChangeUnknown;
 }
 
 bool CSettingsPresenter::OnSetTextClicked(bool checked) {
@@ -49,6 +54,7 @@ void CSettingsPresenter::OnOK(const SettingsFields& fields) {
     m_settings.SetKeyInputMethod(fields.m_nInputMethod);
     m_settings.SetRememberLastPositionAndSize(fields.m_bRememberPosition ? 1 : 0);
     m_settings.SetTextSettingUp(fields.m_bSetText ? 1 : 0);
+    m_settings.SetStopOnFocusChange(fields.m_bStopOnFocusChange ? 1 : 0);
 }
 
 }  // namespace quenby

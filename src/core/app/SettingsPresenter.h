@@ -16,6 +16,7 @@ struct SettingsFields {
     std::int32_t m_nInputMethod = -1;  // checked radio button: 0, 1, or -1 for none
     bool m_bRememberPosition = false;
     bool m_bSetText = false;
+    bool m_bStopOnFocusChange = true;
     friend bool operator==(const SettingsFields&, const SettingsFields&) = default;
 };
 
@@ -33,6 +34,8 @@ public:
     // The values to show when the dialog opens; the probe runs from then on when set-text is on.
     SettingsFields OnInitDialog();
     std::u16string Caption() const;
+    // The text of the focus box: it says so where the desktop does not tell where the focus is.
+    std::u16string_view StopOnFocusChangeLabel() const;
     // The set-text box was clicked; true when the probe is to run (false: stop it and empty the
     // line).
     bool OnSetTextClicked(bool checked);
@@ -41,6 +44,9 @@ public:
     std::optional<std::u16string> OnTimer();
     // OK pressed with these values.
     void OnOK(const SettingsFields& fields);
+
+    // The desktop tells Quenby which window has the focus (the shell's session says).
+    bool m_bFocusKnown = true;
 
 private:
     CAppSettings& m_settings;

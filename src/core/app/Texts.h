@@ -67,6 +67,15 @@ inline constexpr std::u16string_view kScreenshotSent =
     u"any Image Editor, EMail Application, etc\n\nto Paste the Captured Screenshot.";
 inline constexpr std::u16string_view kTypingFailed =
     u"Typing was Stopped: Quenby could not Send Keys.";
+// A run ended by where the keyboard focus went.
+inline constexpr std::u16string_view kFocusMoved =
+    u"Typing stopped: another window took the focus.";
+inline constexpr std::u16string_view kStopKeyTaken =
+    u"Esc cannot stop this run: another program holds the key. Stop it with the shortcut or "
+    u"Stop Now in the tray menu.";
+inline constexpr std::u16string_view kFocusInQuenby =
+    u"Put the keyboard focus in the application that should receive the text, then press the "
+    u"shortcut.";
 
 // Start/stop where programs cannot register a global shortcut (Wayland): the desktop runs
 // `quenby --toggle` on a key of the user's choosing.
@@ -130,6 +139,13 @@ inline constexpr std::u16string_view kSettingsEncryptionInfo =
     u"the data can decrypt the data. In addition, decryption usually can only be done on the "
     u"computer where the data was encrypted. However, a user with a roaming profile can decrypt "
     u"the data from another computer on the network.";
+
+inline constexpr std::u16string_view kStopOnFocusChange =
+    u"Stop typing when another window takes the focus";
+// Where the desktop does not tell programs which window has the focus.
+inline constexpr std::u16string_view kStopOnFocusChangeUnknown =
+    u"Stop typing when another window takes the focus (this desktop does not tell Quenby "
+    u"where the focus is)";
 
 // About box.
 inline constexpr std::u16string_view kAboutCaptionPrefix = u"About ";

@@ -1,6 +1,7 @@
 #include "engine/TypingRun.h"
 
 #include <climits>
+#include <utility>
 
 #include "app/AppSettings.h"
 #include "engine/MessageList.h"
@@ -40,6 +41,18 @@ void CTypingRun::StopTypingRun() {
     m_s.m_timers.KillTimer(TIMER_NEXT_MESSAGE);
     m_s.m_runActive.store(false);
     m_s.m_host.UpdateRunIcons();
+}
+
+bool CTypingRun::StopNow() {
+    if (!m_s.m_runActive.load() && !m_bTypingMessage) {
+        return false;
+    }
+    StopTypingRun();
+    if (m_bTypingMessage) {
+        m_bStoppedNow = true;
+        m_s.m_typist.StopNow();
+    }
+    return true;
 }
 
 bool CTypingRun::ScheduleNextMessage() {
@@ -99,15 +112,30 @@ void CTypingRun::OnNextMessageTimer() {
     job.m_iKeyInputMethod = m_s.m_settings.GetKeyInputMethod();
     job.m_bSetTextAtCursor = m_bSetTextAtCursor;
     job.m_ptRunCursor = m_ptRunCursor;
+    job.m_bStopOnFocusChange = m_s.m_settings.GetStopOnFocusChange() != 0;
     m_bTypingMessage = true;
-    m_s.m_typist.TypeMessage(std::move(job), [this](Status result) { OnTyped(result); });
+    m_bStoppedNow = false;
+    m_s.m_typist.TypeMessage(std::move(job), [this](TypingResult result) { OnTyped(result); });
 }
 
-void CTypingRun::OnTyped(const Status& result) {
+void CTypingRun::OnTyped(const TypingResult& result) {
     m_bTypingMessage = false;
-    if (!result.ok()) {
+    const bool stoppedNow = std::exchange(m_bStoppedNow, false);
+    if (result.m_eEnd == ETypingEnd::Failed) {
         StopTypingRun();
-        m_s.m_host.OnTypingFailed(result);
+        m_s.m_host.OnTypingFailed(result.m_status);
+        return;
+    }
+    if (stoppedNow || result.m_eEnd == ETypingEnd::Stopped) {
+        // The run ended when the stop was asked (a focus change seen meanwhile is no news to
+        // the user who stopped it); the message has now let go of its keys.
+        StopTypingRun();
+        m_s.m_host.OnMessageDone();
+        return;
+    }
+    if (result.m_eEnd != ETypingEnd::Completed) {
+        StopTypingRun();
+        m_s.m_host.OnTypingInterrupted(result.m_eEnd);
         return;
     }
     ScheduleNextMessage();

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/Outcome.h"
+#include "platform/MessageTypist.h"
 #include "platform/TextSetter.h"
 
 namespace quenby {
@@ -29,6 +30,8 @@ public:
     virtual void OnMessageDone() = 0;
     // No key could be sent; the run has been stopped.
     virtual void OnTypingFailed(const Status& why) = 0;
+    // The focus left the message's window, or was in Quenby's own: the run has been stopped.
+    virtual void OnTypingInterrupted(ETypingEnd why) = 0;
 };
 
 // The typing run: waits each message's own delay, types it, and goes on through the list in list
@@ -52,6 +55,10 @@ public:
     // Advances to the next row and arms the message timer, or ends the run; true when armed.
     bool ScheduleNextMessage();
     void StopTypingRun();
+    // Ends the run at once: the message being typed stops before its next key event (its pause
+    // cut short, its keys released, no Enter after), and nothing more is scheduled. False when
+    // no run was active.
+    bool StopNow();
     // The message timer fired: type the current row, then schedule the next one.
     void OnNextMessageTimer();
     // A message is being typed (its completion has not been reported yet).
@@ -61,7 +68,7 @@ public:
     bool m_bRandomOrder = false;
 
 private:
-    void OnTyped(const Status& result);
+    void OnTyped(const TypingResult& result);
 
     Services m_s;
     std::int32_t m_nCurrentRow = -1;
@@ -69,6 +76,8 @@ private:
     bool m_bSetTextAtCursor = false;
     ScreenPoint m_ptRunCursor;
     bool m_bTypingMessage = false;
+    // Stopped at once while a message was typed: its report ends the run instead of going on.
+    bool m_bStoppedNow = false;
 };
 
 }  // namespace quenby

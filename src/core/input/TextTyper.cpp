@@ -3,6 +3,7 @@
 #include <array>
 
 #include "engine/RandomInRange.h"
+#include "input/KeyGate.h"
 #include "platform/Timers.h"
 
 namespace quenby {
@@ -15,22 +16,51 @@ constexpr std::array<EKeyModifier, 5> kModifierOrder{KEY_MODIFIER_SHIFT, KEY_MOD
 
 }  // namespace
 
-int CTextTyper::TypeText(const std::u16string& text) {
+ETypingEnd CTextTyper::TypeText(const std::u16string& text) {
     const bool unicode = m_iInputMethod == 0;
     if (unicode) {
         m_output.BeginUnicodeText(text);
     }
+    ETypingEnd end = ETypingEnd::Completed;
+    const auto stop = [this] {
+        return !m_gate.RunActive() || m_gate.Check() != ETypingEnd::Completed;
+    };
     for (char16_t unit : text) {
-        if (!m_runActive.load()) {
+        if (!m_gate.RunActive()) {
             break;
         }
-        m_sleeper.Sleep(RandomInRange(m_uCharDelayMin, m_uCharDelayMax));
+        end = m_gate.Check();
+        if (end == ETypingEnd::Completed) {
+            m_sleeper.Sleep(RandomInRange(m_uCharDelayMin, m_uCharDelayMax), stop);
+            end = m_gate.Check();  // the pause may have been cut short by a stop
+        }
+        if (end != ETypingEnd::Completed || !m_gate.RunActive()) {
+            break;
+        }
         TypeChar(unit);
+        end = SendResult();
+        if (end != ETypingEnd::Completed) {
+            break;
+        }
     }
+    // Keys bound or held for the text are let go however typing ended.
     if (unicode) {
         m_output.EndUnicodeText();
     }
-    return 1;
+    return end;
+}
+
+ETypingEnd CTextTyper::PressEnter() {
+    const ETypingEnd end = m_gate.Check();
+    if (end != ETypingEnd::Completed) {
+        return end;
+    }
+    m_output.PressEnter();
+    return SendResult();
+}
+
+ETypingEnd CTextTyper::SendResult() {
+    return m_output.SendStatus().ok() ? ETypingEnd::Completed : ETypingEnd::Failed;
 }
 
 void CTextTyper::TypeChar(char16_t unit) {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/Outcome.h"
+
 namespace quenby {
 
 // A key as the platform identifies it (an X keycode, a Windows scan code).
@@ -54,6 +56,10 @@ public:
     virtual void Beep() = 0;
     // The layout active now, or nothing when it cannot be had.
     virtual std::unique_ptr<IKeyboardLayout> LoadCurrentLayout() = 0;
+    // Ok while keys reach the system; once they no longer can (the display went away, the
+    // desktop closed the session, the system refused the keys), why, in words for the user.
+    // Asked after every character. Ok by default: for backends whose sends cannot fail.
+    virtual Status SendStatus() { return Status::Ok(); }
 };
 
 }  // namespace quenby

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace quenby {
 
@@ -15,11 +16,16 @@ public:
     virtual void KillTimer(int id) = 0;
 };
 
-// Waits on the calling thread (the typing thread: the pause before each character).
+// Waits on the calling thread (the typing thread: the pause before each character), cut short
+// by a stop.
 class ISleeper {
 public:
     virtual ~ISleeper() = default;
-    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Waits `milliseconds`, or less: returns false as soon as `stop` is true. `stop` is asked at
+    // the start and after every Wake(); true when the whole time passed.
+    virtual bool Sleep(std::uint32_t milliseconds, const std::function<bool()>& stop) = 0;
+    // Any thread: every Sleep in progress asks its `stop` again.
+    virtual void Wake() = 0;
 };
 
 }  // namespace quenby

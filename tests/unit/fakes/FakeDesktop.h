@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FocusWatcher.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/MessageTypist.h"
 #include "platform/Pointer.h"
 #include "platform/ShellActions.h"
+#include "platform/StopKey.h"
 #include "platform/TextSetter.h"
 
 namespace quenby::test {
@@ -98,23 +100,54 @@ public:
     bool m_bFileExists = true;
 };
 
+// The focus as the test moves it: window 1 (the target) until told otherwise.
+class CFakeFocusWatcher final : public IFocusWatcher {
+public:
+    std::optional<FocusedWindow> GetFocusedWindow() override { return m_focused; }
+    void SetFocusChangeHandler(std::function<void()> onChange) override {
+        m_onChange = std::move(onChange);
+    }
+    void MoveFocus(std::optional<FocusedWindow> to) {
+        m_focused = to;
+        if (m_onChange) {
+            m_onChange();
+        }
+    }
+    std::optional<FocusedWindow> m_focused = FocusedWindow{1, false};
+    std::function<void()> m_onChange;
+};
+
+// Esc for the run: "take" and "release" in order; refused while m_bRefuse.
+class CFakeStopKey final : public IStopKey {
+public:
+    bool Take() override {
+        m_calls.emplace_back(m_bRefuse ? "refused" : "take");
+        return !m_bRefuse;
+    }
+    void Release() override { m_calls.emplace_back("release"); }
+    std::vector<std::string> m_calls;
+    bool m_bRefuse = false;
+};
+
 // Holds each job until the test finishes it, as a typing thread still at work would.
 class CManualTypist final : public IMessageTypist {
 public:
-    void TypeMessage(TypingJob job, std::function<void(Status)> done) override {
+    void TypeMessage(TypingJob job, std::function<void(TypingResult)> done) override {
         m_jobs.push_back(std::move(job));
         m_pending = std::move(done);
     }
+    void StopNow() override { ++m_iStopNows; }
     bool Busy() const { return static_cast<bool>(m_pending); }
-    void Finish(Status result = Status::Ok()) {
+    void Finish(TypingResult result = {}) {
         auto done = std::move(m_pending);
         m_pending = nullptr;
         done(result);
     }
     std::vector<TypingJob> m_jobs;
+    int m_iStopNows = 0;
 
 private:
-    std::function<void(Status)> m_pending;
+    std::function<void(TypingResult)> m_pending;
 };
 
 }  // namespace quenby::test

@@ -43,6 +43,7 @@ public:
         return m_editorScript && m_editorScript(editor);
     }
     void RunSettingsDialog(CSettingsPresenter&) override { ++m_iSettingsRuns; }
+    void ShowRunNotice(std::u16string_view text) override { m_runNotices.emplace_back(text); }
     void SetCaption(std::u16string_view caption) override { m_strCaption = caption; }
     void SetRunIcon(bool running) override { m_runIcons.push_back(running); }
     void RefreshList() override {}
@@ -97,6 +98,7 @@ public:
     // Records.
     std::vector<ShownMessage> m_messages;
     std::vector<std::u16string> m_notices;
+    std::vector<std::u16string> m_runNotices;
     std::vector<std::u16string> m_editorCaptions;
     std::vector<bool> m_runIcons;
     std::vector<std::vector<std::uint8_t>> m_appliedPlacements;

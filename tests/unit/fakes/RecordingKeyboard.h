@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -82,12 +83,18 @@ public:
     }
     // Also for what reaches the application by other ways (text set into a control).
     void Log(std::string name, char16_t typed = 0) {
-        m_record.m_events.push_back(
-            {m_clock != nullptr ? m_clock->Now() : 0, std::move(name), typed});
+        m_record.m_events.push_back({m_clock != nullptr ? m_clock->Now() : 0, name, typed});
+        if (m_onEvent) {
+            m_onEvent(name);
+        }
     }
 
     KeyboardRecord m_record;
     bool m_bFailOpen = false;
+    // Once set, every output says keys no longer reach the system, for this reason.
+    std::u16string m_strSendFailure;
+    // Called after every event, as what other threads do while a key is sent.
+    std::function<void(const std::string&)> m_onEvent;
 
 private:
     class COutput final : public IKeyboardOutput {
@@ -117,6 +124,10 @@ private:
         }
         void PressEnter() override { m_keyboard.Log("Enter"); }
         void Beep() override { m_keyboard.Log("Beep"); }
+        Status SendStatus() override {
+            return m_keyboard.m_strSendFailure.empty() ? Status::Ok()
+                                                       : Status::Fail(m_keyboard.m_strSendFailure);
+        }
         std::unique_ptr<IKeyboardLayout> LoadCurrentLayout() override {
             ++m_keyboard.m_record.m_iLayoutLoads;
             return std::make_unique<CFakeLayout>(m_keyboard.m_record.m_iLayoutUnloads);

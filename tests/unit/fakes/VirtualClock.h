@@ -26,10 +26,23 @@ public:
         return true;
     }
     void KillTimer(int id) override { m_armed.erase(id); }
-    void Sleep(std::uint32_t milliseconds) override {
+    // A pause in virtual time. What another thread does meanwhile (m_during) happens at its
+    // time, and wakes the sleeper as a real stop or focus change would.
+    bool Sleep(std::uint32_t milliseconds, const std::function<bool()>& stop) override {
         m_sleeps.push_back(milliseconds);
-        m_now += milliseconds;
+        const std::uint64_t end = m_now + milliseconds;
+        while (!m_during.empty() && m_during.begin()->first <= end) {
+            auto happening = m_during.extract(m_during.begin());
+            m_now = std::max(m_now, happening.key());
+            happening.mapped()();
+            if (stop()) {
+                return false;
+            }
+        }
+        m_now = end;
+        return !stop();
     }
+    void Wake() override { ++m_iWakes; }
 
     bool IsArmed(int id) const { return m_armed.count(id) != 0; }
     // Lets time pass, firing every timer that falls due on the way, in order of its due time.
@@ -50,6 +63,9 @@ public:
 
     std::vector<std::uint32_t> m_sleeps;
     bool m_bRefuseTimers = false;
+    // Things other threads do at a virtual time, while the typing thread sleeps.
+    std::multimap<std::uint64_t, std::function<void()>> m_during;
+    int m_iWakes = 0;
 
 private:
     // Fires the earliest timer due by `until`; false when there is none.

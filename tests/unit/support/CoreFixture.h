@@ -102,7 +102,7 @@ protected:
                 m_bManualTypist ? static_cast<IMessageTypist&>(m_manualTypist) : m_syncTypist;
             m_controller = std::make_unique<CQuenbyController>(MainWindowServices{
                 m_view, m_profile, m_files, &m_protector, m_clock, m_pointer, m_shortcut, m_shell,
-                typist, m_textSetters, m_runActive, m_session});
+                typist, m_textSetters, m_runActive, m_session, &m_stopKey});
         }
         return *m_controller;
     }
@@ -188,7 +188,9 @@ protected:
     CRecordingKeyboard m_keyboard{&m_clock};
     std::atomic<bool> m_runActive{false};
     DesktopSession m_session;  // an X11 session with its global shortcut unless a test says
-    KeystrokeServices m_keystrokes{m_keyboard, m_textSetters, m_clock, m_runActive};
+    CFakeFocusWatcher m_focus;
+    CFakeStopKey m_stopKey;
+    KeystrokeServices m_keystrokes{m_keyboard, m_textSetters, m_clock, m_runActive, &m_focus};
     CSynchronousTypist m_syncTypist{m_keystrokes};
     CManualTypist m_manualTypist;
 
