@@ -5,6 +5,7 @@ namespace quenby {
 CommandLineRequest ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineRequest request;
     bool toggle = false;
+    bool stop = false;
     bool optionsEnded = false;
     auto fail = [](std::string why) {
         return CommandLineRequest{ECommandLineAction::UsageError, std::nullopt, std::move(why)};
@@ -26,22 +27,27 @@ CommandLineRequest ParseCommandLine(const std::vector<std::string>& arguments) {
             return CommandLineRequest{ECommandLineAction::Version, std::nullopt, {}};
         } else if (argument == "--toggle") {
             toggle = true;
+        } else if (argument == "--stop") {
+            stop = true;
         } else {
             return fail("unknown option '" + argument + "'");
         }
     }
-    if (toggle) {
+    if (toggle && stop) {
+        return fail("--toggle and --stop cannot be given together");
+    }
+    if (toggle || stop) {
         if (request.m_file) {
-            return fail("--toggle takes no file");
+            return fail(toggle ? "--toggle takes no file" : "--stop takes no file");
         }
-        request.m_action = ECommandLineAction::Toggle;
+        request.m_action = toggle ? ECommandLineAction::Toggle : ECommandLineAction::Stop;
     }
     return request;
 }
 
 std::string UsageText() {
     return "Usage: quenby [FILE]\n"
-           "       quenby --toggle | --help | --version\n";
+           "       quenby --toggle | --stop | --help | --version\n";
 }
 
 std::string HelpText() {
@@ -56,6 +62,8 @@ std::string HelpText() {
            "                 start/stop shortcut does; bind this command to a key in the\n"
            "                 desktop's keyboard settings where global shortcuts are not\n"
            "                 available to programs (Wayland)\n"
+           "      --stop     stop the typing run of the running Quenby at once, between\n"
+           "                 two characters, as Esc during a run does\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
@@ -63,7 +71,8 @@ std::string HelpText() {
            "to the front.\n"
            "\n"
            "Exit status: 0 on success, 1 when the running Quenby cannot be reached\n"
-           "(--toggle) or does not answer, 2 for a wrong command line.\n";
+           "(--toggle, --stop) or does not answer, or when --stop found no typing run,\n"
+           "2 for a wrong command line.\n";
 }
 
 std::string VersionText(const std::string& version) {

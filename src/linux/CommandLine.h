@@ -12,6 +12,7 @@ enum class ECommandLineAction {
     Help,        // print the help and exit
     Version,     // print the version and exit
     Toggle,      // start or stop the running Quenby's typing run and exit
+    Stop,        // stop the running Quenby's typing run at once and exit
     UsageError,  // print the usage and the reason to standard error, exit with status 2
 };
 

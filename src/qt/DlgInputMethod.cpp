@@ -19,6 +19,8 @@ CDlgInputMethod::CDlgInputMethod(CSettingsPresenter& presenter, QWidget* parent)
     m_methods.addButton(m_pUnicode, KEY_INPUT_UNICODE);
     m_methods.addButton(m_pLayout, KEY_INPUT_LAYOUT);
     m_pRememberPosition = m_layout->Control<QCheckBox>(1013);
+    m_pStopOnFocusChange = m_layout->Control<QCheckBox>(1024);
+    m_pStopOnFocusChange->setText(ToQString(m_presenter.StopOnFocusChangeLabel()));
     m_pSetText = m_layout->Control<QCheckBox>(1018);
     m_pHelp = m_layout->Control<QPushButton>(1020);
     m_pSetTextInfo = m_layout->Control<QLabel>(1019);
@@ -47,6 +49,7 @@ CDlgInputMethod::CDlgInputMethod(CSettingsPresenter& presenter, QWidget* parent)
     m_methods.setExclusive(true);
     m_pRememberPosition->setChecked(fields.m_bRememberPosition);
     m_pSetText->setChecked(fields.m_bSetText);
+    m_pStopOnFocusChange->setChecked(fields.m_bStopOnFocusChange);
     if (m_presenter.IsProbing()) {
         m_probe.start();
     }
@@ -72,8 +75,8 @@ void CDlgInputMethod::OnTimer() {
 
 void CDlgInputMethod::accept() {
     const int checked = m_methods.checkedId();
-    m_presenter.OnOK(
-        {checked < 0 ? -1 : checked, m_pRememberPosition->isChecked(), m_pSetText->isChecked()});
+    m_presenter.OnOK({checked < 0 ? -1 : checked, m_pRememberPosition->isChecked(),
+                      m_pSetText->isChecked(), m_pStopOnFocusChange->isChecked()});
     m_probe.stop();
     QDialog::accept();
 }

@@ -24,6 +24,7 @@ public:
     QRadioButton* m_pUnicode;
     QRadioButton* m_pLayout;
     QCheckBox* m_pRememberPosition;
+    QCheckBox* m_pStopOnFocusChange;
     QCheckBox* m_pSetText;
     QLabel* m_pSetTextInfo;
     QPushButton* m_pHelp;

@@ -16,6 +16,8 @@ class CQtTimers;
 class CQuenbyDlg;
 class CThreadedTypist;
 class IDataProtector;
+class IFocusWatcher;
+class IStopKey;
 class IFileStore;
 class IKeyboard;
 class IPointer;
@@ -41,6 +43,10 @@ struct ShellServices {
     IShortcutKeys* m_shortcutKeys = nullptr;
     // The session the program runs in, and whether the shortcut above reaches the system.
     DesktopSession m_session{};
+    // Makes Esc for the runs; `onPressed` may be called on any thread. None: Esc stops nothing.
+    std::function<std::unique_ptr<IStopKey>(std::function<void()> onPressed)> m_makeStopKey{};
+    // Where the keyboard focus is; none: only Quenby's own windows are known (from Qt).
+    IFocusWatcher* m_focus = nullptr;
 };
 
 // The application: owns the main window, the controller and the services' Qt side, for the
@@ -63,6 +69,8 @@ private:
     std::unique_ptr<CQtTimers> m_timers;
     std::unique_ptr<CThreadedTypist> m_typist;
     std::unique_ptr<IGlobalShortcut> m_shortcut;
+    std::unique_ptr<IFocusWatcher> m_ownFocus;  // where the services have no focus watcher
+    std::unique_ptr<IStopKey> m_stopKey;
     std::unique_ptr<CQuenbyController> m_controller;
 };
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 
@@ -58,6 +59,15 @@ CQuenbyDlg::CQuenbyDlg()
 
     m_pMainMenu = BuildMenu(kMainMenu.data(), kMainMenu.size(), true);
     m_pTrayMenu = BuildMenu(kTrayMenu.data(), kTrayMenu.size(), false);
+    m_pStopNow = new QAction(ToQString(kStopNowMenuItem.m_strCaption), m_pTrayMenu);
+    m_pStopNow->setData(ID_STOP_NOW);
+    m_pStopNow->setVisible(false);
+    m_pTrayMenu->insertAction(m_pTrayMenu->actions().value(0), m_pStopNow);
+    connect(m_pStopNow, &QAction::triggered, this, [this] {
+        if (m_pController != nullptr) {
+            m_pController->OnCommand(ID_STOP_NOW);
+        }
+    });
 
     auto forward = [this](QPushButton* button, int command) {
         connect(button, &QPushButton::clicked, this, [this, command] {
@@ -206,7 +216,22 @@ void CQuenbyDlg::SetCaption(std::u16string_view caption) {
     setWindowTitle(ToQString(caption));
 }
 
+void CQuenbyDlg::ShowRunNotice(std::u16string_view text) {
+    if (m_tray && m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
+        QSystemTrayIcon::supportsMessages()) {
+        m_tray->showMessage(ToQString(kAppTitle), ToQString(text), QSystemTrayIcon::Information);
+        return;
+    }
+    // Without a notification area: a box that waits for no answer, so nothing is held up.
+    auto* box = new QMessageBox(QMessageBox::Information, ToQString(kAppTitle), ToQString(text),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 void CQuenbyDlg::SetRunIcon(bool running) {
+    m_pStopNow->setVisible(running);
     const QIcon& icon = running ? m_runningIcon : m_idleIcon;
     setWindowIcon(icon);
     if (m_tray) {

@@ -42,6 +42,7 @@ public:
     void ShowAboutBox() override;
     bool RunMessageEditor(CMessageEditorPresenter& editor) override;
     void RunSettingsDialog(CSettingsPresenter& settings) override;
+    void ShowRunNotice(std::u16string_view text) override;
     void SetCaption(std::u16string_view caption) override;
     void SetRunIcon(bool running) override;
     void RefreshList() override;
@@ -79,6 +80,7 @@ public:
     QPushButton* m_pMenuButton;
     QMenu* m_pMainMenu;
     QMenu* m_pTrayMenu;
+    QAction* m_pStopNow;  // at the top of the tray menu while a run is active
     // Set when a modal dialog opens, so tests can answer it.
     std::function<void(QDialog&)> m_onDialog;
 

@@ -41,7 +41,7 @@ InstanceCallResult Call(const QDBusMessage& call) {
     }
     const QDBusMessage reply = bus.call(call, QDBus::Block, kInstanceCallTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
-        return {EInstanceCall::Done, {}};
+        return {EInstanceCall::Done, {}, reply.arguments().value(0).toBool()};
     }
     const QString error = reply.errorName();
     const std::string detail = reply.errorMessage().toStdString();
@@ -78,6 +78,11 @@ public:
             request = m_requests.m_activate;
         } else if (member == QLatin1String("Toggle") && signature.isEmpty()) {
             request = m_requests.m_toggle;
+        } else if (member == QLatin1String("StopNow") && signature.isEmpty()) {
+            // At once, on this thread: the answer is whether a run was active.
+            const bool stopped = m_requests.m_stopNow && m_requests.m_stopNow();
+            connection.send(message.createReply(QVariant(stopped)));
+            return true;
         } else if (member == QLatin1String("Open") && signature == QLatin1String("ay")) {
             const QByteArray bytes = message.arguments().value(0).toByteArray();
             const std::filesystem::path path(std::string(bytes.constData(), bytes.size()));
@@ -98,6 +103,7 @@ public:
                    "<method name=\"Open\"><arg name=\"path\" type=\"ay\" direction=\"in\"/>"
                    "</method>"
                    "<method name=\"Toggle\"/>"
+                   "<method name=\"StopNow\"><arg type=\"b\" direction=\"out\"/></method>"
                    "</interface>")
             .arg(QString::fromLatin1(kInstanceInterface));
     }
@@ -143,6 +149,10 @@ CSessionInstance::EClaim CSessionInstance::Claim() {
 
 InstanceCallResult CallRunningInstance(const char* method) {
     return Call(MethodCall(method));
+}
+
+InstanceCallResult StopRunningInstance() {
+    return Call(MethodCall("StopNow"));
 }
 
 InstanceCallResult OpenInRunningInstance(const std::filesystem::path& file) {

@@ -13,6 +13,7 @@ namespace quenby {
 //   Open(ay path)   bring the window to the front and open a data file as Load... does (the
 //                   path as bytes: a file name need not be valid UTF-8)
 //   Toggle()        start or stop the typing run, as the start/stop shortcut does
+//   StopNow() -> b  stop the typing run at once, as Esc does; whether one was active
 inline constexpr char kInstanceBusName[] = "org.holvane.Quenby";
 inline constexpr char kInstanceObjectPath[] = "/org/holvane/Quenby";
 inline constexpr char kInstanceInterface[] = "org.holvane.Quenby";
@@ -26,6 +27,8 @@ struct InstanceRequests {
     std::function<void()> m_activate;
     std::function<void(const std::filesystem::path&)> m_open;
     std::function<void()> m_toggle;
+    // Called while the caller waits: it only stops, and says whether a run was active.
+    std::function<bool()> m_stopNow;
 };
 
 class CInstanceObject;
@@ -64,10 +67,14 @@ enum class EInstanceCall {
 struct InstanceCallResult {
     EInstanceCall m_outcome = EInstanceCall::Failed;
     std::string m_strDetail;  // the bus's own words, for the message to the user
+    bool m_bAnswer = false;   // what a method with a boolean answer said
 };
 
 // Calls Activate() or Toggle() of the running Quenby. A QCoreApplication must exist.
 InstanceCallResult CallRunningInstance(const char* method);
+// Calls StopNow() of the running Quenby; m_bAnswer: a run was active. A QCoreApplication must
+// exist.
+InstanceCallResult StopRunningInstance();
 // Calls Open() of the running Quenby with this file. A QCoreApplication must exist.
 InstanceCallResult OpenInRunningInstance(const std::filesystem::path& file);
 

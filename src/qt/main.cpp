@@ -23,10 +23,12 @@
 #include "linux/protection/UserDataProtector.h"
 #include "linux/wayland/WaylandKeyboard.h"
 #include "linux/wayland/WaylandPointer.h"
+#include "linux/x11/X11FocusWatcher.h"
 #include "linux/x11/X11GlobalShortcut.h"
 #include "linux/x11/X11Keyboard.h"
 #include "linux/x11/X11Pointer.h"
 #include "linux/x11/X11ShortcutKeys.h"
+#include "linux/x11/X11StopKey.h"
 #include "qt/QuenbyApp.h"
 #include "qt/SessionInstance.h"
 
@@ -140,6 +142,15 @@ int main(int argc, char** argv) {
             QCoreApplication core(qtArgc, argv);
             return ReportCall(quenby::CallRunningInstance("Toggle"));
         }
+        case quenby::ECommandLineAction::Stop: {
+            QCoreApplication core(qtArgc, argv);
+            const quenby::InstanceCallResult result = quenby::StopRunningInstance();
+            if (result.m_outcome == quenby::EInstanceCall::Done && !result.m_bAnswer) {
+                std::fprintf(stderr, "quenby: no typing run was active\n");
+                return 1;
+            }
+            return ReportCall(result);
+        }
         case quenby::ECommandLineAction::Run:
             break;
     }
@@ -198,7 +209,8 @@ int main(int argc, char** argv) {
             if (quenby) {
                 quenby->Controller().OnHotKey();
             }
-        }});
+        },
+        [&quenby] { return quenby && quenby->Controller().OnStopNow(); }});
     switch (instance.Claim()) {
         case quenby::CSessionInstance::EClaim::Taken:
             // Another Quenby serves this session: it takes the request, this start ends.
@@ -223,6 +235,14 @@ int main(int argc, char** argv) {
     const std::unique_ptr<quenby::IKeyboard> keyboard = ChooseKeyboard(wayland, textSetters);
     quenby::CThreadSleeper sleeper;
     quenby::CX11ShortcutKeys shortcutKeys;
+    // X11 tells where the keyboard focus is; Wayland tells programs nothing of other windows.
+    std::unique_ptr<quenby::CX11FocusWatcher> focus;
+    if (!wayland) {
+        if (auto watcher = quenby::CX11FocusWatcher::Open(); watcher.ok()) {
+            focus = std::move(watcher).value();
+        }
+    }
+    session.m_bFocusKnown = focus != nullptr;
     // Under Wayland the desktop's GlobalShortcuts portal registers the field's combination where
     // it answers. Without it the X11 grab would see only X11 applications' keys: the desktop
     // runs `quenby --toggle` instead.
@@ -246,7 +266,17 @@ int main(int argc, char** argv) {
             return std::make_unique<CNoGlobalShortcut>();
         },
         // Under Wayland the keys pressed in the field are not X11 keycodes of the X keymap.
-        wayland ? nullptr : &shortcutKeys, session};
+        wayland ? nullptr : &shortcutKeys, session,
+        [wayland](std::function<void()> onPressed) -> std::unique_ptr<quenby::IStopKey> {
+            if (!wayland) {
+                auto grab = quenby::CX11GlobalShortcut::Open(std::move(onPressed));
+                if (grab.ok()) {
+                    return std::make_unique<quenby::CX11StopKey>(std::move(grab).value());
+                }
+            }
+            return nullptr;
+        },
+        focus.get()};
 
     quenby = std::make_unique<quenby::CQuenbyApp>(services);
     quenby->InitInstance(dataFile);

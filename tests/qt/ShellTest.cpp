@@ -99,7 +99,11 @@ TEST_F(ShellTest, SettingsAreStoredOnlyOnOk) {
     EXPECT_EQ(dialog.m_pSetTextInfo->text(), "");
     EXPECT_FALSE(dialog.m_probe.isActive());
     dialog.m_pSetText->click();
+    EXPECT_EQ(dialog.m_pStopOnFocusChange->text(), ToQString(text::kStopOnFocusChange));
+    EXPECT_TRUE(dialog.m_pStopOnFocusChange->isChecked());
+    dialog.m_pStopOnFocusChange->click();
     dialog.accept();
+    EXPECT_EQ(m_profile.GetInt("Settings", "m_bStopOnFocusChange", -9), 0);
     EXPECT_EQ(m_profile.GetInt("Settings", "m_iKeyInputMethod", -9), 0);
     EXPECT_EQ(m_profile.GetInt("Settings", "RememberLastPositionAndSize", -9), 0);
     EXPECT_EQ(m_profile.GetInt("Settings", "TextSettingUp", -9), 1);
@@ -167,6 +171,26 @@ TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     window.m_pList->selectRow(0);
     window.m_pDeleteSelected->click();
     EXPECT_EQ(window.m_pList->model()->rowCount(), 0);
+}
+
+TEST_F(ShellTest, TheTrayMenuOffersStopNowWhileARunIsActive) {
+    Start();
+    CQuenbyDlg& window = Window();
+    window.m_onDialog = [](QDialog& dialog) {
+        auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
+        editor.m_pText->setText("later");
+        editor.m_pSeconds->setText("600");
+        editor.m_pOk->click();
+    };
+    QTest::keyClick(&window, Qt::Key_Return);
+    window.m_onDialog = nullptr;
+    EXPECT_FALSE(window.m_pStopNow->isVisible());
+    EXPECT_EQ(window.m_pTrayMenu->actions().value(0), window.m_pStopNow);
+    m_app->Controller().OnHotKey();
+    EXPECT_TRUE(window.m_pStopNow->isVisible());
+    window.m_pStopNow->trigger();
+    EXPECT_FALSE(window.m_pStopNow->isVisible());
+    EXPECT_FALSE(m_app->Controller().IsRunActive());
 }
 
 TEST_F(ShellTest, ANameTypedWithoutExtensionIsAskedAboutAsTheFileReallyWritten) {

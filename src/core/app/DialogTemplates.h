@@ -54,23 +54,25 @@
     C(1, DefButton, "OK (Enter)", 170, 80, 78, 32, 100, 100, 0, 0)                                 \
     C(2, Button, "Cancel (Esc)", 253, 80, 78, 32, 100, 100, 0, 0)
 
-#define QUENBY_SETTINGS_DIALOG_SIZE 325, 195
+#define QUENBY_SETTINGS_DIALOG_SIZE 325, 209
 #define QUENBY_SETTINGS_DIALOG_CONTROLS(C)                                                        \
     C(-1, Group, "Keyboard Simulation Method", 11, 7, 302, 70, 0, 0, 0, 0)                        \
     C(1031, RadioFirst, "Normal (Supports Multiple Language Characters)", 88, 34, 168, 10, 0, 0,  \
       0, 0)                                                                                       \
     C(1032, Radio, "Use Current Keyboard Layout", 88, 48, 109, 10, 0, 0, 0, 0)                    \
     C(1013, Check, "Remember Last Position and Size", 11, 89, 121, 10, 0, 0, 0, 0)                \
-    C(1018, Check, "If Possible Set Text instead of Typing at Initial Cursor Location", 11, 108,  \
+    C(1024, Check, "Stop typing when another window takes the focus", 11, 103, 302, 10, 0, 0, 0,  \
+      0)                                                                                          \
+    C(1018, Check, "If Possible Set Text instead of Typing at Initial Cursor Location", 11, 122,  \
       210, 10, 0, 0, 0, 0)                                                                        \
-    C(1020, Button, "Help", 230, 106, 50, 14, 0, 0, 0, 0)                                         \
-    C(1019, InfoLabel, "Set Text Info", 35, 126, 266, 8, 0, 0, 0, 0)                              \
+    C(1020, Button, "Help", 230, 120, 50, 14, 0, 0, 0, 0)                                         \
+    C(1019, InfoLabel, "Set Text Info", 35, 140, 266, 8, 0, 0, 0, 0)                              \
     C(-1, Label,                                                                                  \
-      "Note : Text Cursor Location will also be Different as Compared to Normal Typing", 35, 141, \
+      "Note : Text Cursor Location will also be Different as Compared to Normal Typing", 35, 155, \
       251, 8, 0, 0, 0, 0)                                                                         \
-    C(1, DefButton, "OK", 147, 161, 83, 28, 0, 0, 0, 0)                                           \
-    C(2, Button, "Cancel", 236, 161, 83, 28, 0, 0, 0, 0)                                          \
-    C(1021, Button, "Encryption Info", 7, 168, 88, 14, 0, 0, 0, 0)
+    C(1, DefButton, "OK", 147, 175, 83, 28, 0, 0, 0, 0)                                           \
+    C(2, Button, "Cancel", 236, 175, 83, 28, 0, 0, 0, 0)                                          \
+    C(1021, Button, "Encryption Info", 7, 182, 88, 14, 0, 0, 0, 0)
 
 #define QUENBY_ABOUT_DIALOG_SIZE 235, 55
 #define QUENBY_ABOUT_DIALOG_CONTROLS(C)                                          \

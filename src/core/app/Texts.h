@@ -144,8 +144,7 @@ inline constexpr std::u16string_view kStopOnFocusChange =
     u"Stop typing when another window takes the focus";
 // Where the desktop does not tell programs which window has the focus.
 inline constexpr std::u16string_view kStopOnFocusChangeUnknown =
-    u"Stop typing when another window takes the focus (this desktop does not tell Quenby "
-    u"where the focus is)";
+    u"Stop typing when another window takes the focus (unknown on this desktop)";
 
 // About box.
 inline constexpr std::u16string_view kAboutCaptionPrefix = u"About ";

@@ -156,6 +156,13 @@ void CX11KeyboardOutput::PressEnter() {
     SendKey(m_returnKey, false);
 }
 
+Status CX11KeyboardOutput::SendStatus() {
+    if (!m_connection->Alive()) {
+        return Status::Fail(u"The connection to the X server was lost (the display was closed).");
+    }
+    return Status::Ok();
+}
+
 void CX11KeyboardOutput::Beep() {
     xcb_bell(m_connection->Get(), 0);
     xcb_flush(m_connection->Get());

@@ -35,6 +35,7 @@ public:
     void PressEnter() override;
     void Beep() override;
     std::unique_ptr<IKeyboardLayout> LoadCurrentLayout() override;
+    Status SendStatus() override;
 
     // How long typing waits for the user to let go of keys before it goes on anyway.
     static constexpr std::chrono::milliseconds kLongestKeyWait{3000};
