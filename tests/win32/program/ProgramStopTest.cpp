@@ -5,6 +5,7 @@
 // The list view messages need the declarations of windows.h first.
 #include <commctrl.h>
 
+#include "app/Commands.h"
 #include "app/ProfileValues.h"
 #include "engine/HotKeyProfile.h"
 #include "program/ProgramFixture.h"
@@ -126,6 +127,27 @@ TEST_F(ProgramStop, ARunStartedWhileQuenbyIsInFrontTypesNothingIntoIt) {
     std::string held;
     EXPECT_TRUE(WaitForDataFile(data, u"good day@0.0|second@0.0|", held)) << held;
     EXPECT_EQ(WaitForDialog(L"", std::chrono::milliseconds(200)), nullptr) << "a dialog opened";
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramStop, TheSettingsDialogShowsAndKeepsTheFocusSetting) {
+    constexpr int kStopOnFocusChangeId = 1024;
+    ASSERT_TRUE(Start());
+    for (const bool expected : {true, false}) {
+        ::PostMessageW(m_main, WM_COMMAND, ID_SETTINGS, 0);
+        HWND settings = WaitForDialog(L"Settings - ");
+        ASSERT_NE(settings, nullptr);
+        HWND box = ::GetDlgItem(settings, kStopOnFocusChangeId);
+        EXPECT_EQ(ControlText(box), L"Stop typing when another window takes the focus");
+        // On by default; clicked off the first time, found off the second.
+        EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED, expected);
+        if (expected) {
+            ::SendMessageW(box, BM_CLICK, 0, 0);
+        }
+        ClickButton(settings, IDOK);
+        ASSERT_TRUE(PumpUntil([settings] { return !::IsWindow(settings); }));
+        EXPECT_EQ(m_profile.GetInt(kProfileSection, "m_bStopOnFocusChange", 1), 0);
+    }
     EXPECT_EQ(Close(), DWORD{0});
 }
 
