@@ -130,6 +130,53 @@ TEST_F(ProgramStop, ARunStartedWhileQuenbyIsInFrontTypesNothingIntoIt) {
     EXPECT_EQ(Close(), DWORD{0});
 }
 
+// The popup menu on the screen, if any.
+HWND VisibleMenu() {
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
+        if (::IsWindowVisible(menu)) {
+            return menu;
+        }
+    }
+    return nullptr;
+}
+
+// Opens the tray icon's menu as a right click does and chooses its first item from the keyboard
+// (the keys posted to the menu: the hidden window may not get the foreground).
+bool ChooseFirstTrayMenuItem(HWND main) {
+    constexpr UINT kTrayMessage = WM_USER + 1;
+    ::PostMessageW(main, kTrayMessage, 90, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    if (!PumpUntil([&] { return (menu = VisibleMenu()) != nullptr; })) {
+        return false;
+    }
+    for (WPARAM key : {VK_DOWN, VK_RETURN}) {
+        ::PostMessageW(menu, WM_KEYDOWN, key, 0);
+        ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
+    }
+    return PumpUntil([] { return VisibleMenu() == nullptr; });
+}
+
+TEST_F(ProgramStop, StopNowHeadsTheTrayMenuWhileARunIsActive) {
+    StoreSettings(1);
+    // The run waits a minute for its message: active, with nothing being typed.
+    ASSERT_TRUE(Start(
+        WriteDataFile(L"tray.quenbydata", {MessageItem{u"later", 60, 0, false, false, 0, 0}})));
+    ASSERT_TRUE(Press());
+    ClickButton(m_main, IDC_HIDE_TO_TRAY);
+    ASSERT_TRUE(PumpUntil([this] { return !::IsWindowVisible(m_main); }));
+    // Stop Now first: chosen, it stops the run, and the window stays hidden ...
+    ASSERT_TRUE(ChooseFirstTrayMenuItem(m_main));
+    EXPECT_FALSE(PumpUntil([this] { return ::IsWindowVisible(m_main) != FALSE; },
+                           std::chrono::milliseconds(1500)))
+        << "the first item was not Stop Now";
+    // ... and without a run the first item is Configure... again, which shows the window.
+    ASSERT_TRUE(ChooseFirstTrayMenuItem(m_main));
+    EXPECT_TRUE(PumpUntil([this] { return ::IsWindowVisible(m_main) != FALSE; }))
+        << "the run was not stopped";
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
 TEST_F(ProgramStop, TheSettingsDialogShowsAndKeepsTheFocusSetting) {
     constexpr int kStopOnFocusChangeId = 1024;
     ASSERT_TRUE(Start());
