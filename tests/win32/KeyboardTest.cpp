@@ -88,7 +88,10 @@ TEST(Win32Keyboard, EachCharacterGoesOutInOneCallAndWithoutPausesManyShareOne) {
         {"by Unicode events, with pauses", 0, 1, u"xy", {2, 2, 2, 2}},
         // 300 characters and two Enter presses: 604 events, cut between characters, and the
         // Unicode text goes out whole before Enter.
-        {"by Unicode events, no pause", 0, 0, std::u16string(300, u'u'),
+        {"by Unicode events, no pause",
+         0,
+         0,
+         std::u16string(300, u'u'),
          {64, 64, 64, 64, 64, 64, 64, 64, 64, 26, 2}},
         {"by the layout, no pause", 1, 0, u"aBc", {12}},
     };
