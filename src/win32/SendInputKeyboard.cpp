@@ -7,14 +7,17 @@
 namespace quenby {
 namespace {
 
-void SendKeyboardEvent(WORD virtualKey, WORD scan, DWORD flags) {
+INPUT KeyboardEvent(WORD virtualKey, WORD scan, DWORD flags) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = virtualKey;
     input.ki.wScan = scan;
     input.ki.dwFlags = flags;
-    // Not examined: a refused event (another desktop, a higher integrity window) has no remedy.
-    ::SendInput(1, &input, sizeof input);
+    return input;
+}
+
+DWORD UpFlag(bool down) {
+    return down ? 0u : static_cast<DWORD>(KEYEVENTF_KEYUP);
 }
 
 }  // namespace
@@ -34,21 +37,22 @@ void CSendInputOutput::SendKey(KeyCode key, bool down) {
 }
 
 void CSendInputOutput::SendScanCode(KeyCode key, bool down) {
-    SendKeyboardEvent(VirtualKeyOf(key), ScanCodeOf(key),
-                      KEYEVENTF_SCANCODE | (down ? 0u : static_cast<DWORD>(KEYEVENTF_KEYUP)));
+    m_batch.Add(
+        KeyboardEvent(VirtualKeyOf(key), ScanCodeOf(key), KEYEVENTF_SCANCODE | UpFlag(down)));
 }
 
 void CSendInputOutput::SendUnicodeUnit(char16_t unit, bool down) {
-    SendKeyboardEvent(0, static_cast<WORD>(unit),
-                      KEYEVENTF_UNICODE | (down ? 0u : static_cast<DWORD>(KEYEVENTF_KEYUP)));
+    m_batch.Add(KeyboardEvent(0, static_cast<WORD>(unit), KEYEVENTF_UNICODE | UpFlag(down)));
 }
 
 void CSendInputOutput::PressEnter() {
-    ::keybd_event(VK_RETURN, 0, 0, 0);
-    ::keybd_event(VK_RETURN, 0, KEYEVENTF_KEYUP, 0);
+    const auto scan = static_cast<WORD>(::MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC));
+    m_batch.Add(KeyboardEvent(VK_RETURN, scan, 0));
+    m_batch.Add(KeyboardEvent(VK_RETURN, scan, KEYEVENTF_KEYUP));
 }
 
 void CSendInputOutput::Beep() {
+    m_batch.Flush();
     ::MessageBeep(MB_ICONHAND);
 }
 
@@ -56,8 +60,13 @@ std::unique_ptr<IKeyboardLayout> CSendInputOutput::LoadCurrentLayout() {
     return CForegroundLayout::Load(m_sequences);
 }
 
+Status CSendInputOutput::SendStatus() {
+    return m_batch.Refused() ? Status::Fail(KeysRefusedReason()) : Status::Ok();
+}
+
 Expected<std::unique_ptr<IKeyboardOutput>> CSendInputKeyboard::OpenOutput() {
-    return std::unique_ptr<IKeyboardOutput>(std::make_unique<CSendInputOutput>());
+    m_batch.BeginMessage();
+    return std::unique_ptr<IKeyboardOutput>(std::make_unique<CSendInputOutput>(m_batch));
 }
 
 }  // namespace quenby

@@ -7,8 +7,10 @@
 #include "app/QuenbyController.h"
 #include "input/AppHelper.h"
 #include "input/ThreadSleeper.h"
+#include "platform/FocusWatcher.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/MessageTypist.h"
+#include "platform/StopKey.h"
 #include "win32/DpapiDataProtector.h"
 #include "win32/RegistryProfileStore.h"
 #include "win32/SendInputKeyboard.h"
@@ -40,15 +42,17 @@ public:
     explicit CWin32Services(std::wstring profileKey = CRegistryProfileStore::ApplicationKey())
         : m_profile(std::move(profileKey)) {}
 
-    // The services of one main window: `view` draws, `onTimer` and `onHotKey` go to the
-    // controller's OnTimer and OnHotKey, on the UI thread.
+    // The services of one main window: `view` draws, `onTimer`, `onHotKey` and `onStopNow` go
+    // to the controller's OnTimer, OnHotKey and OnStopNow, on the UI thread.
     struct Window {
+        std::unique_ptr<IFocusWatcher> m_focus;  // first: the typist asks it until it goes
         std::unique_ptr<ITimers> m_timers;
         std::unique_ptr<IGlobalShortcut> m_shortcut;
+        std::unique_ptr<IStopKey> m_stopKey;
         std::unique_ptr<IMessageTypist> m_typist;
     };
     Window MakeWindowServices(std::function<void(int)> onTimer, std::function<void()> onHotKey,
-                              const std::atomic<bool>& runActive);
+                              std::function<void()> onStopNow, const std::atomic<bool>& runActive);
     // What the controller is built with, from the window's services.
     MainWindowServices ForController(IMainView& view, Window& window, std::atomic<bool>& runActive);
 
@@ -69,7 +73,7 @@ private:
     CWin32ShellActions m_shell;
     CWin32TextSetterFactory m_textSetters;
     CSendInputKeyboard m_keyboard;
-    CThreadSleeper m_sleeper;
+    CWin32Sleeper m_sleeper{m_keyboard};
 };
 
 }  // namespace quenby

@@ -17,8 +17,8 @@ struct Report {
 
 }  // namespace
 
-CWin32Typist::CWin32Typist(const KeystrokeServices& services)
-    : m_services(services), m_window([](UINT message, WPARAM, LPARAM lParam) {
+CWin32Typist::CWin32Typist(const KeystrokeServices& services, const CSendInputKeyboard& keyboard)
+    : m_services(services), m_keyboard(keyboard), m_window([](UINT message, WPARAM, LPARAM lParam) {
           if (message != kReportMessage) {
               return false;
           }
@@ -56,6 +56,10 @@ void CWin32Typist::TypeMessage(TypingJob job, std::function<void(TypingResult)> 
     m_worker = std::thread([this, window, job = std::move(job), done = std::move(done)] {
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         TypingResult result = RunTypingJob(m_services, job, &m_bStopNow);
+        // The last keys go out as the message's output ends, after the core's last look.
+        if (m_keyboard.Refused() && result.m_eEnd != ETypingEnd::Failed) {
+            result = TypingResult{ETypingEnd::Failed, Status::Fail(KeysRefusedReason())};
+        }
         if (SUCCEEDED(com)) {
             ::CoUninitialize();
         }

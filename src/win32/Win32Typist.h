@@ -6,6 +6,7 @@
 #include "input/AppHelper.h"
 #include "platform/MessageTypist.h"
 #include "win32/MessageWindow.h"
+#include "win32/SendInputKeyboard.h"
 
 namespace quenby {
 
@@ -14,8 +15,9 @@ namespace quenby {
 // crossed here only. The typing thread joins COM's multithreaded apartment for set-text.
 class CWin32Typist final : public IMessageTypist {
 public:
-    // Must be made on the UI thread.
-    explicit CWin32Typist(const KeystrokeServices& services);
+    // Must be made on the UI thread. `keyboard` is the services' keyboard, asked after each
+    // message whether Windows refused its keys.
+    CWin32Typist(const KeystrokeServices& services, const CSendInputKeyboard& keyboard);
     // Waits for a message still being typed (its thread uses the services); a report not yet
     // delivered is dropped.
     ~CWin32Typist() override;
@@ -27,6 +29,7 @@ private:
     void DropPendingReports();
 
     KeystrokeServices m_services;
+    const CSendInputKeyboard& m_keyboard;
     CMessageWindow m_window;
     std::thread m_worker;
     std::atomic<bool> m_bStopNow{false};

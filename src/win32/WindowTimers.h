@@ -2,8 +2,10 @@
 
 #include <functional>
 
+#include "input/ThreadSleeper.h"
 #include "platform/Timers.h"
 #include "win32/MessageWindow.h"
+#include "win32/SendInputKeyboard.h"
 
 namespace quenby {
 
@@ -21,6 +23,19 @@ public:
 private:
     std::function<void(int)> m_onTimer;
     CMessageWindow m_window;
+};
+
+// Sleeps the typing thread for the pause before a character, cut short by a stop. The keys kept
+// so far go out first; at no pause they stay kept, to go out with the next ones.
+class CWin32Sleeper final : public ISleeper {
+public:
+    explicit CWin32Sleeper(CSendInputKeyboard& keyboard) : m_keyboard(keyboard) {}
+    bool Sleep(std::uint32_t milliseconds, const std::function<bool()>& stop) override;
+    void Wake() override { m_sleeper.Wake(); }
+
+private:
+    CSendInputKeyboard& m_keyboard;
+    CThreadSleeper m_sleeper;
 };
 
 }  // namespace quenby

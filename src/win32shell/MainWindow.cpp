@@ -233,10 +233,23 @@ void CMainWindow::OnTrayNotify(LPARAM lParam) {
     POINT cursor{};
     ::GetCursorPos(&cursor);
     switch (LOWORD(lParam)) {
-        case WM_RBUTTONUP:
+        case WM_RBUTTONUP: {
             ::SetForegroundWindow(m_window);
+            // Stop Now heads the menu while a run is active, and only then.
+            const bool running = m_pController != nullptr && m_pController->IsRunActive();
+            if (running && m_trayMenu != nullptr) {
+                ::InsertMenuW(m_trayMenu, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+                ::InsertMenuW(m_trayMenu, 0, MF_BYPOSITION | MF_STRING,
+                              static_cast<UINT_PTR>(kStopNowMenuItem.m_iCommand),
+                              WideFromUtf16(kStopNowMenuItem.m_strCaption).c_str());
+            }
             TrackMenu(m_trayMenu, cursor);
+            if (running && m_trayMenu != nullptr) {
+                ::DeleteMenu(m_trayMenu, 0, MF_BYPOSITION);
+                ::DeleteMenu(m_trayMenu, 0, MF_BYPOSITION);
+            }
             break;
+        }
         case WM_LBUTTONDBLCLK:
             if (m_pController != nullptr) {
                 m_pController->OnCommand(ID_CONFIGURE);

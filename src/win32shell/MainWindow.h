@@ -40,6 +40,8 @@ public:
     EMessageResult ShowMessage(std::u16string_view text, EMessageIcon icon,
                                EMessageButtons buttons) override;
     bool ShowSuppressibleNotice(std::u16string_view text) override;
+    // In a balloon by the tray icon; in a message box where there is no tray icon.
+    void ShowRunNotice(std::u16string_view text) override;
     std::optional<std::filesystem::path> ChooseFile(EFileDialog kind) override;
     void ShowAboutBox() override;
     bool RunMessageEditor(CMessageEditorPresenter& editor) override;

@@ -36,6 +36,13 @@ EMessageResult CMainWindow::ShowMessage(std::u16string_view text, EMessageIcon i
     return ShowMessageBox(m_window, text, icon, buttons);
 }
 
+void CMainWindow::ShowRunNotice(std::u16string_view text) {
+    // A message box would take the focus from the application the user types in.
+    if (!m_tray.ShowBalloon(WideFromUtf16(text))) {
+        ShowMessage(text, EMessageIcon::Information, EMessageButtons::Ok);
+    }
+}
+
 bool CMainWindow::ShowSuppressibleNotice(std::u16string_view text) {
     return quenby::ShowSuppressibleNotice(m_window, text);
 }

@@ -39,6 +39,11 @@ int RunQuenbyProgram(const std::wstring& commandLine) {
                 controller->OnHotKey();
             }
         },
+        [&controller] {
+            if (controller != nullptr) {
+                controller->OnStopNow();
+            }
+        },
         g_bTypingRunActive);
     CQuenbyController quenby(services.ForController(window, windowServices, g_bTypingRunActive));
     controller = &quenby;

@@ -17,6 +17,7 @@ enum : int {
     IDC_SET_TEXT_INFO = 1019,
     IDC_HELP_SET_TEXT = 1020,
     IDC_ENCRYPTION_INFO = 1021,
+    IDC_STOP_ON_FOCUS_CHANGE = 1024,
     IDC_METHOD_UNICODE = 1031,
     IDC_METHOD_LAYOUT = 1032,
 };
@@ -78,6 +79,8 @@ void CSettingsDialog::OnInitDialog() {
     SetChecked(m_dialog, IDC_METHOD_LAYOUT, fields.m_nInputMethod == KEY_INPUT_LAYOUT);
     SetChecked(m_dialog, IDC_REMEMBER_POSITION, fields.m_bRememberPosition);
     SetChecked(m_dialog, IDC_SET_TEXT, fields.m_bSetText);
+    SetChecked(m_dialog, IDC_STOP_ON_FOCUS_CHANGE, fields.m_bStopOnFocusChange);
+    SetControlText(m_dialog, IDC_STOP_ON_FOCUS_CHANGE, m_presenter.StopOnFocusChangeLabel());
     SetWindowIcons(m_dialog, IDI_QUENBY_IDLE);
     ::SetWindowTextW(m_dialog, WideFromUtf16(m_presenter.Caption()).c_str());
     if (m_presenter.IsProbing()) {
@@ -98,8 +101,9 @@ void CSettingsDialog::OnOK() {
     const int method = IsChecked(m_dialog, IDC_METHOD_UNICODE)  ? KEY_INPUT_UNICODE
                        : IsChecked(m_dialog, IDC_METHOD_LAYOUT) ? KEY_INPUT_LAYOUT
                                                                 : -1;
-    m_presenter.OnOK(
-        {method, IsChecked(m_dialog, IDC_REMEMBER_POSITION), IsChecked(m_dialog, IDC_SET_TEXT)});
+    m_presenter.OnOK({method, IsChecked(m_dialog, IDC_REMEMBER_POSITION),
+                      IsChecked(m_dialog, IDC_SET_TEXT),
+                      IsChecked(m_dialog, IDC_STOP_ON_FOCUS_CHANGE)});
     ::KillTimer(m_dialog, kProbeTimer);
     ::EndDialog(m_dialog, IDOK);
 }

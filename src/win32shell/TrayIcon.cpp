@@ -48,6 +48,19 @@ void CTrayIcon::Recreate() {
     }
 }
 
+bool CTrayIcon::ShowBalloon(const std::wstring& text) {
+    if (!m_bAdded) {
+        return false;
+    }
+    NOTIFYICONDATAW data = Record(m_window);
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_INFO;
+    ::lstrcpynW(data.szInfo, text.c_str(), static_cast<int>(std::size(data.szInfo)));
+    const std::wstring title = WideFromUtf16(kAppTitle);
+    ::lstrcpynW(data.szInfoTitle, title.c_str(), static_cast<int>(std::size(data.szInfoTitle)));
+    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
 void CTrayIcon::SetIcon(HICON icon) {
     m_icon = icon;
     if (!m_bAdded) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace quenby {
 
 // The window's icon in the notification area, with the application title as its tip. Its
@@ -25,6 +27,9 @@ public:
     // Shows another image (the running icon while a run is active).
     void SetIcon(HICON icon);
     bool IsShown() const { return m_bAdded; }
+    // Shows the text in a balloon by the icon, with the application title, without taking the
+    // keyboard focus; false when there is no icon to show it by.
+    bool ShowBalloon(const std::wstring& text);
 
 private:
     HWND m_window = nullptr;

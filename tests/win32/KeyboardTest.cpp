@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <span>
+#include <vector>
 
 #include "input/TypingJob.h"
 #include "support/Win32TestSupport.h"
@@ -17,19 +19,14 @@ namespace {
 
 using test::PeerEdits;
 
-// Types the text by the layout method through the typist the program uses (its own thread, the
-// report posted back) and waits for the report on this thread.
-Status TypeThroughTypist(std::u16string text) {
-    CSendInputKeyboard keyboard;
+// Types the job through the typist the program uses (its own thread, the report posted back)
+// and waits for the report on this thread; `send` is what takes the key events.
+Status TypeJob(TypingJob job, CInputBatch::SendFunction send = &SendInputEvents) {
+    CSendInputKeyboard keyboard(std::move(send));
     CWin32TextSetterFactory textSetters;
-    CThreadSleeper sleeper;
+    CWin32Sleeper sleeper(keyboard);
     std::atomic<bool> runActive{true};
-    CWin32Typist typist(KeystrokeServices{keyboard, textSetters, sleeper, runActive});
-    TypingJob job;
-    job.m_strText = std::move(text);
-    job.m_iKeyInputMethod = 1;
-    job.m_uCharDelayMin = 0;
-    job.m_uCharDelayMax = 2;
+    CWin32Typist typist(KeystrokeServices{keyboard, textSetters, sleeper, runActive}, keyboard);
     std::optional<Status> result;
     DWORD reportedOn = 0;
     typist.TypeMessage(std::move(job), [&](TypingResult typed) {
@@ -41,14 +38,129 @@ Status TypeThroughTypist(std::u16string text) {
     return result.value_or(Status::Fail(u"no report"));
 }
 
+// Types the text by the layout method, 0 to 2 ms before each character.
+Status TypeThroughTypist(std::u16string text) {
+    TypingJob job;
+    job.m_strText = std::move(text);
+    job.m_iKeyInputMethod = 1;
+    job.m_uCharDelayMin = 0;
+    job.m_uCharDelayMax = 2;
+    return TypeJob(std::move(job));
+}
+
+void ExpectNoKeyDown() {
+    for (int key : {VK_SHIFT, VK_CONTROL, VK_MENU, VK_RETURN, int{'A'}, int{'D'}, int{'F'}}) {
+        EXPECT_EQ(::GetAsyncKeyState(key) & 0x8000, 0) << "key " << key << " left down";
+    }
+}
+
+// Waits for what the peer's field holds once a key pressed now has arrived after it.
+std::wstring TextBeforeAKeyPressedNow(const PeerEdits& peer) {
+    EXPECT_TRUE(test::PressInAnotherProcess('Z', 0));
+    std::wstring typed;
+    EXPECT_TRUE(test::PumpUntil([&] {
+        typed = test::ControlText(peer.m_editable);
+        return typed.ends_with(L'z');
+    }));
+    return typed.substr(0, typed.empty() ? 0 : typed.size() - 1);
+}
+
 // Types the text into the peer, which comes to hold `expected`, every modifier that was pressed
 // released again.
 void ExpectTyped(const PeerEdits& peer, std::u16string text, const std::wstring& expected) {
     ASSERT_TRUE(TypeThroughTypist(std::move(text)).ok());
     std::wstring typed;
     EXPECT_TRUE(peer.WaitForEditableText(expected, typed)) << testing::PrintToString(typed);
-    for (int key : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
-        EXPECT_EQ(::GetAsyncKeyState(key) & 0x8000, 0) << "key " << key << " left down";
+    ExpectNoKeyDown();
+}
+
+TEST(Win32Keyboard, EachCharacterGoesOutInOneCallAndWithoutPausesManyShareOne) {
+    const struct {
+        const char* what;
+        std::int32_t method;
+        std::uint32_t pause;
+        std::u16string text;
+        std::vector<std::size_t> eventsPerCall;
+    } cases[] = {
+        // Enter before and after, each down and up with its scan code; Shift with its key; no
+        // pause between the last character and Enter.
+        {"by the layout, with pauses", 1, 1, u"aBc", {2, 2, 4, 4}},
+        {"by Unicode events, with pauses", 0, 1, u"xy", {2, 2, 2, 2}},
+        // 300 characters and two Enter presses: 604 events, cut between characters, and the
+        // Unicode text goes out whole before Enter.
+        {"by Unicode events, no pause",
+         0,
+         0,
+         std::u16string(300, u'u'),
+         {64, 64, 64, 64, 64, 64, 64, 64, 64, 26, 2}},
+        {"by the layout, no pause", 1, 0, u"aBc", {12}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<PeerEdits> peer = PeerEdits::Open();
+        ASSERT_TRUE(peer);
+        std::vector<std::size_t> eventsPerCall;
+        std::vector<INPUT> events;
+        TypingJob job;
+        job.m_strText = c.text;
+        job.m_iKeyInputMethod = c.method;
+        job.m_uCharDelayMin = job.m_uCharDelayMax = c.pause;
+        job.m_bEnterBefore = job.m_bEnterAfter = true;
+        ASSERT_TRUE(TypeJob(std::move(job), [&](std::span<INPUT> batch) {
+                        eventsPerCall.push_back(batch.size());
+                        events.insert(events.end(), batch.begin(), batch.end());
+                        return SendInputEvents(batch);
+                    }).ok());
+        EXPECT_EQ(eventsPerCall, c.eventsPerCall);
+        // The single-line field takes no Enter: the text arrives as it is.
+        std::wstring typed;
+        EXPECT_TRUE(peer->WaitForEditableText(std::wstring(c.text.begin(), c.text.end()), typed))
+            << testing::PrintToString(typed);
+        ASSERT_GE(events.size(), 4u);
+        for (const INPUT& enter : {events[0], events[1], events.end()[-2], events.end()[-1]}) {
+            EXPECT_EQ(enter.ki.wVk, VK_RETURN);
+            EXPECT_EQ(enter.ki.wScan, 0x1C) << "Enter without its scan code";
+            EXPECT_EQ(enter.ki.dwFlags & (KEYEVENTF_UNICODE | KEYEVENTF_SCANCODE), 0u);
+        }
+        ExpectNoKeyDown();
+    }
+}
+
+TEST(Win32Keyboard, KeysWindowsRefusesStopTheMessageWithTheReasonAndAreLetGo) {
+    // Windows takes the events of some calls, then of one call only the first few (the window
+    // with the focus turned out to run as administrator), then all again.
+    const struct {
+        const char* what;
+        std::int32_t method;
+        std::uint32_t pause;
+        std::size_t refusedCall;  // counted from 0
+        UINT taken;               // of that call's events
+        std::wstring expected;
+    } cases[] = {
+        // The sixth character's Shift and F go down: F arrives, and both must be let go.
+        {"by the layout, with pauses", 1, 1, 5, 2, L"abcdeF"},
+        // One call for the lot: a, b and c, then d goes down and must be let go.
+        {"by Unicode events, no pause", 0, 0, 0, 7, L"abcd"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<PeerEdits> peer = PeerEdits::Open();
+        ASSERT_TRUE(peer);
+        std::size_t calls = 0;
+        TypingJob job;
+        job.m_strText = u"abcdeFghijklmnopqrstuvwxyz";
+        job.m_iKeyInputMethod = c.method;
+        job.m_uCharDelayMin = job.m_uCharDelayMax = c.pause;
+        const Status result = TypeJob(std::move(job), [&](std::span<INPUT> batch) {
+            if (calls++ != c.refusedCall) {
+                return SendInputEvents(batch);
+            }
+            return SendInputEvents(batch.first(c.taken));
+        });
+        ASSERT_FALSE(result.ok()) << "the refusal was not reported";
+        EXPECT_EQ(result.reason(), KeysRefusedReason());
+        EXPECT_EQ(TextBeforeAKeyPressedNow(*peer), c.expected);
+        ExpectNoKeyDown();
     }
 }
 

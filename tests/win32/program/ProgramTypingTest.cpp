@@ -23,6 +23,17 @@ protected:
     static bool Press() { return PressInAnotherProcess(VK_F9, MOD_CONTROL | MOD_ALT); }
 };
 
+void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    for (const auto& [key, down] : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = down ? 0u : static_cast<DWORD>(KEYEVENTF_KEYUP);
+        ::SendInput(1, &input, sizeof input);
+    }
+}
+
 TEST_F(ProgramTyping, TheShortcutTypesTheDataFileIntoAnotherProcess) {
     const struct {
         const char* what;
@@ -55,6 +66,26 @@ TEST_F(ProgramTyping, TheShortcutTypesTheDataFileIntoAnotherProcess) {
             << testing::PrintToString(typed);
         EXPECT_EQ(Close(), DWORD{0}) << "did not end when closed";
     }
+}
+
+TEST_F(ProgramTyping, TheShortcutsKeysStillHeldDelayTheFirstKey) {
+    StoreShortcut(0, 0, 1);
+    const std::u16string text = u"typed once the keys were let go";
+    ASSERT_TRUE(Start(WriteDataFile(L"held.quenbydata", {Plain(text)})));
+    std::unique_ptr<PeerEdits> recorder = PeerEdits::Open();
+    ASSERT_TRUE(recorder);
+    // A slow hand: F9 is let go, Ctrl and Alt are still down as the run starts. Typed now, every
+    // letter would be Ctrl+Alt+letter: a command, not text.
+    SendKeys({{VK_LCONTROL, true}, {VK_LMENU, true}, {VK_F9, true}, {VK_F9, false}});
+    const bool typedWhileHeld =
+        PumpUntil([&] { return !ControlText(recorder->m_editable).empty(); },
+                  std::chrono::milliseconds(1500));
+    SendKeys({{VK_LMENU, false}, {VK_LCONTROL, false}});
+    EXPECT_FALSE(typedWhileHeld) << "typed while Ctrl and Alt were down";
+    std::wstring typed;
+    EXPECT_TRUE(recorder->WaitForEditableText(std::wstring(text.begin(), text.end()), typed))
+        << testing::PrintToString(typed);
+    EXPECT_EQ(Close(), DWORD{0});
 }
 
 TEST_F(ProgramTyping, ASecondPressStopsTheRunAfterTheMessageBeingTyped) {

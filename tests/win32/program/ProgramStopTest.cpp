@@ -1,0 +1,202 @@
+// A run of Quenby.exe stopped from outside: Esc at once, another window taking the focus (as the
+// setting says), and a run started while Quenby's own window is in front types nothing into it.
+#include <gtest/gtest.h>
+#include <windows.h>
+// The list view messages need the declarations of windows.h first.
+#include <commctrl.h>
+
+#include "app/Commands.h"
+#include "app/ProfileValues.h"
+#include "engine/HotKeyProfile.h"
+#include "program/ProgramFixture.h"
+
+namespace quenby::test {
+namespace {
+
+constexpr int kListId = 1000;
+
+class ProgramStop : public CProgramTest {
+protected:
+    // Ctrl+Alt+F9, Unicode events, the run once through the list, the focus setting as given.
+    void StoreSettings(std::int32_t stopOnFocusChange) {
+        CHotKeyProfile(m_profile).StoreHotKey(kStartStopHotKeyName, VK_F9,
+                                              CONTROL_FLAG_CONTROL | CONTROL_FLAG_ALT);
+        m_profile.WriteInt(kProfileSection, "m_iKeyInputMethod", 0);
+        m_profile.WriteInt(kProfileSection, "m_iCount", 1);
+        m_profile.WriteInt(kProfileSection, "m_bStopOnFocusChange", stopOnFocusChange);
+    }
+    static bool Press() { return PressInAnotherProcess(VK_F9, MOD_CONTROL | MOD_ALT); }
+};
+
+// Waits until the fields have held the same text for a while (typing has ended) and returns
+// their lengths then.
+std::vector<std::size_t> SettledLengths(const std::vector<HWND>& fields) {
+    std::vector<std::size_t> lengths;
+    auto since = std::chrono::steady_clock::now();
+    PumpUntil([&] {
+        std::vector<std::size_t> now;
+        for (HWND field : fields) {
+            now.push_back(ControlText(field).size());
+        }
+        if (now != lengths) {
+            lengths = now;
+            since = std::chrono::steady_clock::now();
+        }
+        return std::chrono::steady_clock::now() - since > std::chrono::milliseconds(800);
+    });
+    return lengths;
+}
+
+void Tap(WORD key) {
+    INPUT inputs[2]{};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    }
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+TEST_F(ProgramStop, EscStopsTheRunAtOnceAndIsGivenBackAfterIt) {
+    StoreSettings(1);
+    // 50 ms before each of 300 characters: 15 s if nothing stops it.
+    ASSERT_TRUE(Start(WriteDataFile(L"esc.quenbydata", {Plain(std::u16string(300, u'e'), 0, 50)})));
+    std::unique_ptr<PeerEdits> recorder = PeerEdits::Open();
+    ASSERT_TRUE(recorder);
+    ASSERT_TRUE(Press());
+    ASSERT_TRUE(PumpUntil([&] { return ControlText(recorder->m_editable).size() >= 5; }));
+    const std::size_t before = ControlText(recorder->m_editable).size();
+    Tap(VK_ESCAPE);
+    const std::size_t after = SettledLengths({recorder->m_editable})[0];
+    // 100 ms are two pauses, and one character may be on its way.
+    EXPECT_LE(after, before + 3) << "typing went on after Esc";
+    EXPECT_LT(after, 300u);
+    EXPECT_EQ(::GetAsyncKeyState(VK_ESCAPE) & 0x8000, 0);
+    EXPECT_EQ(::GetAsyncKeyState(VK_SHIFT) & 0x8000, 0);
+    // Once the run is over, Esc belongs to the applications again.
+    EXPECT_TRUE(PumpUntil([] {
+        const bool free = ::RegisterHotKey(nullptr, 7, 0, VK_ESCAPE) != FALSE;
+        ::UnregisterHotKey(nullptr, 7);
+        return free;
+    })) << "Esc still taken after the run";
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramStop, AnotherWindowTakingTheFocusStopsTheRunOnlyWhenSet) {
+    for (const std::int32_t stopOnFocusChange : {1, 0}) {
+        SCOPED_TRACE(stopOnFocusChange);
+        StoreSettings(stopOnFocusChange);
+        // 50 ms before each of 80 characters: 4 s.
+        const std::u16string text(80, u'f');
+        ASSERT_TRUE(Start(WriteDataFile(L"focus.quenbydata", {Plain(text, 0, 50)})));
+        std::unique_ptr<PeerEdits> first = PeerEdits::Open();
+        ASSERT_TRUE(first);
+        ASSERT_TRUE(Press());
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(first->m_editable).size() >= 5; }));
+        std::unique_ptr<PeerEdits> second = PeerEdits::Open();  // comes to the front
+        ASSERT_TRUE(second);
+        const std::vector<std::size_t> lengths =
+            SettledLengths({first->m_editable, second->m_editable});
+        if (stopOnFocusChange != 0) {
+            EXPECT_LE(lengths[1], 1u) << "the other window got the text";
+            EXPECT_LT(lengths[0] + lengths[1], text.size()) << "the run went on";
+        } else {
+            EXPECT_GT(lengths[1], 0u) << "the run stopped";
+            EXPECT_EQ(lengths[0] + lengths[1], text.size());
+        }
+        EXPECT_EQ(Close(), DWORD{0});
+    }
+}
+
+TEST_F(ProgramStop, ARunStartedWhileQuenbyIsInFrontTypesNothingIntoIt) {
+    StoreSettings(1);
+    // Typed into the main window, "d" is the mnemonic of Delete Selected, and Enter presses the
+    // default button.
+    const std::filesystem::path data = WriteDataFile(
+        L"own.quenbydata", {MessageItem{u"good day", 0, 0, false, true, 0, 0}, Plain(u"second")});
+    ASSERT_TRUE(Start(data));
+    HWND list = ::GetDlgItem(m_main, kListId);
+    ::PostMessageW(list, WM_KEYDOWN, VK_HOME, 0);  // the first row selected
+    ::SetForegroundWindow(m_main);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == m_main; }));
+    ASSERT_TRUE(Press());
+    // Nothing to wait for when nothing happens: long enough for the run to have typed it all.
+    PumpUntil([] { return false; }, std::chrono::milliseconds(2000));
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2) << "a row was deleted";
+    std::string held;
+    EXPECT_TRUE(WaitForDataFile(data, u"good day@0.0|second@0.0|", held)) << held;
+    EXPECT_EQ(WaitForDialog(L"", std::chrono::milliseconds(200)), nullptr) << "a dialog opened";
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+// The popup menu on the screen, if any.
+HWND VisibleMenu() {
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
+        if (::IsWindowVisible(menu)) {
+            return menu;
+        }
+    }
+    return nullptr;
+}
+
+// Opens the tray icon's menu as a right click does and chooses its first item from the keyboard
+// (the keys posted to the menu: the hidden window may not get the foreground).
+bool ChooseFirstTrayMenuItem(HWND main) {
+    constexpr UINT kTrayMessage = WM_USER + 1;
+    ::PostMessageW(main, kTrayMessage, 90, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    if (!PumpUntil([&] { return (menu = VisibleMenu()) != nullptr; })) {
+        return false;
+    }
+    for (WPARAM key : {VK_DOWN, VK_RETURN}) {
+        ::PostMessageW(menu, WM_KEYDOWN, key, 0);
+        ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
+    }
+    return PumpUntil([] { return VisibleMenu() == nullptr; });
+}
+
+TEST_F(ProgramStop, StopNowHeadsTheTrayMenuWhileARunIsActive) {
+    StoreSettings(1);
+    // The run waits a minute for its message: active, with nothing being typed.
+    ASSERT_TRUE(Start(
+        WriteDataFile(L"tray.quenbydata", {MessageItem{u"later", 60, 0, false, false, 0, 0}})));
+    ASSERT_TRUE(Press());
+    ClickButton(m_main, IDC_HIDE_TO_TRAY);
+    ASSERT_TRUE(PumpUntil([this] { return !::IsWindowVisible(m_main); }));
+    // Stop Now first: chosen, it stops the run, and the window stays hidden ...
+    ASSERT_TRUE(ChooseFirstTrayMenuItem(m_main));
+    EXPECT_FALSE(PumpUntil([this] { return ::IsWindowVisible(m_main) != FALSE; },
+                           std::chrono::milliseconds(1500)))
+        << "the first item was not Stop Now";
+    // ... and without a run the first item is Configure... again, which shows the window.
+    ASSERT_TRUE(ChooseFirstTrayMenuItem(m_main));
+    EXPECT_TRUE(PumpUntil([this] { return ::IsWindowVisible(m_main) != FALSE; }))
+        << "the run was not stopped";
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramStop, TheSettingsDialogShowsAndKeepsTheFocusSetting) {
+    constexpr int kStopOnFocusChangeId = 1024;
+    ASSERT_TRUE(Start());
+    for (const bool expected : {true, false}) {
+        ::PostMessageW(m_main, WM_COMMAND, ID_SETTINGS, 0);
+        HWND settings = WaitForDialog(L"Settings - ");
+        ASSERT_NE(settings, nullptr);
+        HWND box = ::GetDlgItem(settings, kStopOnFocusChangeId);
+        EXPECT_EQ(ControlText(box), L"Stop typing when another window takes the focus");
+        // On by default; clicked off the first time, found off the second.
+        EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED, expected);
+        if (expected) {
+            ::SendMessageW(box, BM_CLICK, 0, 0);
+        }
+        ClickButton(settings, IDOK);
+        ASSERT_TRUE(PumpUntil([settings] { return !::IsWindow(settings); }));
+        EXPECT_EQ(m_profile.GetInt(kProfileSection, "m_bStopOnFocusChange", 1), 0);
+    }
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+}  // namespace
+}  // namespace quenby::test
