@@ -118,6 +118,8 @@ TEST_F(X11ShortcutTest, EveryKindOfKeyIsCapturedAndGrabbedByItsPlaceUnderEveryLa
         {"ru,us", 0, 38, 'A'},
         {"ru,us", 1, 38, 'A'},
         {"us,ru", 1, 24, 'Q'},
+        {"us,de", 1, 29, 'Z'},  // the active group's letters, not the first group's
+        {"us,de", 1, 52, 'Y'},
         // Every kind of key: a digit, function keys, editing keys, the keypad, punctuation.
         {"us", 0, 16, '7'},
         {"us", 0, 96, 0x7B},

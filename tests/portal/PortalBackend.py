@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend and prints
 every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse], where --refuse
-says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut."""
+says no to Start; org.quenby.test.Control.Activate(id) on BUS_NAME presses a bound shortcut, and
+ActivateEveryBound(id) presses it in every session ever bound, closed ones too, oldest first."""
 import sys
 
 import dbus
@@ -51,7 +52,7 @@ class Backend(ShortcutSessions):
         super().__init__(bus, PATH)
         self.refuse = refuse
         self.open_sessions = set()
-        self.shortcut_sessions = set()
+        self.shortcut_sessions = []  # in the order they were bound
 
     # The properties the frontend reads when it starts.
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
@@ -100,7 +101,7 @@ class Backend(ShortcutSessions):
             say("bind", shortcut_id, trigger)
             bound.append((shortcut_id, {"description": properties.get("description", ""),
                                         "trigger_description": trigger}))
-        self.shortcut_sessions.add(str(session))
+        self.shortcut_sessions.append(str(session))
         return dbus.UInt32(0), {"shortcuts": dbus.Array(bound, signature="(sa{sv})",
                                                         variant_level=1)}
 
@@ -110,10 +111,17 @@ class Backend(ShortcutSessions):
 
     @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
     def Activate(self, shortcut_id):
-        for session in self.shortcut_sessions & self.open_sessions:
-            self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
-            return dbus.UInt32(1)
+        for session in self.shortcut_sessions:
+            if session in self.open_sessions:
+                self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
+                return dbus.UInt32(1)
         return dbus.UInt32(0)
+
+    @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
+    def ActivateEveryBound(self, shortcut_id):
+        for session in self.shortcut_sessions:
+            self.Activated(dbus.ObjectPath(session), shortcut_id, dbus.UInt64(0), {})
+        return dbus.UInt32(len(self.shortcut_sessions))
 
 
 DBusGMainLoop(set_as_default=True)

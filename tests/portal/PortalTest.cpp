@@ -149,13 +149,14 @@ protected:
         return std::make_unique<CPortalGlobalShortcut>(
             std::move(bus), [this] { Count(m_presses); }, kWaits);
     }
-    // The backend presses the bound shortcut; false when it had none to press.
-    bool PressShortcut(const std::string& id) {
+    // The backend presses the bound shortcut (`how`: Activate, or ActivateEveryBound); false
+    // when it had none to press.
+    bool PressShortcut(const std::string& id, const std::string& how = "Activate") {
         std::string output;
         return RunCommand({"gdbus", "call", "--session", "--dest", kBackendName, "--object-path",
-                           kPortalPath, "--method", "org.quenby.test.Control.Activate", id},
+                           kPortalPath, "--method", "org.quenby.test.Control." + how, id},
                           &output) == 0 &&
-               output.find("uint32 1") != std::string::npos;
+               output.find("(uint32 0,)") == std::string::npos;
     }
     // Counts an event the bus thread reports.
     void Count(int& counter) {
@@ -326,6 +327,30 @@ TEST_F(PortalGlobalShortcutTest, ActivatedReachesTheCallbackUntilUnregistered) {
     shortcut->UnregisterHotKey();
     EXPECT_EQ(Lines("close-session", 1).size(), 1u);
     EXPECT_FALSE(PressShortcut("start-stop"));
+}
+
+// A new combination replaces the old: the old session is closed, and a press of the old one that
+// still comes (a desktop that has not caught up) neither starts nor stops the run.
+TEST_F(PortalGlobalShortcutTest, RegisteringAgainClosesTheOldSessionAndIgnoresItsPresses) {
+    StartDesktop(kGlobalShortcuts);
+    const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
+    const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut(bus);
+    ASSERT_TRUE(shortcut->RegisterHotKey(0x74, SYSTEM_FLAG_CONTROL));
+    ASSERT_TRUE(shortcut->RegisterHotKey('A', SYSTEM_FLAG_ALT));
+    EXPECT_EQ(Lines("close-session", 1).size(), 1u) << "the old session was left open";
+    // Signals come in the order sent: once the last one is seen, the ones before were handled.
+    bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated", kPortalPath,
+                   [this](GVariant* args) {
+                       const gchar* id = "";
+                       g_variant_get_child(args, 1, "&s", &id);
+                       if (std::string(id) == "last") {
+                           Count(m_signals);
+                       }
+                   });
+    ASSERT_TRUE(PressShortcut("start-stop", "ActivateEveryBound"));
+    ASSERT_TRUE(PressShortcut("last"));
+    ASSERT_TRUE(WaitUntil([&] { return m_signals == 1; }));
+    EXPECT_EQ(m_presses, 1);
 }
 
 }  // namespace

@@ -60,6 +60,8 @@ public:
     const std::string& Failure() const { return m_strFailure; }
     const std::string& RuntimeDir() const { return m_strRuntimeDir; }
     std::string Home() const { return m_strRuntimeDir + "/home"; }
+    // The compositor's process (setpriv and env replace themselves with sway).
+    int Pid() const { return m_sway->Pid(); }
 
     // Starts a program in the session (as the session's user), its standard output read by lines.
     std::unique_ptr<CChildProcess> Run(const std::vector<std::string>& argv,
@@ -94,9 +96,8 @@ public:
 
     // Waits until a window with this title is on the screen and has the focus.
     bool WaitForFocusedWindow(const std::string& title, int timeoutMs) const {
-        // setpriv and env replace themselves with sway, so the child's process is sway's.
         const std::string socket = m_strRuntimeDir + "/sway-ipc." + std::to_string(m_uid) + "." +
-                                   std::to_string(m_sway->Pid()) + ".sock";
+                                   std::to_string(Pid()) + ".sock";
         // The command fails while no focused window has that title.
         std::vector<std::string> command = Prefix();
         command.insert(command.end(), {"timeout", "10", "swaymsg", "-s", socket,

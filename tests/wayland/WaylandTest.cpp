@@ -3,10 +3,14 @@
 // compositor binds to `quenby --toggle` and setting text into the focused field through
 // accessibility.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
+#include <functional>
+#include <thread>
 
 #include "engine/MessageList.h"
 #include "engine/WideText.h"
@@ -21,6 +25,8 @@
 
 namespace quenby {
 namespace {
+
+using namespace std::chrono_literals;
 
 // Compiles a keymap as the compositor and every client will; null when it does not compile.
 std::shared_ptr<xkb_keymap> Compile(const std::string& text) {
@@ -211,6 +217,58 @@ TEST_F(WaylandKeyboardTest, EnterBeforeAndAfterAndAStoppedRunTypeOnlyTheEnters) 
         m_runActive = true;
         EXPECT_EQ(TypeAndRecord(u""), "\n\n") << method;
     }
+}
+
+// Whether the process is stopped (by SIGSTOP): the state in /proc/PID/stat, after the name.
+bool Stopped(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    const std::string line(std::istreambuf_iterator<char>(stat), {});
+    const std::size_t name = line.rfind(')');
+    return name != std::string::npos && line.size() > name + 2 && line[name + 2] == 'T';
+}
+
+// A burst of keys goes out only once the compositor has taken in the one before: while the
+// compositor is frozen, at most the burst under way leaves. A fixed pace alone would keep writing,
+// and a busy compositor would later pass the pile on to the focused client in one go.
+TEST(WaylandPacingTest, NoBurstGoesOutBeforeTheCompositorHasTakenInTheOneBefore) {
+    test::CHeadlessSway sway;
+    ASSERT_EQ(sway.Failure(), "");
+    const WaylandPacing pacing;
+    std::atomic<int> pressed{0};
+    std::atomic<bool> stop{false};
+    std::thread typist([&] {
+        Expected<std::unique_ptr<IKeyboardOutput>> output = CWaylandKeyboard(pacing).OpenOutput();
+        ASSERT_TRUE(output.ok());
+        output.value()->BeginUnicodeText(u"a");
+        while (!stop && pressed < 100000) {
+            output.value()->SendUnicodeUnit(u'a', true);
+            ++pressed;
+            output.value()->SendUnicodeUnit(u'a', false);
+        }
+        output.value()->EndUnicodeText();
+    });
+    const auto until = [&](const std::function<bool()>& done, std::chrono::milliseconds limit) {
+        for (const auto end = std::chrono::steady_clock::now() + limit;
+             !done() && std::chrono::steady_clock::now() < end;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done();
+    };
+    // Typing is under way (its keymap is uploaded) before the compositor freezes.
+    EXPECT_TRUE(until([&] { return pressed > 3 * pacing.m_iKeysPerBurst; }, 20s));
+    ::kill(sway.Pid(), SIGSTOP);
+    EXPECT_TRUE(until([&] { return Stopped(sway.Pid()); }, 20s));
+    const int before = pressed;
+    // Well within the keyboard's longest wait for an answer (after it, it gives up waiting).
+    until([&] { return pressed > before + 2 * pacing.m_iKeysPerBurst; },
+          CWaylandSession::kLongestWait / 6);
+    const int during = pressed - before;
+    ::kill(sway.Pid(), SIGCONT);
+    stop = true;
+    typist.join();
+    // At most the rest of the burst under way, or one whole burst when the compositor had
+    // answered the round trip before it but the answer was not yet read.
+    EXPECT_LE(during, pacing.m_iKeysPerBurst) << "keys went out to a compositor that took none in";
 }
 
 TEST(WaylandWithoutCompositorTest, TheKeyboardFailsWithTheReasonNotACrash) {
