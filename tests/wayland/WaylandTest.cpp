@@ -76,17 +76,19 @@ TEST(VirtualKeymapTest, EveryKeyTypesItsOwnCharacterWhateverTheModifiers) {
 TEST(VirtualKeymapTest, ChunksHoldAtMostTheirCapacityInTextOrder) {
     // 450 distinct CJK characters, then the first of them again (it joins the last chunk, which
     // has room), and control keys throughout (every keymap has them).
+    constexpr std::size_t kDistinct = 450;
     std::vector<xkb_keysym_t> text;
-    for (char32_t c = 0x4E00; c < 0x4E00 + 450; ++c) {
+    for (char32_t c = 0x4E00; c < 0x4E00 + kDistinct; ++c) {
         text.push_back(CVirtualKeymap::KeysymFor(c));
         text.push_back(XKB_KEY_Return);
     }
     text.push_back(CVirtualKeymap::KeysymFor(0x4E00));
     const auto chunks = CVirtualKeymap::Chunks(text);
-    ASSERT_EQ(chunks.size(), 3u);
-    const std::size_t sizes[] = {200, 200, 51};
+    constexpr std::size_t kFull = kDistinct / CVirtualKeymap::kCapacity;
+    ASSERT_EQ(chunks.size(), kFull + 1);
     for (std::size_t i = 0; i < chunks.size(); ++i) {
-        EXPECT_EQ(chunks[i].size(), sizes[i]);
+        EXPECT_EQ(chunks[i].size(), i < kFull ? CVirtualKeymap::kCapacity
+                                              : kDistinct % CVirtualKeymap::kCapacity + 1);
         const CVirtualKeymap keymap(chunks[i]);
         const std::shared_ptr<xkb_keymap> compiled = Compile(keymap.Text());
         ASSERT_NE(compiled, nullptr);
@@ -97,9 +99,50 @@ TEST(VirtualKeymapTest, ChunksHoldAtMostTheirCapacityInTextOrder) {
         }
         EXPECT_TRUE(keymap.Has(XKB_KEY_Return));
     }
-    EXPECT_EQ(chunks[1].front(), CVirtualKeymap::KeysymFor(0x4E00 + 200));
+    EXPECT_EQ(chunks[1].front(), CVirtualKeymap::KeysymFor(0x4E00 + CVirtualKeymap::kCapacity));
     EXPECT_TRUE(CVirtualKeymap::IsOurs(CVirtualKeymap(chunks[0]).Text()));
     EXPECT_FALSE(CVirtualKeymap::IsOurs("xkb_keymap { xkb_keycodes \"evdev+aliases(qwerty)\""));
+}
+
+TEST(VirtualKeymapTest, TextNeverLandsOnAControlFunctionOrModifierKey) {
+    // Keys (evdev numbering) a client may act on whatever symbol they carry: Escape, Backspace,
+    // Tab, Enter, the modifiers, Caps/Num/Scroll Lock, F1-F24, the Japanese input keys, keypad
+    // Enter, Print, navigation and editing keys, media, power, browser and launch keys; and the
+    // numbers no physical key has (Chromium drops such keys).
+    const auto forbidden = [](std::uint32_t evdev) {
+        return evdev == 1 || evdev == 14 || evdev == 15 || evdev == 28 || evdev == 29 ||
+               evdev == 42 || evdev == 54 || evdev == 56 || (evdev >= 58 && evdev <= 70) ||
+               evdev == 84 || evdev == 85 || evdev == 87 || evdev == 88 ||
+               (evdev >= 90 && evdev <= 97) || (evdev >= 99 && evdev <= 116) ||
+               (evdev >= 118 && evdev <= 120) || evdev == 122 || evdev == 123 || evdev >= 125;
+    };
+    std::vector<xkb_keysym_t> keysyms;
+    for (char32_t c = 0x0410; keysyms.size() < CVirtualKeymap::kCapacity + 10; ++c) {
+        keysyms.push_back(CVirtualKeymap::KeysymFor(c));
+    }
+    const CVirtualKeymap keymap(keysyms);
+    const std::shared_ptr<xkb_keymap> compiled = Compile(keymap.Text());
+    ASSERT_NE(compiled, nullptr);
+    // Enough for the printable ASCII characters in two keymaps, and a whole alphabet in one.
+    static_assert(CVirtualKeymap::kCapacity >= 64);
+    std::size_t text = 0;
+    for (xkb_keysym_t keysym : keysyms) {
+        const xkb_keycode_t key = keymap.KeyFor(keysym);
+        if (key != 0) {
+            ++text;
+            EXPECT_FALSE(forbidden(key - 8)) << "text on evdev key " << key - 8;
+        }
+    }
+    EXPECT_EQ(text, CVirtualKeymap::kCapacity);
+    // The control keys are on their own keys: Enter, Tab, Backspace, Escape, Delete.
+    const std::pair<xkb_keysym_t, std::uint32_t> controls[] = {{XKB_KEY_Return, 28},
+                                                               {XKB_KEY_Tab, 15},
+                                                               {XKB_KEY_BackSpace, 14},
+                                                               {XKB_KEY_Escape, 1},
+                                                               {XKB_KEY_Delete, 111}};
+    for (const auto& [keysym, evdev] : controls) {
+        EXPECT_EQ(keymap.KeyFor(keysym), evdev + 8) << keysym;
+    }
 }
 
 class CNoTextSetters final : public ITextSetterFactory {
