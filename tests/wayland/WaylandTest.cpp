@@ -247,6 +247,35 @@ TEST_F(WaylandKeyboardTest, TheLayoutMethodTypesWhatTheUsersLayoutHasAndBeepsFor
     }
 }
 
+// Characters the layout reaches only through its dead keys (and ^ and `, which de and fr have only
+// there) arrive as the dead key and the key after it, which the client composes.
+TEST_F(WaylandKeyboardTest, TheLayoutMethodTypesDeadKeyCharactersThroughTheLayoutsDeadKeys) {
+    std::u16string ascii;
+    for (char16_t c = 0x20; c < 0x7F; ++c) {
+        ascii.push_back(c);
+    }
+    const struct {
+        const char* layout;
+        std::u16string composed;
+    } cases[] = {
+        {"de",
+         u"\u00b4\u00e2\u00ea\u00ee\u00f4\u00fb\u00c2\u00ca\u00d4\u00e0\u00e8\u00f9\u00c0"
+         u"\u00c8\u00e1\u00e9\u00ed\u00f3\u00fa\u00fd\u00c1\u00c9\u00dd"},
+        {"fr",
+         u"\u00a8\u00e2\u00ea\u00ee\u00f4\u00fb\u00c2\u00ca\u00d4\u00e4\u00eb\u00ef"
+         u"\u00f6\u00fc\u00ff\u00c4\u00cb\u00d6"},
+    };
+    for (const auto& c : cases) {
+        test::CUserKeyboard user(c.layout);
+        ASSERT_TRUE(user.Ready()) << c.layout;
+        m_iBeeps = 0;
+        const std::u16string text = ascii + c.composed + u"^^``x";
+        EXPECT_EQ(FirstDifference(TypeAndRecord(text, kLayout), Utf8FromUtf16(text)), "")
+            << c.layout;
+        EXPECT_EQ(m_iBeeps, 0) << c.layout;
+    }
+}
+
 TEST_F(WaylandKeyboardTest, EnterBeforeAndAfterAndAStoppedRunTypeOnlyTheEnters) {
     TypingJob job;
     job.m_strText = u"abc";
