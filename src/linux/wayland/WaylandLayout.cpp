@@ -85,9 +85,10 @@ void CWaylandLayout::MapCharacters() {
         }
         xkb_state_unref(state);
     }
-    // Line feed has no key of its own: it takes Return, as carriage return does.
+    // A line break takes Return, as carriage return does, also where the keymap has a Linefeed
+    // key: terminals send that key as a bare line feed, and Chromium has no key for it at all.
     if (auto ret = m_characters.find(u'\r'); ret != m_characters.end()) {
-        m_characters.emplace(u'\n', ret->second);
+        m_characters[u'\n'] = ret->second;
     }
 }
 
