@@ -38,7 +38,8 @@ public:
         if (m_receiver) {
             return ReadRecordedText(*m_receiver, text, timeoutMs);
         }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         do {
             std::ifstream in(m_strFile);
             std::vector<std::string> texts;
@@ -71,7 +72,8 @@ private:
         ::chmod(m_strFile.c_str(), 0666);
         m_app = sway.Run({"foot", "python3", QUENBY_WAYLAND_RECORDER, "tty", m_strFile});
         // The recorder runs once the terminal is up; its window is focused by then.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSwayStartMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kSwayStartMs);
         std::string first;
         while (first != "READY" && std::chrono::steady_clock::now() < deadline) {
             std::ifstream in(m_strFile);

@@ -36,7 +36,9 @@ std::u16string Printable() {
 std::u16string Lacking() {
     std::u16string text;
     for (char16_t i = 0; i < 150; ++i) {
-        text.push_back(i % 3 == 0 ? char16_t(0x0410 + i / 3) : i % 3 == 1 ? char16_t(0x0391 + i % 17) : char16_t(0x4E00 + i));
+        text.push_back(i % 3 == 0   ? char16_t(0x0410 + i / 3)
+                       : i % 3 == 1 ? char16_t(0x0391 + i % 17)
+                                    : char16_t(0x4E00 + i));
         text.push_back(i % 10 == 9 ? u'\n' : u' ');
     }
     return text;
@@ -48,6 +50,9 @@ struct Case {
     int method;
     const char* layout;  // the user's layout
     std::uint32_t pauseMin, pauseMax;
+    // Chromium takes one UTF-16 unit from a key event, so a character beyond U+FFFF cannot reach
+    // it as a key (it arrives cut to its last 16 bits); such texts are not typed there.
+    bool beyondBmp = false;
 };
 
 const Case kCases[] = {
@@ -55,11 +60,16 @@ const Case kCases[] = {
     {"ASCII, default pause", Printable(), kUnicode, "us", 20, 60},
     {"ASCII, layout method", Printable() + u"\n" + Printable(), kLayout, "us", 0, 0},
     {"characters the layout lacks", Lacking(), kUnicode, "us", 0, 0},
-    {"characters the layout lacks, default pause", Lacking().substr(0, 120), kUnicode, "us", 20, 60},
+    {"characters the layout lacks, default pause", Lacking().substr(0, 120), kUnicode, "us", 20,
+     60},
     {"dead-key characters under de",
-     Printable() + u"\u00b4\u00e2\u00ea\u00ee\u00f4\u00fb\u00c2\u00ca\u00d4\u00e0\u00e8\u00f9\u00c1\u00c9\u00dd^^``",
+     Printable() + u"\u00b4\u00e2\u00ea\u00ee\u00f4\u00fb\u00c2\u00ca\u00d4\u00e0\u00e8\u00f9\u00c1"
+                   u"\u00c9\u00dd^^``",
      kLayout, "de", 0, 0},
-    {"dead-key characters under de, default pause", u"^a`e\u00b4\u00e2\u00ca\u00e8\u00c9^", kLayout, "de", 20, 60},
+    {"emoji beyond U+FFFF", u"\U0001F642 smile \U0001F600\U0001F44D\U0001F680 \U00010348", kUnicode,
+     "us", 0, 0, true},
+    {"dead-key characters under de, default pause", u"^a`e\u00b4\u00e2\u00ca\u00e8\u00c9^", kLayout,
+     "de", 20, 60},
 };
 
 class WaylandAppsTest : public ::testing::TestWithParam<const char*> {
@@ -67,6 +77,9 @@ protected:
     void TypeCases() {
         ASSERT_EQ(m_sway.Failure(), "");
         for (const Case& c : kCases) {
+            if (c.beyondBmp && std::string(GetParam()) == "chromium") {
+                continue;
+            }
             test::CUserKeyboard user(c.layout);
             ASSERT_TRUE(user.Ready()) << c.layout;
             if (!m_target) {
