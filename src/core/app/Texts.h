@@ -96,7 +96,8 @@ inline constexpr std::u16string_view kBindToggleKde =
 inline constexpr std::u16string_view kBindToggleWlroots =
     u"Under Wayland, Quenby cannot register a keyboard shortcut itself. To start and stop "
     u"typing with a key, add a binding to your compositor's configuration and reload it.\n\n"
-    u"sway:\n    bindsym Ctrl+Shift+F5 exec quenby --toggle\n\nHyprland:\n    bind = CTRL "
+    u"sway:\n    bindsym --release Ctrl+Shift+Pause exec quenby --toggle\n\nHyprland:\n    bind = "
+    u"CTRL "
     u"SHIFT, F5, exec, quenby --toggle";
 inline constexpr std::u16string_view kBindToggleOther =
     u"Under Wayland, Quenby cannot register a keyboard shortcut itself. To start and stop "

@@ -12,13 +12,16 @@ namespace quenby {
 
 // A keymap of our own for the virtual keyboard: one key per keysym, each with one level, so every
 // character comes out as it is (an upper-case letter stays upper-case, Caps Lock plays no part).
-// The control keys (Return, Tab, BackSpace, Escape, Delete) are always there. Keycodes stay at
-// 255 or below, so X clients behind XWayland can read them too.
+// The control keys (Return, Tab, BackSpace, Escape, Delete) are always there, each on its own
+// physical key; text goes only on keys that type a character on a real keyboard, never on a
+// control, function, modifier or navigation key. Keycodes stay at 255 or below, so X clients
+// behind XWayland can read them too.
 class CVirtualKeymap {
 public:
-    // Most keysyms one keymap holds besides the control keys: a keymap change costs the focused
-    // client a compile, so a text needs few of them, yet every keycode stays within 255.
-    static constexpr std::size_t kCapacity = 200;
+    // Most keysyms one keymap holds besides the control keys: one for each key of a real keyboard
+    // that types a character (a keymap change costs the focused client a compile, so the more the
+    // better, but no other key is safe for text).
+    static constexpr std::size_t kCapacity = 68;
     // Names this keymap's keycodes, so a keymap that comes back from the compositor can be told
     // apart from the user's.
     static constexpr std::string_view kKeycodesName = "quenby-virtual";

@@ -271,6 +271,13 @@ void CWaylandKeyboardOutput::TypeCodePoint(char32_t codePoint, bool down) {
 }
 
 void CWaylandKeyboardOutput::SendKey(KeyCode key, bool down) {
+    if (CComposedKeys::IsSequenceKey(key)) {
+        if (down && m_sequences) {
+            CComposedKeys::PressKeysOf(*m_sequences, key,
+                                       [this](KeyCode k, bool d) { SendKey(k, d); });
+        }
+        return;
+    }
     if (key == 0 || key > 255 || (down && !UseUserKeymap())) {
         return;
     }
@@ -306,6 +313,7 @@ std::unique_ptr<IKeyboardLayout> CWaylandKeyboardOutput::LoadCurrentLayout() {
         return nullptr;
     }
     auto layout = std::make_unique<CWaylandLayout>(keymap);
+    m_sequences = layout->Sequences();
     if (!m_userLayout) {
         m_userLayout = std::make_unique<CWaylandLayout>(keymap);
     }

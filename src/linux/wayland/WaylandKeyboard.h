@@ -14,6 +14,7 @@
 #include "input/SurrogateJoiner.h"
 #include "linux/wayland/VirtualKeymap.h"
 #include "linux/wayland/WaylandSession.h"
+#include "linux/xkb/XkbCompose.h"
 #include "platform/Keyboard.h"
 
 struct zwp_virtual_keyboard_v1;
@@ -46,7 +47,8 @@ struct WaylandPacing {
 // Unicode texts: every character goes through our own keymap (CVirtualKeymap), uploaded once per
 // run of at most 200 distinct keysyms; Wayland delivers keymap and keys in order, so a key is
 // always read with the keymap it was sent with. The layout method sends the keys of the user's
-// keymap, uploaded to the virtual keyboard as it is.
+// keymap, uploaded to the virtual keyboard as it is, and a character of it that takes a dead key
+// as the dead key and the key after it (the focused client composes them).
 class CWaylandKeyboardOutput final : public IKeyboardOutput {
 public:
     // `seatHadKeyboard`: whether the seat had a keyboard before `keyboard` was made;
@@ -94,6 +96,7 @@ private:
     std::size_t m_iNextChunk = 0;          // the first chunk not uploaded yet
     std::optional<CVirtualKeymap> m_virtual;
     std::unique_ptr<CWaylandLayout> m_userLayout;  // for Enter in the user's keymap
+    std::shared_ptr<const std::vector<PressSequence>> m_sequences;  // of the last layout loaded
     std::unordered_map<char32_t, xkb_keycode_t> m_down;
     std::vector<xkb_keycode_t> m_pressed;
     CSurrogateJoiner m_surrogates;

@@ -18,6 +18,7 @@ std::size_t ModifierIndex(EKeyModifier modifier) {
 
 CWaylandLayout::CWaylandLayout(xkb_keymap* keymap) : m_keymap(xkb_keymap_ref(keymap)) {
     FindModifierKeys();
+    m_composed = CComposedKeys(m_modifierKeys);
     MapCharacters();
 }
 
@@ -71,6 +72,10 @@ void CWaylandLayout::MapCharacters() {
         for (xkb_keycode_t key = xkb_keymap_min_keycode(m_keymap); available && key <= last;
              ++key) {
             const std::uint32_t codePoint = xkb_state_key_get_utf32(state, key);
+            const xkb_keysym_t keysym = xkb_state_key_get_one_sym(state, key);
+            if (keysym != XKB_KEY_NoSymbol) {
+                m_composed.AddStroke(keysym, KeyForCharacter{key, wanted});
+            }
             // The layout method types UTF-16 code units: characters beyond them have no key.
             if (codePoint != 0 && codePoint < 0x10000 &&
                 (codePoint < 0xD800 || codePoint > 0xDFFF)) {
@@ -80,18 +85,23 @@ void CWaylandLayout::MapCharacters() {
         }
         xkb_state_unref(state);
     }
-    // Line feed has no key of its own: it takes Return, as carriage return does.
+    // A line break takes Return, as carriage return does, also where the keymap has a Linefeed
+    // key: terminals send that key as a bare line feed, and Chromium has no key for it at all.
     if (auto ret = m_characters.find(u'\r'); ret != m_characters.end()) {
-        m_characters.emplace(u'\n', ret->second);
+        m_characters[u'\n'] = ret->second;
     }
 }
 
 std::optional<KeyForCharacter> CWaylandLayout::FindKey(char16_t unit) {
     const auto it = m_characters.find(unit);
-    if (it == m_characters.end()) {
+    if (it != m_characters.end()) {
+        return it->second;
+    }
+    // Half a surrogate pair is no character: no key types it.
+    if (unit >= 0xD800 && unit <= 0xDFFF) {
         return std::nullopt;
     }
-    return it->second;
+    return m_composed.Find(unit);
 }
 
 KeyCode CWaylandLayout::ModifierKey(EKeyModifier modifier) {

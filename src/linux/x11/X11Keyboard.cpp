@@ -116,10 +116,10 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
 }
 
 void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
-    if (key >= CX11Layout::kFirstSequenceKey && m_sequences) {
-        const std::size_t index = key - CX11Layout::kFirstSequenceKey;
-        if (down && index < m_sequences->size()) {
-            TypeSequence((*m_sequences)[index]);
+    if (CComposedKeys::IsSequenceKey(key)) {
+        if (down && m_sequences) {
+            CComposedKeys::PressKeysOf(*m_sequences, key,
+                                       [this](KeyCode k, bool d) { SendKey(k, d); });
         }
         return;
     }
@@ -176,19 +176,6 @@ std::unique_ptr<IKeyboardLayout> CX11KeyboardOutput::LoadCurrentLayout() {
     auto layout = std::make_unique<CX11Layout>(std::move(snapshot).value());
     m_sequences = layout->Sequences();
     return layout;
-}
-
-void CX11KeyboardOutput::TypeSequence(const PressSequence& sequence) {
-    for (std::size_t i = 0; i < sequence.m_keys.size(); ++i) {
-        for (KeyCode modifier : sequence.m_held[i]) {
-            SendKey(modifier, true);
-        }
-        SendKey(sequence.m_keys[i], true);
-        SendKey(sequence.m_keys[i], false);
-        for (auto it = sequence.m_held[i].rbegin(); it != sequence.m_held[i].rend(); ++it) {
-            SendKey(*it, false);
-        }
-    }
 }
 
 void CX11KeyboardOutput::SetCapsLock(bool locked) {

@@ -44,8 +44,6 @@ public:
 
 private:
     void TypeCodePoint(char32_t codePoint, bool down);
-    // Presses a layout's dead key and the key after it, each with its modifiers, and lets all go.
-    void TypeSequence(const PressSequence& sequence);
     // Locks or unlocks Caps Lock through XKB.
     void SetCapsLock(bool locked);
     // Waits (a while at most) until no key is held that this output did not press. The user's

@@ -37,6 +37,7 @@ std::size_t ModifierIndex(EKeyModifier modifier) {
 
 CX11Layout::CX11Layout(std::unique_ptr<CXkbSnapshot> snapshot) : m_snapshot(std::move(snapshot)) {
     FindModifierKeys();
+    m_composed = CComposedKeys(m_modifierKeys);
     MapCharacters();
 }
 
@@ -101,7 +102,7 @@ void CX11Layout::MapCharacters() {
             }
             const xkb_keysym_t keysym = xkb_state_key_get_one_sym(state, key);
             if (keysym != XKB_KEY_NoSymbol && seen.insert(keysym).second) {
-                m_strokes.emplace_back(keysym, KeyForCharacter{key, combination});
+                m_composed.AddStroke(keysym, KeyForCharacter{key, combination});
             }
         }
         xkb_state_unref(state);
@@ -128,30 +129,7 @@ std::optional<KeyForCharacter> CX11Layout::FindKey(char16_t unit) {
     if (std::optional<KeyForCharacter> key = FindCodePoint(unit)) {
         return key;
     }
-    if (!m_bComposedFound) {
-        m_bComposedFound = true;
-        for (auto& [character, sequence] : FindComposedCharacters(m_strokes)) {
-            if (m_characters.count(character) == 0) {
-                m_composed.emplace(character,
-                                   kFirstSequenceKey + static_cast<KeyCode>(m_sequences->size()));
-                PressSequence presses;
-                for (std::size_t i = 0; i < sequence.size(); ++i) {
-                    for (EKeyModifier modifier : kLevelModifiers) {
-                        if ((sequence[i].m_modifiers & modifier) != 0) {
-                            presses.m_held[i].push_back(ModifierKey(modifier));
-                        }
-                    }
-                    presses.m_keys[i] = sequence[i].m_key;
-                }
-                m_sequences->push_back(std::move(presses));
-            }
-        }
-    }
-    const auto composed = m_composed.find(unit);
-    if (composed == m_composed.end()) {
-        return std::nullopt;
-    }
-    return KeyForCharacter{composed->second, 0};
+    return m_composed.Find(unit);
 }
 
 KeyCode CX11Layout::ModifierKey(EKeyModifier modifier) {

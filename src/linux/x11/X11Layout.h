@@ -9,18 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "linux/x11/X11Compose.h"
 #include "linux/x11/XcbConnection.h"
+#include "linux/xkb/XkbCompose.h"
 #include "platform/KeyboardOutput.h"
 
 namespace quenby {
-
-// The keys behind a sequence key: for each of its two presses, the modifier keys held, then the
-// key.
-struct PressSequence {
-    std::array<std::vector<KeyCode>, 2> m_held;
-    std::array<KeyCode, 2> m_keys{};
-};
 
 // The characters the X server's current keymap can type in its active group: for each one the
 // key and the modifiers (Shift, AltGr, Level 5) that select its level, with the locked modifiers
@@ -28,14 +21,9 @@ struct PressSequence {
 // server's XKB state, so what it says is what the server will produce.
 //
 // A character the group reaches only through a dead key (and the compose table) is found as a
-// sequence key: a number past the keycodes that stands for the dead key and the key after it,
-// which the keyboard output presses in turn. The typer above sees one key, so a sequence is never
-// cut in two and no dead key is left pending.
+// sequence key (CComposedKeys).
 class CX11Layout final : public IKeyboardLayout {
 public:
-    // Sequence keys are numbered from here on, indexes into Sequences().
-    static constexpr KeyCode kFirstSequenceKey = 0x10000;
-
     explicit CX11Layout(std::unique_ptr<CXkbSnapshot> snapshot);
 
     std::optional<KeyForCharacter> FindKey(char16_t unit) override;
@@ -45,7 +33,9 @@ public:
     std::optional<KeyForCharacter> FindCodePoint(char32_t codePoint) const;
     const CXkbSnapshot& Snapshot() const { return *m_snapshot; }
     // The key presses behind each sequence key, shared with the output that types them.
-    std::shared_ptr<const std::vector<PressSequence>> Sequences() const { return m_sequences; }
+    std::shared_ptr<const std::vector<PressSequence>> Sequences() const {
+        return m_composed.Sequences();
+    }
 
 private:
     void FindModifierKeys();
@@ -54,11 +44,7 @@ private:
     std::unique_ptr<CXkbSnapshot> m_snapshot;
     std::array<xkb_keycode_t, 3> m_modifierKeys{};  // Shift, Level 3, Level 5; 0 when absent
     std::unordered_map<char32_t, KeyForCharacter> m_characters;
-    std::vector<std::pair<xkb_keysym_t, KeyForCharacter>> m_strokes;  // every keysym of the group
-    bool m_bComposedFound = false;  // looked up at the first character without a key of its own
-    std::unordered_map<char32_t, KeyCode> m_composed;
-    std::shared_ptr<std::vector<PressSequence>> m_sequences =
-        std::make_shared<std::vector<PressSequence>>();
+    CComposedKeys m_composed;  // knows every keysym of the group
 };
 
 }  // namespace quenby

@@ -1,8 +1,9 @@
-#include "linux/x11/X11Compose.h"
+#include "linux/xkb/XkbCompose.h"
 
 #include <xkbcommon/xkbcommon-compose.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -83,6 +84,58 @@ std::unordered_map<char32_t, KeySequence> FindComposedCharacters(
     }
     xkb_compose_state_unref(state);
     return composed;
+}
+
+void CComposedKeys::AddStroke(xkb_keysym_t keysym, KeyForCharacter key) {
+    if (std::none_of(m_strokes.begin(), m_strokes.end(),
+                     [keysym](const auto& stroke) { return stroke.first == keysym; })) {
+        m_strokes.emplace_back(keysym, key);
+    }
+}
+
+std::optional<KeyForCharacter> CComposedKeys::Find(char32_t character) {
+    if (!m_bFound) {
+        m_bFound = true;
+        constexpr std::array<EKeyModifier, 3> kLevelModifiers{
+            KEY_MODIFIER_SHIFT, KEY_MODIFIER_LEVEL3, KEY_MODIFIER_LEVEL5};
+        for (auto& [composed, sequence] : FindComposedCharacters(m_strokes)) {
+            m_composed.emplace(composed,
+                               kFirstSequenceKey + static_cast<KeyCode>(m_sequences->size()));
+            PressSequence presses;
+            for (std::size_t i = 0; i < sequence.size(); ++i) {
+                for (std::size_t m = 0; m < kLevelModifiers.size(); ++m) {
+                    if ((sequence[i].m_modifiers & kLevelModifiers[m]) != 0) {
+                        presses.m_held[i].push_back(m_modifierKeys[m]);
+                    }
+                }
+                presses.m_keys[i] = sequence[i].m_key;
+            }
+            m_sequences->push_back(std::move(presses));
+        }
+    }
+    const auto it = m_composed.find(character);
+    if (it == m_composed.end()) {
+        return std::nullopt;
+    }
+    return KeyForCharacter{it->second, 0};
+}
+
+void CComposedKeys::PressKeysOf(const std::vector<PressSequence>& sequences, KeyCode key,
+                                const std::function<void(KeyCode, bool)>& send) {
+    if (!IsSequenceKey(key) || key - kFirstSequenceKey >= sequences.size()) {
+        return;
+    }
+    const PressSequence& sequence = sequences[key - kFirstSequenceKey];
+    for (std::size_t i = 0; i < sequence.m_keys.size(); ++i) {
+        for (KeyCode modifier : sequence.m_held[i]) {
+            send(modifier, true);
+        }
+        send(sequence.m_keys[i], true);
+        send(sequence.m_keys[i], false);
+        for (auto it = sequence.m_held[i].rbegin(); it != sequence.m_held[i].rend(); ++it) {
+            send(*it, false);
+        }
+    }
 }
 
 }  // namespace quenby
