@@ -27,6 +27,7 @@ inline const std::string kTitle =
 inline const std::string kUntitled = "Untitled - " + kTitle;
 inline const std::string kShortcut =  // Ctrl+Shift+F5
     "StartStopAutomaticTyping Key=116\nStartStopAutomaticTyping Mod=6\n";
+inline const std::string kTypeOnce = kShortcut + "m_iCount=1\nm_iKeyInputMethod=0\n";
 
 inline xcb_atom_t Atom(xcb_connection_t* conn, const char* name) {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
@@ -160,15 +161,17 @@ protected:
         argv.insert(argv.end(), keys.begin(), keys.end());
         ASSERT_EQ(test::RunCommand(argv), 0);
     }
-    // Gives `window` the focus (there is no window manager to do it) and presses `keys` there
+    bool Focus(const std::string& window) {  // there is no window manager to do it
+        return test::RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^" + window + "$",
+                                 "windowfocus", "--sync"}) == 0;
+    }
+    // Gives `window` the focus and presses `keys` there
     // until `expected` shows, or with none until `window` is gone: a window still opening may
     // not take the first keys yet, and keys that came too early may have raised a question.
     bool PressUntil(const std::string& window, const std::vector<std::string>& keys,
                     const std::string& expected = "") {
         for (int attempt = 0; attempt < 4; ++attempt) {
-            if (!WaitForWindow(window) ||
-                test::RunCommand({"xdotool", "search", "--onlyvisible", "--name",
-                                  "^" + window + "$", "windowfocus", "--sync"}) != 0) {
+            if (!WaitForWindow(window) || !Focus(window)) {
                 return false;
             }
             Keys(keys);

@@ -50,7 +50,7 @@ TEST_F(EndToEndTest, SetTextModeReplacesTheTextOfTheFieldUnderThePointer) {
 }
 
 TEST_F(EndToEndTest, AnEncryptedFileSavedThroughTheProgramComesBackWhole) {
-    WriteProfile(kShortcut + "m_iCount=1\nm_iKeyInputMethod=0\n");
+    WriteProfile(kTypeOnce);
     StartQuenby({}, kUntitled);
     ASSERT_TRUE(PressUntil(kUntitled, {"Return"}, "Add Message - " + kTitle));
     ASSERT_TRUE(TypeAndEnter("Add Message - " + kTitle, "secret message"));

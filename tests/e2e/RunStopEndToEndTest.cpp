@@ -48,8 +48,7 @@ const MessageItem kLongMessage{std::u16string(200, u'z'), 0, 0, false, true, 100
 
 TEST_F(EndToEndTest, EscOrStopEndsARunMidMessageAtOnceAndLeavesNoKeyDown) {
     StartSessionBus();
-    CRunIcon run(StartOnList(kShortcut + "m_iCount=1\nm_iKeyInputMethod=0\n",
-                             m_home / "long.quenbydata", {kLongMessage}));
+    CRunIcon run(StartOnList(kTypeOnce, m_home / "long.quenbydata", {kLongMessage}));
     const Outcome idle = RunQuenby({"--stop"});
     EXPECT_EQ(idle.m_iStatus, 1);
     EXPECT_NE(idle.m_strErr.find("no typing run was active"), std::string::npos) << idle.m_strErr;
@@ -117,11 +116,9 @@ TEST_F(EndToEndTest, AnotherWindowTakingTheFocusGetsNothingUnlessTheSettingIsOff
 // Right after Assign the focus is on Quenby's own window: its keys would work its buttons.
 TEST_F(EndToEndTest, ARunStartedInQuenbysOwnWindowTypesNothingThereAndSaysWhy) {
     const std::filesystem::path file = m_home / "own.quenbydata";
-    const std::string caption = StartOnList(kShortcut + "m_iCount=1\nm_iKeyInputMethod=0\n", file,
-                                            {MessageItem{u"good day", 0, 0, true, true, 0, 0}});
-    ASSERT_EQ(test::RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$",
-                                "windowfocus", "--sync"}),
-              0);
+    const std::string caption =
+        StartOnList(kTypeOnce, file, {MessageItem{u"good day", 0, 0, true, true, 0, 0}});
+    ASSERT_TRUE(Focus(caption));
     Keys({"ctrl+shift+F5"});
     EXPECT_TRUE(WaitForWindow(kTitle)) << "no notice";
     // Enter would have opened the editor, and the text gone into a new row.
@@ -134,7 +131,7 @@ TEST_F(EndToEndTest, ARunStartedInQuenbysOwnWindowTypesNothingThereAndSaysWhy) {
 // The shortcut's Ctrl and Shift still held would turn the letters into commands, and while its
 // key is down its grab takes every key from the focused window: typing waits for them to go.
 TEST_F(EndToEndTest, TheShortcutsKeysStillHeldDelayTheFirstKey) {
-    StartOnList(kShortcut + "m_iCount=1\nm_iKeyInputMethod=0\n", m_home / "held.quenbydata",
+    StartOnList(kTypeOnce, m_home / "held.quenbydata",
                 {MessageItem{u"abc", 0, 0, false, true, 0, 0}});
     ASSERT_EQ(test::RunCommand({"xdotool", "keydown", "ctrl+shift+F5"}), 0);
     // The modifiers themselves reach the window (as keys without text), nothing else.

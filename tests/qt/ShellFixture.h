@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "qt/DlgAutoTextMessage.h"
 #include "qt/QtText.h"
 #include "qt/QuenbyApp.h"
 #include "qt/QuenbyDlg.h"
@@ -42,6 +43,19 @@ protected:
     }
     void Stop() { m_app.reset(); }
     CQuenbyDlg& Window() { return m_app->MainWindow(); }
+    // The next dialogs are message editors, in which the user does this.
+    void InEditor(std::function<void(CDlgAutoTextMessage&)> does) {
+        Window().m_onDialog = [does](QDialog& dialog) {
+            does(dynamic_cast<CDlgAutoTextMessage&>(dialog));
+        };
+    }
+    void TriggerMenuItem(const QString& text) {
+        for (QAction* action : Window().m_pMainMenu->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+            }
+        }
+    }
 
     // Closes the next message box to appear, noting its text: waits for it while another modal
     // window (a file dialog) is still in front.

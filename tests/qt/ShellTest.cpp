@@ -7,7 +7,6 @@
 
 #include "ShellFixture.h"
 #include "app/Texts.h"
-#include "qt/DlgAutoTextMessage.h"
 #include "qt/DlgInputMethod.h"
 #include "qt/HotKeyEdit.h"
 
@@ -71,12 +70,11 @@ TEST_F(ShellTest, TheEditorKeepsMessagesOfAnyLength) {
         PutDataFile(file, {test::Item(text), test::Item(u"second")});
         Start(file.string());
         // Opened and confirmed with one more character: it was cut when the editor opened.
-        Window().m_onDialog = [](QDialog& dialog) {
-            auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
+        InEditor([](CDlgAutoTextMessage& editor) {
             editor.m_pText->end(false);
             QTest::keyClicks(editor.m_pText, "!");
             editor.m_pOk->click();
-        };
+        });
         Window().m_pList->selectRow(0);
         Window().m_pEditSelected->click();
         // Sizes first: a failure prints numbers, not tens of thousands of characters.
@@ -84,11 +82,10 @@ TEST_F(ShellTest, TheEditorKeepsMessagesOfAnyLength) {
         EXPECT_TRUE(FileItems(file).at(0).m_strText == text + u"!") << length;
         // Pasted into a new message.
         QGuiApplication::clipboard()->setText(ToQString(text));
-        Window().m_onDialog = [](QDialog& dialog) {
-            auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
+        InEditor([](CDlgAutoTextMessage& editor) {
             editor.m_pText->paste();
             editor.m_pOk->click();
-        };
+        });
         Window().m_pAddNew->click();
         EXPECT_EQ(FileItems(file).at(2).m_strText.size(), length);
         EXPECT_TRUE(FileItems(file).at(2).m_strText == text) << length;
@@ -187,11 +184,11 @@ TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     EXPECT_EQ(window.m_pCount->text(), "5");
 
     // Add New opens the editor; what is typed there becomes a row.
-    window.m_onDialog = [](QDialog& dialog) {
-        auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
+    InEditor([](CDlgAutoTextMessage& editor) {
         editor.m_pText->setText("typed in the editor");
+        editor.m_pSeconds->setText("600");
         editor.m_pOk->click();
-    };
+    });
     QTest::keyClick(&window, Qt::Key_Return);
     ASSERT_EQ(window.m_pList->model()->rowCount(), 1);
     EXPECT_EQ(window.m_pList->model()->index(0, 1).data().toString(), "typed in the editor");
@@ -217,6 +214,15 @@ TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Key", 0), 0x78);
     EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Mod", 0), 1);
 
+    // Stop Now leads the tray menu while a run is active.
+    EXPECT_FALSE(window.m_pStopNow->isVisible());
+    EXPECT_EQ(window.m_pTrayMenu->actions().value(0), window.m_pStopNow);
+    m_app->Controller().OnHotKey();
+    EXPECT_TRUE(window.m_pStopNow->isVisible());
+    window.m_pStopNow->trigger();
+    EXPECT_FALSE(window.m_pStopNow->isVisible());
+    EXPECT_FALSE(m_app->Controller().IsRunActive());
+
     // Delete Selected without a selection says so.
     AnswerNextMessageBox();
     window.m_pDeleteSelected->click();
@@ -226,63 +232,29 @@ TEST_F(ShellTest, TheMainWindowIsWiredToTheController) {
     EXPECT_EQ(window.m_pList->model()->rowCount(), 0);
 }
 
-// A file handed over by another start waits while a dialog is open: the About box of the menu
-// as much as the editor, whose edit still lands in the file it was opened over.
+// A file handed over by another start waits while the editor is open (Qt runs its timers there
+// too), and the edit still lands in the file it was opened over.
 TEST_F(ShellTest, AFileFromAnotherStartWaitsForTheOpenDialog) {
     const std::filesystem::path a = "/d/a.quenbydata";
     const std::filesystem::path b = "/d/b.quenbydata";
-    for (const bool editor : {false, true}) {
-        PutDataFile(a, {test::Item(u"one")});
-        PutDataFile(b, {test::Item(u"other")});
-        Start(a.string());
-        QString captionWhileOpen;
-        Window().m_onDialog = [this, &captionWhileOpen, b](QDialog& dialog) {
-            m_app->Controller().OnOpenDataFile(b);
-            captionWhileOpen = Window().windowTitle();
-            if (auto* edit = dynamic_cast<CDlgAutoTextMessage*>(&dialog)) {
-                edit->m_pText->setText("edited");
-            }
-            dialog.accept();
-        };
-        if (editor) {
-            Window().m_pList->selectRow(0);
-            Window().m_pEditSelected->click();
-        } else {
-            for (QAction* action : Window().m_pMainMenu->actions()) {
-                if (action->text() == "&About Quenby...") {
-                    action->trigger();
-                }
-            }
-        }
-        EXPECT_EQ(captionWhileOpen, "a - Quenby by Holvane") << editor;
-        EXPECT_EQ(Window().windowTitle(), "a - Quenby by Holvane") << editor;
-        EXPECT_EQ(FileItems(a).at(0).m_strText, editor ? u"edited" : u"one");
-        EXPECT_TRUE(QTest::qWaitFor(
-            [this] { return Window().windowTitle() == "b - Quenby by Holvane"; }, 20000))
-            << editor;
-        EXPECT_EQ(FileItems(b), std::vector<MessageItem>{test::Item(u"other")});
-        Stop();
-    }
-}
-
-TEST_F(ShellTest, TheTrayMenuOffersStopNowWhileARunIsActive) {
-    Start();
-    CQuenbyDlg& window = Window();
-    window.m_onDialog = [](QDialog& dialog) {
-        auto& editor = dynamic_cast<CDlgAutoTextMessage&>(dialog);
-        editor.m_pText->setText("later");
-        editor.m_pSeconds->setText("600");
-        editor.m_pOk->click();
-    };
-    QTest::keyClick(&window, Qt::Key_Return);
-    window.m_onDialog = nullptr;
-    EXPECT_FALSE(window.m_pStopNow->isVisible());
-    EXPECT_EQ(window.m_pTrayMenu->actions().value(0), window.m_pStopNow);
-    m_app->Controller().OnHotKey();
-    EXPECT_TRUE(window.m_pStopNow->isVisible());
-    window.m_pStopNow->trigger();
-    EXPECT_FALSE(window.m_pStopNow->isVisible());
-    EXPECT_FALSE(m_app->Controller().IsRunActive());
+    PutDataFile(a, {test::Item(u"one")});
+    PutDataFile(b, {test::Item(u"other")});
+    Start(a.string());
+    QString captionWhileOpen;
+    InEditor([this, &captionWhileOpen, b](CDlgAutoTextMessage& editor) {
+        m_app->Controller().OnOpenDataFile(b);
+        captionWhileOpen = Window().windowTitle();
+        editor.m_pText->setText("edited");
+        editor.accept();
+    });
+    Window().m_pList->selectRow(0);
+    Window().m_pEditSelected->click();
+    EXPECT_EQ(captionWhileOpen, "a - Quenby by Holvane");
+    EXPECT_EQ(Window().windowTitle(), "a - Quenby by Holvane");
+    EXPECT_EQ(FileItems(a).at(0).m_strText, u"edited");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return Window().windowTitle() == "b - Quenby by Holvane"; }, 20000));
+    EXPECT_EQ(FileItems(b), std::vector<MessageItem>{test::Item(u"other")});
 }
 
 TEST_F(ShellTest, ANameTypedWithoutExtensionIsAskedAboutAsTheFileReallyWritten) {
@@ -300,11 +272,7 @@ TEST_F(ShellTest, ANameTypedWithoutExtensionIsAskedAboutAsTheFileReallyWritten) 
         QMetaObject::invokeMethod(&files, "accept");
     };
     AnswerNextMessageBox(QMessageBox::No);  // do not replace list.quenbydata: choose again
-    for (QAction* action : Window().m_pMainMenu->actions()) {
-        if (action->text() == "Save...") {
-            action->trigger();
-        }
-    }
+    TriggerMenuItem("Save...");
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0], "list.quenbydata" + ToQString(text::kAlreadyExists));
     EXPECT_EQ(m_files.m_files[precious], (std::vector<std::uint8_t>{0, 0, 0, 0}));

@@ -89,10 +89,7 @@ TEST(RandomInRange, DrawsStayInsideAndReachBothEnds) {
     // Equal or reversed bounds give the upper argument.
     EXPECT_EQ(RandomInRange(5, 5), 5u);
     EXPECT_EQ(RandomInRange(4294967295u, 0), 0u);
-}
-
-TEST(RandomInRange, TheWholeRangeTakesTheGeneratorsValueAsItIs) {
-    // A range of 2^32 values, whose size does not fit in 32 bits.
+    // The whole range, 2^32 values whose count does not fit in 32 bits, takes the value as it is.
     std::uint32_t next = 4294967295u;
     auto generator = [&next] { return next--; };
     EXPECT_EQ(detail::DrawInRange(generator, 0, 4294967295u), 4294967295u);

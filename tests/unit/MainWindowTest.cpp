@@ -30,10 +30,10 @@ protected:
     }
 };
 
-// ---- Start-up and caption ----
-
 TEST_F(MainWindowTest, AFirstStartShowsTheDefaultsAndRegistersNothing) {
+    m_view.m_iHeadingWidth = 90;  // wider than the 75 of the narrow columns' default
     Start();
+    EXPECT_EQ(m_view.m_columnWidths, (std::array<int, 7>{90, 200, 150, 90, 90, 90, 90}));
     EXPECT_EQ(m_view.m_strCount, u"5");
     EXPECT_FALSE(m_view.m_bRandomOrder);
     EXPECT_EQ(m_view.m_strCaption, u"Untitled - Quenby by Holvane");
@@ -42,13 +42,6 @@ TEST_F(MainWindowTest, AFirstStartShowsTheDefaultsAndRegistersNothing) {
     EXPECT_TRUE(m_view.m_messages.empty());
     EXPECT_TRUE(m_view.m_appliedPlacements.empty());
     EXPECT_TRUE(m_profile.WriteLog().empty());  // nothing written by starting
-}
-
-TEST_F(MainWindowTest, ColumnsTakeStoredWidthsOrDefaultsFittedToTheirHeadings) {
-    m_profile.WriteInt("Settings", "Column1", 33);
-    m_view.m_iHeadingWidth = 90;  // wider than the 75 of the narrow columns' default
-    Start();
-    EXPECT_EQ(m_view.m_columnWidths, (std::array<int, 7>{90, 33, 150, 90, 90, 90, 90}));
 }
 
 TEST_F(MainWindowTest, TheCommandLineIsOnePathWithItsQuotesRemoved) {
@@ -96,66 +89,48 @@ TEST_F(MainWindowTest, AnUnreadableFileIsNeverMadeCurrent) {
     EXPECT_EQ(m_files.m_files["/d/cut.quenbydata"], (Bytes{1, 0, 0, 0, 5}));
 }
 
-// ---- Closing and loading over unsaved changes ----
-
-TEST_F(MainWindowTest, TheCloseQuestionInAllItsBranches) {
+TEST_F(MainWindowTest, LoadAndCloseAskAboutUnsavedChangesFirst) {
+    enum EHow { kLoad, kHandedOver, kExit };  // handed over by another start of the program
     const struct {
-        EMessageResult answer;
-        std::deque<std::filesystem::path> saveDialog;
-        bool closes;
-    } cases[] = {
-        {EMessageResult::Cancel, {}, false},
-        {EMessageResult::Yes, {}, false},  // the save dialog cancelled
-        {EMessageResult::Yes, {"/d/saved"}, true},
-        {EMessageResult::No, {}, true},
-    };
-    for (const auto& c : cases) {
-        m_files.m_files.clear();
-        Restart();
-        AddMessages({Fields(u"unsaved")});
-        m_view.m_answers = {c.answer};
-        m_view.m_files = c.saveDialog;
-        Controller().OnCommand(ID_EXIT);
-        EXPECT_EQ(m_view.m_bDestroyed, c.closes) << (&c - cases);
-        ASSERT_EQ(m_view.MessageTexts(), Texts{text::kAskSaveChanges}) << (&c - cases);
-        EXPECT_EQ(m_view.m_messages[0].m_buttons, EMessageButtons::YesNoCancel);
-        EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Question);
-        EXPECT_EQ(m_files.m_files.count("/d/saved.quenbydata"), c.saveDialog.size());
-    }
-}
-
-TEST_F(MainWindowTest, LoadAsksAboutUnsavedChangesFirst) {
-    const struct {
+        EHow how;
         EMessageResult answer;
         std::deque<std::filesystem::path> files;  // the save dialog's, then the load dialog's
-        std::u16string message;                   // the window's one message afterwards
-        bool handedOver = false;                  // by another start of the program instead
+        std::u16string message;                   // the window's one message after; "": closed
     } cases[] = {
-        {EMessageResult::Cancel, {"/d/other.quenbydata"}, u"unsaved"},
-        {EMessageResult::Yes, {}, u"unsaved"},  // the save dialog cancelled: nothing loaded
-        {EMessageResult::Yes, {"/d/saved", "/d/other.quenbydata"}, u"other"},
-        {EMessageResult::No, {"/d/other.quenbydata"}, u"other"},
-        {EMessageResult::Cancel, {}, u"unsaved", true},
-        {EMessageResult::No, {}, u"other", true},
+        {kLoad, EMessageResult::Cancel, {"/d/other.quenbydata"}, u"unsaved"},
+        {kLoad, EMessageResult::Yes, {}, u"unsaved"},  // the save dialog cancelled: nothing loaded
+        {kLoad, EMessageResult::Yes, {"/d/saved", "/d/other.quenbydata"}, u"other"},
+        {kLoad, EMessageResult::No, {"/d/other.quenbydata"}, u"other"},
+        {kExit, EMessageResult::Cancel, {}, u"unsaved"},
+        {kExit, EMessageResult::Yes, {}, u"unsaved"},
+        {kExit, EMessageResult::Yes, {"/d/saved"}, u""},
+        {kExit, EMessageResult::No, {}, u""},
+        {kHandedOver, EMessageResult::Cancel, {}, u"unsaved"},
+        {kHandedOver, EMessageResult::No, {}, u"other"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         m_files.m_files.clear();
         Restart();
         PutDataFile("/d/other.quenbydata", {Item(u"other")});
         AddMessages({Fields(u"unsaved")});
         m_view.m_answers = {c.answer};
         m_view.m_files = c.files;
-        if (c.handedOver) {
-            Controller().OnOpenDataFile("/d/other.quenbydata");
-        } else {
-            Controller().OnCommand(ID_LOAD);
-        }
-        EXPECT_EQ(m_view.MessageTexts(), Texts{text::kAskSaveChanges}) << (&c - cases);
-        ASSERT_EQ(Controller().List().GetItemCount(), 1u) << (&c - cases);
-        EXPECT_EQ(Controller().List().GetMessageText(0), c.message) << (&c - cases);
-        EXPECT_EQ(m_view.m_strCaption.rfind(c.message + u" - ", 0) == 0, c.message == u"other");
-        if (c.files.size() == 2) {
+        c.how == kHandedOver ? Controller().OnOpenDataFile("/d/other.quenbydata")
+                             : (void)Controller().OnCommand(c.how == kLoad ? ID_LOAD : ID_EXIT);
+        ASSERT_EQ(m_view.MessageTexts(), Texts{text::kAskSaveChanges});
+        EXPECT_EQ(m_view.m_messages[0].m_buttons, EMessageButtons::YesNoCancel);
+        EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Question);
+        EXPECT_EQ(m_view.m_bDestroyed, c.message.empty());
+        const bool saved = c.answer == EMessageResult::Yes && !c.files.empty();
+        EXPECT_EQ(m_files.m_files.count("/d/saved.quenbydata"), saved ? 1u : 0u);
+        if (saved) {
             EXPECT_EQ(FileItems("/d/saved.quenbydata").at(0).m_strText, u"unsaved");
+        }
+        if (!c.message.empty()) {
+            ASSERT_EQ(Controller().List().GetItemCount(), 1u);
+            EXPECT_EQ(Controller().List().GetMessageText(0), c.message);
+            EXPECT_EQ(m_view.m_strCaption.rfind(c.message + u" - ", 0) == 0, c.message == u"other");
         }
     }
     // With the list in a data file there is nothing to ask.
@@ -292,6 +267,7 @@ TEST_F(MainWindowTest, AFailedWriteKeepsTheWindowOpenUntilTheListIsSafe) {
     EXPECT_TRUE(m_view.m_bDestroyed);
     ASSERT_EQ(FileItems("/d/safe.quenbyencrypteddata").size(), 2u);
     EXPECT_EQ(FileItems("/d/safe.quenbyencrypteddata")[1].m_strText, u"a\rb");
+    EXPECT_EQ(m_profile.GetString("Settings", "LastFilePath"), "/d/safe.quenbyencrypteddata");
 }
 
 TEST_F(MainWindowTest, ClosingStoresTheWindowsStateForTheNextStart) {
@@ -303,6 +279,7 @@ TEST_F(MainWindowTest, ClosingStoresTheWindowsStateForTheNextStart) {
     EXPECT_EQ(m_profile.GetInt("Settings", "m_iCount", -1), -1);  // stored only as it changes
     Restart();
     EXPECT_TRUE(m_view.m_bRandomOrder);
+    EXPECT_EQ(m_view.m_columnWidths[1], 333);
     EXPECT_EQ(m_view.m_appliedPlacements, std::vector<Bytes>{m_view.m_placement});
 
     // A minimised or hidden window keeps the placement stored before.
@@ -322,15 +299,22 @@ TEST_F(MainWindowTest, ClosingStoresTheWindowsStateForTheNextStart) {
     EXPECT_EQ(m_profile.GetBinary("Settings", "Location"), (Bytes{1, 2, 3, 4}));
 }
 
-// ---- List editing ----
-
 TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFile) {
     Start();
+    m_view.m_editorScript = [](CMessageEditorPresenter&) { return false; };
+    Controller().OnAddNew();  // cancelled: no row, and nothing to ask about
+    EXPECT_EQ(Controller().List().GetItemCount(), 0u);
+    EXPECT_FALSE(Controller().IsModified());
+    EXPECT_EQ(m_view.m_editorCaptions[0], u"Add Message - Quenby by Holvane");
     SaveAs({"/d/list"});
     EXPECT_EQ(Controller().DataFilePath(), "/d/list.quenbydata");
     AddMessages({Fields(u"one", 0, 1500), Fields(u"two"), Fields(u"three")});
     EXPECT_EQ(FileItems("/d/list.quenbydata").size(), 3u);
     EXPECT_EQ(FileItems("/d/list.quenbydata")[0], Item(u"one", 1, 500, true, true, 20, 60));
+    Controller().OnEditSelected();  // nothing selected
+    Controller().OnDeleteSelected();
+    EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kSelectToEdit, text::kSelectToDelete}));
+    EXPECT_EQ(FileItems("/d/list.quenbydata").size(), 3u);
 
     m_view.m_selected = 1;
     m_view.m_editorScript = [](CMessageEditorPresenter& editor) {
@@ -352,24 +336,8 @@ TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFile) {
 
     Controller().OnCommand(ID_DELETE_ALL_RECORDS);
     EXPECT_EQ(m_files.m_files["/d/list.quenbydata"], (Bytes{0, 0, 0, 0}));
-    EXPECT_TRUE(m_view.m_messages.empty());
+    EXPECT_EQ(m_view.m_messages.size(), 2u);
 }
-
-TEST_F(MainWindowTest, CancelledEditorsAndNoSelectionChangeNothing) {
-    Start();
-    m_view.m_editorScript = [](CMessageEditorPresenter&) { return false; };
-    Controller().OnAddNew();
-    EXPECT_EQ(Controller().List().GetItemCount(), 0u);
-    EXPECT_FALSE(Controller().IsModified());
-    EXPECT_EQ(m_view.m_editorCaptions[0], u"Add Message - Quenby by Holvane");
-    AddMessages({Fields(u"a")});
-    Controller().OnEditSelected();
-    Controller().OnDeleteSelected();
-    EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kSelectToEdit, text::kSelectToDelete}));
-    EXPECT_EQ(Controller().List().GetItemCount(), 1u);
-}
-
-// ---- Files ----
 
 TEST_F(MainWindowTest, SaveAndLoadShowTheirNoticesOnceSilenced) {
     Start();
@@ -383,19 +351,6 @@ TEST_F(MainWindowTest, SaveAndLoadShowTheirNoticesOnceSilenced) {
                                            std::u16string(text::kEncryptedFileWarning)}));
     EXPECT_EQ(m_profile.GetInt("DontShowAgain", "{e9108ba3-aa61-4398-dfbc-b02102c88e9b}", 0), 1);
     EXPECT_EQ(m_protector.m_iProtectCalls, 0);  // an empty list seals nothing
-}
-
-TEST_F(MainWindowTest, AnEncryptedFileComesBackWholeThroughTheCommands) {
-    Start();
-    AddMessages({Fields(u"secret \u00e9", 2, 5), Fields(u"line\r\nbreak")});
-    EXPECT_TRUE(SaveAs({"/d/x.quenbyencrypteddata"}));
-    EXPECT_EQ(m_profile.GetString("Settings", "LastFilePath"), "/d/x.quenbyencrypteddata");
-
-    const CQuenbyController& restarted = Restart("\"/d/x.quenbyencrypteddata\"");
-    ASSERT_EQ(restarted.List().GetItemCount(), 2u);
-    EXPECT_EQ(restarted.List().GetMessageItem(0), Item(u"secret \u00e9", 2, 5, true, true, 20, 60));
-    EXPECT_EQ(restarted.List().GetMessageText(1), u"line\r\nbreak");
-    EXPECT_EQ(m_view.m_notices, std::vector<std::u16string>(1, text::kEncryptedFileWarning.data()));
 }
 
 TEST_F(MainWindowTest, ImportsAppendWithTheStoredDefaultsAndFixedPauses) {
@@ -436,8 +391,6 @@ TEST_F(MainWindowTest, ShowCurrentDataFile) {
     EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kNoDataFile, text::kShowFileFailed}));
 }
 
-// ---- The shortcut ----
-
 TEST_F(MainWindowTest, AssignStoresRegistersAndShowsTheShortcutAgain) {
     Start();
     m_view.m_hotKey = HotKeyCapture{0x74, true, false, true, false, false};  // Ctrl+Shift+F5
@@ -475,8 +428,6 @@ TEST_F(MainWindowTest, ARefusedShortcutOrStoreIsReported) {
                                             text::kHotKeySetupFailed}));
     EXPECT_EQ(m_view.m_hotKey.m_wVirtualKey, 0x78);
 }
-
-// ---- How start/stop is bound on each kind of desktop ----
 
 TEST_F(MainWindowTest, AStoredCombinationIsRegisteredWhereAShortcutServiceIsAndNeverFails) {
     StoreShortcut(0x74, 6);  // Ctrl+Shift+F5
@@ -559,8 +510,6 @@ TEST_F(MainWindowTest, ADesktopShortcutIsAddedOnlyOnceTheUserAgreed) {
     EXPECT_TRUE(m_view.m_messages.empty());
     EXPECT_EQ(m_shortcut.m_registered, (Pair{0x75, 2}));
 }
-
-// ---- Menus ----
 
 TEST_F(MainWindowTest, EveryMenuCommandIsHandled) {
     Start();

@@ -24,21 +24,15 @@ protected:
         Restart();
         AddMessages(
             {Fields(std::move(text), 0, delay, method == KEY_INPUT_LAYOUT, true, 100, 100)});
-        m_view.m_strCount = u"1";
-        Controller().OnCountChanged();
+        SetCount(1);
         PressHotKey();
     }
     void At(std::uint64_t time, std::function<void()> happening) {
         m_clock.m_during.emplace(time, std::move(happening));
     }
-    // No run, no message timer, the idle icon shown.
-    bool Stopped() const {
-        return !m_runActive.load() && !m_clock.IsArmed(TIMER_NEXT_MESSAGE) &&
-               !m_view.m_runIcons.back();
-    }
 };
 
-TEST_F(RunStopTest, StopNowDuringTheDelayEndsTheRunAndNothingIsTyped) {
+TEST_F(RunStopTest, StopNowDuringTheDelayOrAPauseEndsTheRunAndNothingMoreIsTyped) {
     StartRun(2000);
     Advance(1000);
     EXPECT_TRUE(Controller().OnStopNow());
@@ -52,15 +46,15 @@ TEST_F(RunStopTest, StopNowDuringTheDelayEndsTheRunAndNothingIsTyped) {
     EXPECT_TRUE(Stopped());
     Advance(10000);
     EXPECT_TRUE(m_keyboard.m_record.m_events.empty());
-}
 
-TEST_F(RunStopTest, StopNowDuringAPauseCutsItShortAndTypesNothingMore) {
+    // During a pause: "a" 100 ms in; the pause before "b" ends at the stop, 150 ms in, and
+    // nothing follows, not Enter.
     StartRun(0);
-    At(150, [this] { EXPECT_TRUE(Controller().OnStopNow()); });
+    const std::uint64_t began = m_clock.Now();
+    At(began + 150, [this] { EXPECT_TRUE(Controller().OnStopNow()); });
     Advance(0);
-    // "a" at 100; the pause before "b" ends at the stop, 150, and nothing follows, not Enter.
     EXPECT_EQ(m_keyboard.m_record.Line(), "U+0061v U+0061^");
-    EXPECT_EQ(m_clock.Now(), 150u);
+    EXPECT_EQ(m_clock.Now(), began + 150);
     EXPECT_TRUE(Stopped());
     EXPECT_TRUE(m_view.m_messages.empty());
     EXPECT_TRUE(m_view.m_runNotices.empty());
@@ -139,19 +133,36 @@ TEST_F(RunStopTest, TheFocusInQuenbysOwnWindowTypesNothingThereWhateverTheSettin
     }
 }
 
-TEST_F(RunStopTest, KeysThatStopReachingTheSystemMidRunStopItAndSayWhy) {
-    StartRun(0);
-    m_keyboard.m_onEvent = [this](const std::string& event) {
-        if (event == "U+0061^") {
-            m_keyboard.m_strSendFailure = u"The connection to the X server was lost.";
-        }
-    };
-    Advance(1000);
-    EXPECT_EQ(m_keyboard.m_record.Line(), "U+0061v U+0061^");
-    EXPECT_TRUE(Stopped());
-    ASSERT_EQ(m_view.m_messages.size(), 1u);
-    EXPECT_EQ(m_view.m_messages[0].m_strText, std::u16string(text::kTypingFailed) +
-                                                  u"\n\nThe connection to the X server was lost.");
+// Keys that cannot be sent from the start (no display), or stop reaching the system after "a".
+TEST_F(RunStopTest, KeysThatCannotBeSentStopTheRunSayWhyAndTheNextRunTypes) {
+    for (const bool midRun : {false, true}) {
+        SCOPED_TRACE(midRun);
+        const std::u16string why =
+            midRun ? u"The connection to the X server was lost." : u"Cannot open display \":99\".";
+        m_keyboard.m_bFailOpen = !midRun;
+        m_keyboard.m_onEvent = [this, midRun, why](const std::string& event) {
+            if (midRun && event == "U+0061^") {
+                m_keyboard.m_strSendFailure = why;
+            }
+        };
+        StartRun(0);
+        Advance(1000);
+        EXPECT_EQ(m_keyboard.m_record.Line(), midRun ? "U+0061v U+0061^" : "");
+        EXPECT_TRUE(Stopped());
+        ASSERT_EQ(m_view.m_messages.size(), 1u);
+        EXPECT_EQ(m_view.m_messages[0].m_strText,
+                  std::u16string(text::kTypingFailed) + u"\n\n" + why);
+        EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Error);
+        // Once keys can be sent again, the shortcut starts a run again.
+        m_keyboard.m_bFailOpen = false;
+        m_keyboard.m_strSendFailure.clear();
+        m_keyboard.m_onEvent = nullptr;
+        m_keyboard.m_record.m_events.clear();
+        PressHotKey();
+        RunUntilIdle();
+        EXPECT_EQ(TypedMessages().size(), 1u);
+        EXPECT_EQ(m_keyboard.m_record.m_events.back().m_name, "Enter");
+    }
 }
 
 TEST_F(RunStopTest, EscIsTakenForTheRunsLengthOnly) {

@@ -26,15 +26,7 @@ protected:
         AddMessages(messages);
         SetCount(count);
     }
-    void SetCount(int count) {
-        m_view.m_strCount = FormatSigned(count);
-        Controller().OnCountChanged();
-    }
     bool Running() const { return m_runActive.load(); }
-    // No run, no message timer, and the idle icon shown.
-    bool Stopped() const {
-        return !Running() && !m_clock.IsArmed(TIMER_NEXT_MESSAGE) && !m_view.m_runIcons.back();
-    }
 };
 
 TEST_F(TypingRunTest, EachMessageWaitsItsOwnDelayAndTheRunEndsAfterCountPasses) {
@@ -177,6 +169,16 @@ TEST_F(TypingRunTest, TheShortcutWhileAMessageIsTypedTakesEffectAfterIt) {
     EXPECT_TRUE(Running());
     Advance(100);
     EXPECT_EQ(m_manualTypist.m_jobs.size(), 6u);
+
+    // Closing while a message is typed ends the run, and the window closes after the message.
+    ASSERT_TRUE(m_manualTypist.Busy());
+    Controller().OnClose();
+    EXPECT_FALSE(m_view.m_bDestroyed);
+    EXPECT_FALSE(Running());  // the typer stops at its next character
+    m_view.m_answers = {EMessageResult::No};
+    m_manualTypist.Finish();
+    EXPECT_TRUE(m_view.m_bDestroyed);
+    EXPECT_TRUE(Stopped());
 }
 
 TEST_F(TypingRunTest, TheCountAndTheRowsAreReadAtEveryStep) {
@@ -223,22 +225,6 @@ TEST_F(TypingRunTest, AnUnreadableCountKeepsThePreviousOneAndSaysSo) {
     EXPECT_EQ(TypedMessages().size(), 2u);
 }
 
-TEST_F(TypingRunTest, KeysThatCannotBeSentStopTheRunWithAMessage) {
-    StartWith({Message(u"a", 0, 10)}, 0);
-    m_keyboard.m_bFailOpen = true;
-    PressHotKey();
-    Advance(10);
-    EXPECT_TRUE(Stopped());
-    ASSERT_EQ(m_view.m_messages.size(), 1u);
-    EXPECT_NE(m_view.m_messages[0].m_strText.find(u"Cannot open display"), std::u16string::npos);
-    EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Error);
-    // Once keys can be sent again, the shortcut starts a run again.
-    m_keyboard.m_bFailOpen = false;
-    PressHotKey();
-    Advance(10);
-    EXPECT_EQ(TypedMessages(), Typed{"a@20"});
-}
-
 TEST_F(TypingRunTest, SetTextUsesThePointWhereTheRunStartedOrTheFocusedField) {
     m_profile.WriteInt("Settings", "TextSettingUp", 1);
     m_textSetters.m_screen.m_settable[{10, 20}] = true;
@@ -267,21 +253,6 @@ TEST_F(TypingRunTest, SetTextUsesThePointWhereTheRunStartedOrTheFocusedField) {
     ASSERT_EQ(m_textSetters.m_screen.m_sets.size(), 4u);
     EXPECT_EQ(m_textSetters.m_screen.m_sets[3].first, kFocusedField);
     EXPECT_EQ(TypedMessages().size(), 4u);
-}
-
-TEST_F(TypingRunTest, ClosingWhileAMessageIsTypedEndsItThenCloses) {
-    UseManualTypist();
-    StartWith({Message(u"long message", 0, 10)}, 0);
-    PressHotKey();
-    Advance(10);
-    ASSERT_TRUE(m_manualTypist.Busy());
-    Controller().OnClose();
-    EXPECT_FALSE(m_view.m_bDestroyed);
-    EXPECT_FALSE(m_runActive.load());  // the typer stops at its next character
-    m_view.m_answers = {EMessageResult::No};
-    m_manualTypist.Finish();
-    EXPECT_TRUE(m_view.m_bDestroyed);
-    EXPECT_TRUE(Stopped());
 }
 
 TEST_F(TypingRunTest, ScreenshotCopiesAfter300msAndTellsAfter200More) {

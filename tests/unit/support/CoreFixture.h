@@ -144,6 +144,15 @@ protected:
     }
 
     void PressHotKey() { Controller().OnHotKey(); }
+    void SetCount(int count) {
+        m_view.m_strCount = FormatSigned(count);
+        Controller().OnCountChanged();
+    }
+    // No run, no message timer, and the idle icon shown.
+    bool Stopped() const {
+        return !m_runActive.load() && !m_clock.IsArmed(TIMER_NEXT_MESSAGE) &&
+               !m_view.m_runIcons.back();
+    }
     void Advance(std::uint64_t milliseconds) {
         m_clock.AdvanceBy(milliseconds, [this](int id) { m_controller->OnTimer(id); });
     }
