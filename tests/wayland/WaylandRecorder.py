@@ -11,6 +11,9 @@
 #              UTF-8 text> whenever its text changes, and KEY <key name> for every key pressed in
 #              it. Its text starts as "before", not selected: typed keys add to it, a set
 #              replaces it.
+#   fields     a GTK 3 window with two empty entries, the first focused: READY as for entry, then
+#              FIELD<n> <hex of the UTF-8 text> whenever entry n changes; once the first holds
+#              three characters, the focus moves to the second.
 #   reachable PID
 #              REACHABLE once the application of process PID has an active window on the
 #              accessibility bus, or UNREACHABLE <why> after 20 seconds.
@@ -121,6 +124,28 @@ def run_entry(readonly):
     Gtk.main()
 
 
+def run_fields():
+    _, GLib, Gtk = gtk()
+    window = Gtk.Window(title="Quenby Wayland fields")
+    box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL)
+    entries = [Gtk.Entry(), Gtk.Entry()]
+    moved = []
+
+    def changed(entry, n):
+        say("FIELD%d %s" % (n, entry.get_text().encode().hex()))
+        if n == 1 and len(entry.get_text()) >= 3 and not moved:
+            moved.append(True)
+            GLib.idle_add(lambda: entries[1].grab_focus() or False)
+
+    for n, entry in enumerate(entries, 1):
+        entry.connect("changed", changed, n)
+        box.add(entry)
+    window.add(box)
+    window.set_default_size(400, 80)
+    show_focused(window, entries[0])
+    Gtk.main()
+
+
 # An application registers with the accessibility bus some time after its window shows.
 def run_reachable(pid):
     import time
@@ -159,6 +184,8 @@ if mode == ["tty"]:
     run_tty(sys.argv[2])
 elif mode == ["reachable"]:
     run_reachable(int(sys.argv[2]))
+elif mode == ["fields"]:
+    run_fields()
 elif mode == ["entry"]:
     run_entry(sys.argv[2:3] == ["readonly"])
 else:
