@@ -5,7 +5,7 @@
 
 namespace quenby {
 
-CQtOwnFocus::CQtOwnFocus() {
+CQtOwnFocus::CQtOwnFocus(IFocusWatcher* others) : m_others(others) {
     m_bOwn = QGuiApplication::focusWindow() != nullptr;
     QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &m_context,
                      [this](QWindow* window) {
@@ -18,10 +18,18 @@ CQtOwnFocus::CQtOwnFocus() {
 }
 
 std::optional<FocusedWindow> CQtOwnFocus::GetFocusedWindow() {
-    return FocusedWindow{0, m_bOwn.load()};
+    FocusedWindow focused;
+    if (m_others != nullptr) {
+        focused = m_others->GetFocusedWindow().value_or(FocusedWindow{});
+    }
+    focused.m_bOwnWindow = focused.m_bOwnWindow || m_bOwn.load();
+    return focused;
 }
 
 void CQtOwnFocus::SetFocusChangeHandler(std::function<void()> onChange) {
+    if (m_others != nullptr) {
+        m_others->SetFocusChangeHandler(onChange);
+    }
     const std::lock_guard<std::mutex> lock(m_handlerMutex);
     m_onChange = std::move(onChange);
 }

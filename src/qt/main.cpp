@@ -17,6 +17,7 @@
 #include "linux/IniProfileStore.h"
 #include "linux/PosixFileStore.h"
 #include "linux/XdgPaths.h"
+#include "linux/atspi/AtspiFocusWatcher.h"
 #include "linux/atspi/AtspiTextSetter.h"
 #include "linux/gnome/GnomeCustomShortcut.h"
 #include "linux/portal/PortalGlobalShortcut.h"
@@ -30,6 +31,7 @@
 #include "linux/x11/X11Pointer.h"
 #include "linux/x11/X11ShortcutKeys.h"
 #include "linux/x11/X11StopKey.h"
+#include "qt/QtOwnFocus.h"
 #include "qt/QuenbyApp.h"
 #include "qt/SessionInstance.h"
 
@@ -236,13 +238,21 @@ int main(int argc, char** argv) {
     const std::unique_ptr<quenby::IKeyboard> keyboard = ChooseKeyboard(wayland, textSetters);
     quenby::CThreadSleeper sleeper;
     quenby::CX11ShortcutKeys shortcutKeys;
-    // X11 tells where the keyboard focus is; Wayland tells programs nothing of other windows.
-    std::unique_ptr<quenby::CX11FocusWatcher> focus;
+    // X11 tells where the keyboard focus is. Wayland tells programs nothing of other windows:
+    // the applications that announce their focus on the accessibility bus do, where it is
+    // reachable, and Qt knows Quenby's own.
+    std::unique_ptr<quenby::CX11FocusWatcher> x11Focus;
+    std::unique_ptr<quenby::CAtspiFocusWatcher> atspiFocus;
+    std::unique_ptr<quenby::CQtOwnFocus> waylandFocus;
     if (!wayland) {
         if (auto watcher = quenby::CX11FocusWatcher::Open(); watcher.ok()) {
-            focus = std::move(watcher).value();
+            x11Focus = std::move(watcher).value();
         }
+    } else if ((atspiFocus = quenby::CAtspiFocusWatcher::Open(textSetters.Worker()))) {
+        waylandFocus = std::make_unique<quenby::CQtOwnFocus>(atspiFocus.get());
     }
+    quenby::IFocusWatcher* focus =
+        x11Focus ? static_cast<quenby::IFocusWatcher*>(x11Focus.get()) : waylandFocus.get();
     session.m_bFocusKnown = focus != nullptr;
     // Under Wayland the desktop's GlobalShortcuts portal registers the field's combination where
     // it answers. Without it the X11 grab would see only X11 applications' keys: the desktop
@@ -287,7 +297,7 @@ int main(int argc, char** argv) {
             }
             return nullptr;
         },
-        focus.get()};
+        focus};
 
     quenby = std::make_unique<quenby::CQuenbyApp>(services);
     quenby->InitInstance(dataFile);

@@ -14,6 +14,9 @@
 #   page       a web page with one <textarea> for a browser, served on 127.0.0.1: says
 #              URL <address>, then READY once the field has the focus in a focused window, then
 #              TEXT lines of what the field received (the page posts them back).
+#   fields     a GTK 3 window with two empty entries, the first focused: READY as for entry, then
+#              FIELD<n> <hex of the UTF-8 text> whenever entry n changes; once the first holds
+#              three characters, the focus moves to the second.
 #   reachable PID
 #              REACHABLE once the application of process PID has an active window on the
 #              accessibility bus, or UNREACHABLE <why> after 20 seconds.
@@ -172,6 +175,28 @@ def run_entry(readonly):
     Gtk.main()
 
 
+def run_fields():
+    _, GLib, Gtk = gtk()
+    window = Gtk.Window(title="Quenby Wayland fields")
+    box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL)
+    entries = [Gtk.Entry(), Gtk.Entry()]
+    moved = []
+
+    def changed(entry, n):
+        say("FIELD%d %s" % (n, entry.get_text().encode().hex()))
+        if n == 1 and len(entry.get_text()) >= 3 and not moved:
+            moved.append(True)
+            GLib.idle_add(lambda: entries[1].grab_focus() or False)
+
+    for n, entry in enumerate(entries, 1):
+        entry.connect("changed", changed, n)
+        box.add(entry)
+    window.add(box)
+    window.set_default_size(400, 80)
+    show_focused(window, entries[0])
+    Gtk.main()
+
+
 # An application registers with the accessibility bus some time after its window shows.
 def run_reachable(pid):
     import time
@@ -212,6 +237,8 @@ elif mode == ["page"]:
     run_page()
 elif mode == ["reachable"]:
     run_reachable(int(sys.argv[2]))
+elif mode == ["fields"]:
+    run_fields()
 elif mode == ["entry"]:
     run_entry(sys.argv[2:3] == ["readonly"])
 else:

@@ -1,7 +1,7 @@
 // The Wayland keyboard: the keymaps it makes, typing on a headless sway of each test's own into a
 // GTK 3 recorder, and the built program on such a sway, started and stopped by a key the
-// compositor binds to `quenby --toggle` and setting text into the focused field through
-// accessibility.
+// compositor binds to `quenby --toggle`, setting text into the focused field through
+// accessibility, and stopping when another window takes the focus.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -419,10 +419,11 @@ protected:
     // Ctrl+Shift+Pause (evdev 119) on the user's keyboard.
     void PressBoundKey() { ASSERT_TRUE(m_userKeyboard->PressWithControlShift(119)); }
 
-    // Starts the recorder's entry ("" or "readonly") and waits until it has the focus and its
-    // window has come up on the accessibility bus: before that, the run would find no field.
-    std::unique_ptr<test::CChildProcess> StartEntry(const char* mode) {
-        auto entry = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "entry", mode},
+    // Starts the recorder's entry ("" or "readonly") or its two fields and waits until it has the
+    // focus and its window has come up on the accessibility bus: before that, the run would find
+    // no field, and would not know the window.
+    std::unique_ptr<test::CChildProcess> StartEntry(const char* mode, const char* kind = "entry") {
+        auto entry = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, kind, mode},
                                 {"GDK_BACKEND=wayland", "NO_AT_BRIDGE=0"});
         std::string reachable;
         if (entry->WaitForLine("READY", kStartMs)) {
@@ -495,6 +496,56 @@ TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOn
     for (const std::string& line : readOnly->Lines()) {
         EXPECT_EQ(line.rfind("CHANGED ", 0), std::string::npos) << line;
     }
+}
+
+// The applications announce the focus on the accessibility bus: another window taking it stops the
+// run before the next character (the notice comes up), the fields of one window do not.
+TEST_F(WaylandDesktopTest, AnotherWindowTakingTheFocusStopsTheRunItsOwnFieldsDoNot) {
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
+    std::u16string text;
+    for (int i = 0; i < 8; ++i) {
+        text.append(alphabet.begin(), alphabet.end());
+    }
+    StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\n",
+                MessageItem{text, 0, 0, false, false, 300, 300});
+    auto first = StartEntry("");
+    ASSERT_FALSE(HasFailure());
+    PressBoundKey();
+    ASSERT_TRUE(first->WaitForLine("CHANGED " + test::Hex("beforeab"), 20000)) << "not typed";
+    // Not waited for on the accessibility bus: the stop notice takes the focus from it at once.
+    auto second = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "entry"},
+                             {"GDK_BACKEND=wayland", "NO_AT_BRIDGE=0"});
+    ASSERT_TRUE(second->WaitForLine("READY", kStartMs));
+    EXPECT_TRUE(m_sway.WaitForFocusedWindow("Quenby by Holvane", kStartMs)) << "no stop notice";
+    std::string line;
+    while (second->ReadLine(line, 1000)) {
+    }
+    std::size_t received = 0;
+    for (const std::string& changed : second->Lines()) {
+        if (changed.rfind("CHANGED ", 0) == 0) {
+            received = std::max(received, test::Unhex(changed.substr(8)).size() - 6);
+        }
+    }
+    EXPECT_LE(received, 1u) << "at most the character that was on its way";
+    second.reset();
+    first.reset();
+    m_quenby.reset();
+
+    StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\n",
+                MessageItem{u"abcdefgh", 0, 0, false, false, 300, 300});
+    auto fields = StartEntry("", "fields");
+    ASSERT_FALSE(HasFailure());
+    PressBoundKey();
+    std::string inFirst;
+    std::string inSecond;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (inSecond.empty() || inSecond.back() != 'h') {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the run stopped at " << inSecond;
+        if (fields->ReadLine(line, 1000) && line.size() > 7 && line.rfind("FIELD", 0) == 0) {
+            (line[5] == '1' ? inFirst : inSecond) = test::Unhex(line.substr(7));
+        }
+    }
+    EXPECT_EQ(inFirst + inSecond, "abcdefgh");
 }
 
 }  // namespace

@@ -212,6 +212,7 @@ Settable FindSettable(CXcbConnection* display, ScreenPoint point) {
 
 std::shared_ptr<CAtspiWorker> CAtspiWorker::Start() {
     std::shared_ptr<CAtspiWorker> worker(new CAtspiWorker);
+    worker->m_context = g_main_context_new();
     std::promise<bool> started;
     std::future<bool> ready = started.get_future();
     worker->m_thread = std::thread([raw = worker.get(), &started] { raw->Loop(&started); });
@@ -222,7 +223,7 @@ std::shared_ptr<CAtspiWorker> CAtspiWorker::Start() {
 }
 
 void CAtspiWorker::Loop(std::promise<bool>* started) {
-    GMainContext* context = g_main_context_new();
+    GMainContext* context = m_context;
     g_main_context_push_thread_default(context);
     // The X display finds the window under a point; without one (Wayland) only the focused
     // field can be reached.
@@ -245,21 +246,40 @@ void CAtspiWorker::Loop(std::promise<bool>* started) {
     }
     started->set_value(ok);
     while (ok) {
-        std::function<void()> task;
+        // Tasks run here, at the outer level, one after the other; a task queued while one is
+        // waiting for an answer waits its turn.
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_tasks.empty()) {
+                    break;
+                }
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task();
+        }
         {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_bStop || !m_tasks.empty(); });
-            if (m_tasks.empty()) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_bStop) {
                 break;
             }
-            task = std::move(m_tasks.front());
-            m_tasks.pop_front();
         }
-        task();
+        // Events, answers and Wake() come in here.
+        g_main_context_iteration(context, TRUE);
     }
     m_display.reset();
     g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
+}
+
+void CAtspiWorker::Wake() {
+    // A source attached from another thread wakes the context, also when it is about to sleep.
+    GSource* wake = g_idle_source_new();
+    g_source_set_callback(
+        wake, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+    g_source_attach(wake, m_context);
+    g_source_unref(wake);
 }
 
 CAtspiWorker::~CAtspiWorker() {
@@ -267,24 +287,29 @@ CAtspiWorker::~CAtspiWorker() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bStop = true;
     }
-    m_wake.notify_all();
+    Wake();
     if (m_thread.joinable()) {
         m_thread.join();
     }
+    g_main_context_unref(m_context);
 }
 
 void CAtspiWorker::Run(const std::function<void()>& task) {
     std::promise<void> done;
     std::future<void> finished = done.get_future();
+    Post([&] {
+        task();
+        done.set_value();
+    });
+    finished.get();
+}
+
+void CAtspiWorker::Post(std::function<void()> task) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_tasks.emplace_back([&] {
-            task();
-            done.set_value();
-        });
+        m_tasks.push_back(std::move(task));
     }
-    m_wake.notify_all();
-    finished.get();
+    Wake();
 }
 
 bool CAtspiTextSetter::CanSetTextAt(ScreenPoint point) {
@@ -318,15 +343,20 @@ bool CAtspiTextSetter::SetTextAt(ScreenPoint point, const std::u16string& text) 
     return set;
 }
 
-std::unique_ptr<ITextSetter> CAtspiTextSetterFactory::CreateTextSetter() {
+std::shared_ptr<CAtspiWorker> CAtspiTextSetterFactory::Worker() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_worker) {
         m_worker = CAtspiWorker::Start();
     }
-    if (!m_worker) {
+    return m_worker;
+}
+
+std::unique_ptr<ITextSetter> CAtspiTextSetterFactory::CreateTextSetter() {
+    std::shared_ptr<CAtspiWorker> worker = Worker();
+    if (!worker) {
         return nullptr;
     }
-    return std::make_unique<CAtspiTextSetter>(m_worker);
+    return std::make_unique<CAtspiTextSetter>(std::move(worker));
 }
 
 }  // namespace quenby

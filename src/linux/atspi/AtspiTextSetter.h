@@ -1,6 +1,5 @@
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
@@ -10,13 +9,16 @@
 
 #include "platform/TextSetter.h"
 
+typedef struct _GMainContext GMainContext;
+
 namespace quenby {
 
 class CXcbConnection;
 
 // Runs every AT-SPI call on one thread of its own, with a GLib main context of its own: libatspi
 // is not thread-safe and, while it waits for an answer, runs the main context it was given, which
-// must not be the UI thread's. Callers on any thread hand it work and wait for the result.
+// must not be the UI thread's. Callers on any thread hand it work and wait for the result. Between
+// tasks the thread runs that context, so the events of registered listeners arrive there too.
 class CAtspiWorker {
 public:
     // Connects to the accessibility bus (and to the X display, where there is one); nothing when
@@ -26,6 +28,9 @@ public:
 
     // Runs `task` on the worker thread and returns when it is done.
     void Run(const std::function<void()>& task);
+    // Queues `task` for the worker thread and returns at once. From an event listener: the task
+    // runs after the current one, never inside an AT-SPI call that is waiting for an answer.
+    void Post(std::function<void()> task);
     // The X display; null without one, and then only the focused field can be found.
     CXcbConnection* Display() { return m_display.get(); }
 
@@ -35,12 +40,14 @@ public:
 private:
     CAtspiWorker() = default;
     void Loop(std::promise<bool>* started);
+    // Wakes the thread from its main context to take the queued tasks.
+    void Wake();
 
     std::thread m_thread;
     std::mutex m_mutex;
-    std::condition_variable m_wake;
     std::deque<std::function<void()>> m_tasks;
     bool m_bStop = false;
+    GMainContext* m_context = nullptr;  // the worker's; kept until the worker goes
     std::unique_ptr<CXcbConnection> m_display;
 };
 
@@ -63,6 +70,8 @@ private:
 class CAtspiTextSetterFactory final : public ITextSetterFactory {
 public:
     std::unique_ptr<ITextSetter> CreateTextSetter() override;
+    // The one worker, started at the first call; null when the accessibility bus is out of reach.
+    std::shared_ptr<CAtspiWorker> Worker();
 
 private:
     std::mutex m_mutex;
