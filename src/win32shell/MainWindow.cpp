@@ -18,6 +18,8 @@ constexpr int IDC_MESSAGE_LIST = 1000;
 constexpr int IDC_COUNT = 1009;
 // Posted to itself for each data file another start handed over.
 constexpr UINT kOpenRequestMessage = WM_APP + 1;
+// Posted to itself for `--toggle` of another start, which may start a run that asks a question.
+constexpr UINT kToggleRequestMessage = WM_APP + 2;
 
 template <std::size_t N>
 HMENU BuildMenu(const std::array<MenuItem, N>& items) {
@@ -131,6 +133,11 @@ INT_PTR CMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case kOpenRequestMessage:
             OnOpenRequest();
+            return TRUE;
+        case kToggleRequestMessage:
+            if (m_pController != nullptr) {
+                m_pController->OnHotKey();
+            }
             return TRUE;
         case WM_DESTROY:
             ::RemovePropW(m_window, CSessionInstance::kWindowProperty);
@@ -260,14 +267,23 @@ void CMainWindow::OnTrayNotify(LPARAM lParam) {
     }
 }
 
-bool CMainWindow::OnCopyData(const COPYDATASTRUCT& data) {
+LRESULT CMainWindow::OnCopyData(const COPYDATASTRUCT& data) {
+    if (data.dwData == CSessionInstance::kStopRequest) {
+        // At once, while the other start waits for the answer: stopping asks nothing.
+        const bool stopped = m_pController != nullptr && m_pController->OnStopNow();
+        return stopped ? CSessionInstance::kRunStopped : CSessionInstance::kNoRunActive;
+    }
+    if (data.dwData == CSessionInstance::kToggleRequest) {
+        ::PostMessageW(m_window, kToggleRequestMessage, 0, 0);
+        return TRUE;
+    }
     std::optional<std::filesystem::path> path = CSessionInstance::OpenRequest(data);
     if (!path) {
-        return false;
+        return FALSE;
     }
     m_pendingOpens.push_back(std::move(*path));
     ::PostMessageW(m_window, kOpenRequestMessage, 0, 0);
-    return true;
+    return TRUE;
 }
 
 void CMainWindow::OnOpenRequest() {

@@ -78,8 +78,10 @@ private:
     LRESULT OnNotify(const NMHDR& header);
     void OnTrayNotify(LPARAM lParam);
     // Another start of Quenby handed over a data file (or none): taken after the message that
-    // brought it has returned, so that start ends at once whatever the file leads to.
-    bool OnCopyData(const COPYDATASTRUCT& data);
+    // brought it has returned, so that start ends at once whatever the file leads to. A stop
+    // request is taken at once and answered with whether a run was active; a toggle, as the
+    // shortcut, after the message. The answer is the message's result (0: not taken).
+    LRESULT OnCopyData(const COPYDATASTRUCT& data);
     void OnOpenRequest();
     // The menu at a screen point; the chosen command goes to the controller.
     void TrackMenu(HMENU menu, POINT at);

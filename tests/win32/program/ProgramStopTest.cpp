@@ -1,5 +1,6 @@
-// A run of Quenby.exe stopped from outside: Esc at once, another window taking the focus (as the
-// setting says), and a run started while Quenby's own window is in front types nothing into it.
+// A run of Quenby.exe stopped from outside: Esc at once, `Quenby.exe --stop` / `--toggle`, another
+// window taking the focus (as the setting says), and a run started while Quenby's own window is
+// in front types nothing into it.
 #include <gtest/gtest.h>
 #include <windows.h>
 // The list view messages need the declarations of windows.h first.
@@ -26,6 +27,34 @@ protected:
         m_profile.WriteInt(kProfileSection, "m_bStopOnFocusChange", stopOnFocusChange);
     }
     static bool Press() { return PressInAnotherProcess(VK_F9, MOD_CONTROL | MOD_ALT); }
+    // A later start with the option; its exit code, or nothing while it runs on.
+    static std::optional<DWORD> StartWith(const std::wstring& option) {
+        const std::unique_ptr<CProcess> later = CProcess::Start(QUENBY_PROGRAM_RELATIVE, option);
+        return later ? later->WaitForExit() : std::nullopt;
+    }
+    // Starts Quenby on a list whose run types "x" at once and then waits a minute for its next
+    // message, and opens the peer's window, in front, for the "x".
+    std::unique_ptr<PeerEdits> StartWithWaitingRun() {
+        StoreSettings(1);
+        if (!Start(
+                WriteDataFile(L"waiting.quenbydata",
+                              {Plain(u"x"), MessageItem{u"later", 60, 0, false, false, 0, 0}}))) {
+            return nullptr;
+        }
+        return PeerEdits::Open();
+    }
+    // The run has started: its first message is out, and it waits for the next.
+    static bool Started(const PeerEdits& peer) {
+        std::wstring held;
+        return peer.WaitForEditableText(L"x", held);
+    }
+    // Quenby takes Esc from the other programs for exactly as long as a run is active. Asked only
+    // with no run starting: held for a moment here, Esc could not be taken by a run starting.
+    static bool EscTaken() {
+        const bool free = ::RegisterHotKey(nullptr, 7, 0, VK_ESCAPE) != FALSE;
+        ::UnregisterHotKey(nullptr, 7);
+        return !free;
+    }
 };
 
 // Waits until the fields have held the same text for a while (typing has ended) and returns
@@ -80,6 +109,36 @@ TEST_F(ProgramStop, EscStopsTheRunAtOnceAndIsGivenBackAfterIt) {
         ::UnregisterHotKey(nullptr, 7);
         return free;
     })) << "Esc still taken after the run";
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramStop, QuenbyExeStopStopsTheRunAndSaysWhetherOneWasActive) {
+    // No Quenby to ask: it ends at once without starting one.
+    EXPECT_EQ(StartWith(L"--stop"), DWORD{1}) << "with no Quenby running";
+    const std::unique_ptr<PeerEdits> peer = StartWithWaitingRun();
+    ASSERT_TRUE(peer);
+    EXPECT_EQ(StartWith(L"--stop"), DWORD{1}) << "with no run active";
+    ASSERT_TRUE(Press());
+    ASSERT_TRUE(Started(*peer));
+    ASSERT_TRUE(EscTaken());
+    EXPECT_EQ(StartWith(L" --stop "), DWORD{0}) << "with a run waiting for its next message";
+    EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "the run went on";
+    EXPECT_EQ(StartWith(L"--stop"), DWORD{1}) << "after the run stopped";
+    EXPECT_EQ(ControlText(peer->m_editable), L"x");
+    // Neither start opened anything in the running Quenby (such as a file named "--stop").
+    EXPECT_EQ(WaitForDialog(L"", std::chrono::milliseconds(0)), nullptr);
+    EXPECT_EQ(Close(), DWORD{0});
+}
+
+TEST_F(ProgramStop, QuenbyExeToggleStartsAndStopsTheRunAsTheShortcutDoes) {
+    EXPECT_EQ(StartWith(L"--toggle"), DWORD{1}) << "with no Quenby running";
+    const std::unique_ptr<PeerEdits> peer = StartWithWaitingRun();
+    ASSERT_TRUE(peer);
+    EXPECT_EQ(StartWith(L"--toggle"), DWORD{0});
+    ASSERT_TRUE(Started(*peer)) << "the run did not start";
+    ASSERT_TRUE(EscTaken());
+    EXPECT_EQ(StartWith(L"--toggle"), DWORD{0});
+    EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "the run went on";
     EXPECT_EQ(Close(), DWORD{0});
 }
 
