@@ -26,9 +26,9 @@ protected:
     // What the fake opener was asked to open: it runs on its own, so wait for its line.
     std::string Opened() {
         for (int i = 0; i < 400; ++i) {
-            const std::vector<std::uint8_t> bytes = ReadBytes(m_opened);
-            if (!bytes.empty() && bytes.back() == '\n') {
-                return {bytes.begin(), bytes.end()};
+            const std::string text = ReadText(m_opened);
+            if (!text.empty() && text.back() == '\n') {
+                return text;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
