@@ -1,10 +1,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <fstream>
 
 #include "engine/WideText.h"
@@ -83,27 +81,6 @@ TEST_F(PosixFileStoreTest, LeftoversOfKilledSavesGoAtTheNextSaveOrLoadButNotThos
     EXPECT_TRUE(m_store.Exists(file));
     EXPECT_TRUE(m_store.Exists(m_home));
     EXPECT_FALSE(m_store.Exists(m_home / "list"));
-}
-
-TEST_F(PosixFileStoreTest, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
-    const std::filesystem::path file = m_home / "list.quenbydata";
-    ASSERT_TRUE(m_store.ReplaceFileAtomically(file, Bytes("the old list")).ok());
-    // A file size limit makes the kernel refuse the write part-way, as a full disk would.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const Status status =
-        m_store.ReplaceFileAtomically(file, std::vector<std::uint8_t>(100000, 0x41));
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
-
-    ASSERT_FALSE(status.ok());
-    EXPECT_NE(status.reason().find(u"File too large"), std::u16string::npos)
-        << Utf8FromUtf16(status.reason());
-    EXPECT_EQ(ReadText(file), "the old list");
-    EXPECT_EQ(Entries(m_home), std::vector<std::filesystem::path>{"list.quenbydata"});
 }
 
 // The folder allows the rename, but the file itself may not be written: it stays as it was. Also

@@ -2,14 +2,13 @@
 #include <xcb/xcb.h>
 
 #include "linux/x11/X11FocusWatcher.h"
-#include "linux/x11/X11StopKey.h"
 #include "support/EventCounter.h"
 #include "support/XDisplayFixture.h"
 
 namespace quenby {
 namespace {
 
-// The focus watcher and Esc for the runs, against a real X server without a window manager.
+// The focus watcher, against a real X server without a window manager.
 class X11FocusTest : public test::XDisplayTest {
 protected:
     void SetUp() override {
@@ -89,29 +88,6 @@ TEST_F(X11FocusTest, TheFocusedTopLevelWindowIsFollowedByEventsAndQuenbysOwnAreK
         return focused.m_id == other && !focused.m_bOwnWindow;
     }));
     EXPECT_EQ(m_changes.Count(), 4);  // recorder, second recorder, own window, back
-}
-
-TEST_F(X11FocusTest, EscIsTakenFromTheApplicationsOnlyWhileARunHoldsIt) {
-    StartRecorder();
-    test::CEventCounter presses;
-    Expected<std::unique_ptr<CX11GlobalShortcut>> grab =
-        CX11GlobalShortcut::Open([&] { presses.Add(); });
-    ASSERT_TRUE(grab.ok());
-    CX11StopKey esc(std::move(grab).value());
-    for (const char* locks : {"", "Num_Lock", "Caps_Lock"}) {
-        if (locks[0] != '\0') {
-            ASSERT_EQ(test::RunCommand({"xdotool", "key", locks}), 0);
-        }
-        ASSERT_TRUE(esc.Take());
-        ASSERT_EQ(test::RunCommand({"xdotool", "key", "Escape"}), 0);
-        EXPECT_EQ(presses.WaitFor(1), 1) << locks;
-        presses.Reset();
-        esc.Release();
-    }
-    // Given back: the application with the focus has it again; nothing reached it before.
-    ASSERT_EQ(test::RunCommand({"xdotool", "key", "Escape"}), 0);
-    const Received received = CollectReceived();
-    EXPECT_EQ(received.m_strText, "\x1b");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "linux/x11/VirtualKeys.h"
 #include "linux/x11/X11GlobalShortcut.h"
 #include "linux/x11/X11ShortcutKeys.h"
+#include "linux/x11/X11StopKey.h"
 #include "linux/x11/XcbXkb.h"
 #include "support/EventCounter.h"
 #include "support/XDisplayFixture.h"
@@ -156,6 +157,19 @@ TEST_F(X11ShortcutTest, ACombinationHeldByAnotherProgramIsRefusedUntilFreed) {
     m_shortcut->UnregisterHotKey();
     EXPECT_TRUE(GrabAltF9(third));
     xcb_disconnect(third);
+}
+
+// Esc for the runs: taken from the applications only while a run holds it.
+TEST_F(X11ShortcutTest, AsTheStopKeyEscIsTakenOnlyWhileARunHoldsIt) {
+    StartRecorder();
+    CX11StopKey esc(std::move(m_shortcut));
+    ASSERT_TRUE(esc.Take());
+    Press("Escape");
+    EXPECT_EQ(m_counter.WaitFor(1), 1);
+    esc.Release();
+    // Given back: the application with the focus has it again; nothing reached it before.
+    Press("Escape");
+    EXPECT_EQ(CollectReceived().m_strText, "\x1b");
 }
 
 // Two codes sharing a keysym would make a captured key come back as another.
