@@ -1,6 +1,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -23,12 +24,12 @@ protected:
         ::chmod((bin / "xdg-open").c_str(), 0755);
         ::setenv("PATH", (bin.string() + ":" + ::getenv("PATH")).c_str(), 1);
     }
-    // What the fake opener was asked to open: it runs on its own, so wait for its line.
-    std::string Opened() {
+    // What the fake opener was asked to open: it runs on its own, so wait for its `lines`.
+    std::string Opened(long lines = 1) {
         for (int i = 0; i < 400; ++i) {
-            const std::vector<std::uint8_t> bytes = ReadBytes(m_opened);
-            if (!bytes.empty() && bytes.back() == '\n') {
-                return {bytes.begin(), bytes.end()};
+            const std::string text = ReadText(m_opened);
+            if (std::count(text.begin(), text.end(), '\n') >= lines) {
+                return text;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -38,11 +39,6 @@ protected:
     std::filesystem::path m_opened;
     CDesktopShellActions m_shell;
 };
-
-TEST_F(DesktopShellActionsTest, WebAddressesGoToTheOpenerUnchanged) {
-    m_shell.OpenWebAddress("https://example.org/a?b=c&d=e f");
-    EXPECT_EQ(Opened(), "https://example.org/a?b=c&d=e f\n");
-}
 
 TEST_F(DesktopShellActionsTest, TheFileManagerShowsTheFileSelected) {
     StartSessionBus();
@@ -57,12 +53,15 @@ TEST_F(DesktopShellActionsTest, TheFileManagerShowsTheFileSelected) {
     EXPECT_FALSE(m_shell.ShowFileInFolder(m_home / "gone.quenbydata"));
 }
 
-TEST_F(DesktopShellActionsTest, WithoutAFileManagerTheFolderIsOpened) {
+// Web addresses go to the opener unchanged; without a file manager, so does the file's folder.
+TEST_F(DesktopShellActionsTest, WithoutAFileManagerTheOpenerShowsWebAddressesAndFolders) {
     WithoutSessionBus();
+    m_shell.OpenWebAddress("https://example.org/a?b=c&d=e f");
+    EXPECT_EQ(Opened(), "https://example.org/a?b=c&d=e f\n");
     const std::filesystem::path file = m_home / "list.quenbydata";
     WriteBytes(file, "x");
     EXPECT_TRUE(m_shell.ShowFileInFolder(file));
-    EXPECT_EQ(Opened(), "file://" + m_home.string() + "\n");
+    EXPECT_EQ(Opened(2), "https://example.org/a?b=c&d=e f\nfile://" + m_home.string() + "\n");
 }
 
 }  // namespace

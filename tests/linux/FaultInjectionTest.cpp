@@ -88,10 +88,8 @@ TEST_F(FaultInjectionTest, AFullOrReadOnlyDiskKeepsTheLastGoodSaveAndTheUserIsTo
     EXPECT_EQ(LastMessage().rfind(text::kStoreFailed, 0), 0u);
     EXPECT_NE(LastMessage().find(u"No space left on device"), std::u16string::npos);
     const std::size_t rows = m_controller->List().GetItemCount();
+    EXPECT_EQ(Entries(m_disk).size(), 1u);  // no temporary file left behind (a load clears it)
     EXPECT_EQ(Texts(file).size(), rows - 1);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_disk),
-                            std::filesystem::directory_iterator()),
-              1);  // no temporary file left behind
 
     ASSERT_EQ(::mount(nullptr, m_disk.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
     Add(u"one more");

@@ -198,8 +198,7 @@ TEST_F(GnomeCustomShortcutTest, APressOfTheCombinationRunsQuenbyToggle) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
-    const std::vector<std::uint8_t> toggled = ReadBytes(m_root / "toggled");
-    EXPECT_EQ(std::string(toggled.begin(), toggled.end()).substr(0, 9), "--toggle\n");
+    EXPECT_EQ(ReadText(m_root / "toggled").substr(0, 9), "--toggle\n");
 }
 
 }  // namespace

@@ -43,8 +43,7 @@ TEST_F(IniProfileStoreTest, SettingsAndTheShortcutSurviveARestartInTheSettingsSe
     EXPECT_EQ(hotKey.m_wVirtualKey, 0x78);
     EXPECT_EQ(hotKey.m_wSystemFlags, SYSTEM_FLAG_ALT);
     EXPECT_EQ(hotKey.m_wControlFlags, CONTROL_FLAG_ALT);
-    const std::vector<std::uint8_t> bytes = ReadBytes(ProfileFilePath());
-    const std::string text(bytes.begin(), bytes.end());
+    const std::string text = ReadText(ProfileFilePath());
     for (const char* line : {"[Settings]\n", "m_iCount=0\n", "StartStopAutomaticTyping Key=120\n",
                              "StartStopAutomaticTyping Mod=1\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << text;
@@ -83,8 +82,7 @@ TEST_F(IniProfileStoreTest, HandEditedFilesAreReadAsFarAsTheyMakeSenseAndNeverOv
     EXPECT_EQ(store.GetInt("Settings", "m_iCount", 5), 9);
     std::filesystem::path kept = ProfileFilePath();
     kept += ".unreadable";
-    const std::vector<std::uint8_t> keptBytes = ReadBytes(kept);
-    EXPECT_EQ(std::string(keptBytes.begin(), keptBytes.end()), garbage);
+    EXPECT_EQ(ReadText(kept), garbage);
 }
 
 }  // namespace

@@ -69,6 +69,21 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
+    static std::string ReadText(const std::filesystem::path& path) {
+        const std::vector<std::uint8_t> bytes = ReadBytes(path);
+        return {bytes.begin(), bytes.end()};
+    }
+    static std::vector<std::uint8_t> Bytes(const std::string& text) {
+        return {text.begin(), text.end()};
+    }
+    // The names in a folder.
+    static std::vector<std::filesystem::path> Entries(const std::filesystem::path& folder) {
+        std::vector<std::filesystem::path> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.push_back(entry.path().filename());
+        }
+        return names;
+    }
     static void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
         std::ofstream out(path, std::ios::binary);
         out << bytes;

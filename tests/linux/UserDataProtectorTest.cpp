@@ -7,10 +7,6 @@
 namespace quenby {
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
 class UserDataProtectorTest : public test::TempHome {
 protected:
     std::filesystem::path KeyFile() const {
@@ -70,7 +66,7 @@ TEST_F(UserDataProtectorTest, ADamagedKeyFileIsReportedAndNeverReplaced) {
         const Expected<std::vector<std::uint8_t>> sealed = protector->Protect(Bytes("x"));
         ASSERT_FALSE(sealed.ok());
         EXPECT_NE(sealed.reason().find(u"damaged"), std::u16string::npos);
-        EXPECT_EQ(ReadBytes(KeyFile()), Bytes(content));
+        EXPECT_EQ(ReadText(KeyFile()), content);
     }
 }
 

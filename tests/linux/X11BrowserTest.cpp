@@ -1,6 +1,3 @@
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,7 +30,7 @@ protected:
         // A focused page may not take keys yet: until a key arrives, press it again.
         bool typing = false;
         for (int i = 0; i < 20 && !typing; ++i) {
-            Press({{53, true}, {53, false}});  // x
+            FakeKeys({{53, true}, {53, false}});  // x
             typing = !m_page->WaitForText(1, 3000).empty();
         }
         ASSERT_TRUE(typing) << "the page never took a key";
@@ -44,20 +41,9 @@ protected:
         XDisplayTest::TearDown();
     }
 
-    // Sends key events by keycode (the same in the evdev keymaps of every layout).
-    static void Press(std::initializer_list<std::pair<int, bool>> keys) {
-        xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-        for (const auto& [key, press] : keys) {
-            xcb_test_fake_input(conn, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE,
-                                static_cast<std::uint8_t>(key), XCB_CURRENT_TIME, XCB_NONE, 0, 0,
-                                0);
-        }
-        free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
-        xcb_disconnect(conn);
-    }
     // Empties the text area: Ctrl+A, BackSpace.
     bool Clear() {
-        Press({{37, true}, {38, true}, {38, false}, {37, false}, {22, true}, {22, false}});
+        FakeKeys({{37, true}, {38, true}, {38, false}, {37, false}, {22, true}, {22, false}});
         return m_page->WaitUntilEmpty(60000);
     }
 

@@ -1,17 +1,14 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <condition_variable>
-#include <cstring>
-
 #include "linux/x11/X11FocusWatcher.h"
-#include "linux/x11/X11StopKey.h"
+#include "support/EventCounter.h"
 #include "support/XDisplayFixture.h"
 
 namespace quenby {
 namespace {
 
-// The focus watcher and Esc for the runs, against a real X server without a window manager.
+// The focus watcher, against a real X server without a window manager.
 class X11FocusTest : public test::XDisplayTest {
 protected:
     void SetUp() override {
@@ -19,11 +16,7 @@ protected:
         Expected<std::unique_ptr<CX11FocusWatcher>> watcher = CX11FocusWatcher::Open();
         ASSERT_TRUE(watcher.ok());
         m_watcher = std::move(watcher).value();
-        m_watcher->SetFocusChangeHandler([this] {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            ++m_iChanges;
-            m_changed.notify_all();
-        });
+        m_watcher->SetFocusChangeHandler([this] { m_changes.Add(); });
         m_conn = xcb_connect(nullptr, nullptr);
     }
     void TearDown() override {
@@ -34,8 +27,7 @@ protected:
 
     // Waits (on the watcher's change reports) until the focus it reports passes `test`.
     bool WaitForFocus(const std::function<bool(const FocusedWindow&)>& test) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(20), [&] {
+        return m_changes.WaitUntil([&](int) {
             const std::optional<FocusedWindow> focused = m_watcher->GetFocusedWindow();
             return focused && test(*focused);
         });
@@ -66,9 +58,7 @@ protected:
 
     std::unique_ptr<CX11FocusWatcher> m_watcher;
     xcb_connection_t* m_conn = nullptr;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_iChanges = 0;
+    test::CEventCounter m_changes;
 };
 
 TEST_F(X11FocusTest, TheFocusedTopLevelWindowIsFollowedByEventsAndQuenbysOwnAreKnown) {
@@ -97,39 +87,7 @@ TEST_F(X11FocusTest, TheFocusedTopLevelWindowIsFollowedByEventsAndQuenbysOwnAreK
     EXPECT_TRUE(WaitForFocus([&](const FocusedWindow& focused) {
         return focused.m_id == other && !focused.m_bOwnWindow;
     }));
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    EXPECT_EQ(m_iChanges, 4);  // recorder, second recorder, own window, back
-}
-
-TEST_F(X11FocusTest, EscIsTakenFromTheApplicationsOnlyWhileARunHoldsIt) {
-    StartRecorder();
-    std::mutex mutex;
-    std::condition_variable pressed;
-    int presses = 0;
-    Expected<std::unique_ptr<CX11GlobalShortcut>> grab = CX11GlobalShortcut::Open([&] {
-        const std::lock_guard<std::mutex> lock(mutex);
-        ++presses;
-        pressed.notify_all();
-    });
-    ASSERT_TRUE(grab.ok());
-    CX11StopKey esc(std::move(grab).value());
-    for (const char* locks : {"", "Num_Lock", "Caps_Lock"}) {
-        if (locks[0] != '\0') {
-            ASSERT_EQ(test::RunCommand({"xdotool", "key", locks}), 0);
-        }
-        ASSERT_TRUE(esc.Take());
-        ASSERT_EQ(test::RunCommand({"xdotool", "key", "Escape"}), 0);
-        std::unique_lock<std::mutex> lock(mutex);
-        EXPECT_TRUE(pressed.wait_for(lock, std::chrono::seconds(20), [&] { return presses > 0; }))
-            << locks;
-        presses = 0;
-        lock.unlock();
-        esc.Release();
-    }
-    // Given back: the application with the focus has it again; nothing reached it before.
-    ASSERT_EQ(test::RunCommand({"xdotool", "key", "Escape"}), 0);
-    const Received received = CollectReceived();
-    EXPECT_EQ(received.m_strText, "\x1b");
+    EXPECT_EQ(m_changes.Count(), 4);  // recorder, second recorder, own window, back
 }
 
 }  // namespace

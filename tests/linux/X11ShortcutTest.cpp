@@ -1,37 +1,16 @@
 #include <xcb/xcb.h>
-#include <xcb/xtest.h>
-
-#include <condition_variable>
 
 #include "engine/HotKeyProfile.h"
 #include "linux/x11/VirtualKeys.h"
 #include "linux/x11/X11GlobalShortcut.h"
 #include "linux/x11/X11ShortcutKeys.h"
+#include "linux/x11/X11StopKey.h"
 #include "linux/x11/XcbXkb.h"
+#include "support/EventCounter.h"
 #include "support/XDisplayFixture.h"
 
 namespace quenby {
 namespace {
-
-// Counts the presses the shortcut reports, from its watcher thread.
-struct PressCounter {
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_iPresses = 0;
-
-    void Press() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_iPresses;
-        m_changed.notify_all();
-    }
-    // Waits until `count` presses were seen (a missing one fails after a long wait). Presses
-    // reported too many before the awaited one show in the count it returns.
-    int WaitFor(int count) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(20), [&] { return m_iPresses >= count; });
-        return m_iPresses;
-    }
-};
 
 // Whether another client may grab Alt+F9 on the root window (it keeps the grab).
 bool GrabAltF9(xcb_connection_t* conn) {
@@ -49,7 +28,7 @@ protected:
     void SetUp() override {
         XDisplayTest::SetUp();
         Expected<std::unique_ptr<CX11GlobalShortcut>> shortcut =
-            CX11GlobalShortcut::Open([this] { m_counter.Press(); });
+            CX11GlobalShortcut::Open([this] { m_counter.Add(); });
         ASSERT_TRUE(shortcut.ok());
         m_shortcut = std::move(shortcut).value();
     }
@@ -72,21 +51,12 @@ protected:
         conn.value()->Sync();
     }
 
-    // Presses the physical key with Ctrl and Shift held, through XTest, by keycode.
-    static void PressWithCtrlShift(xcb_keycode_t key) {
-        const xcb_keycode_t control = 37, shift = 50;  // left Ctrl and Shift in every evdev keymap
-        xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-        for (const xcb_keycode_t down : {control, shift, key}) {
-            xcb_test_fake_input(conn, XCB_KEY_PRESS, down, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        }
-        for (const xcb_keycode_t up : {key, shift, control}) {
-            xcb_test_fake_input(conn, XCB_KEY_RELEASE, up, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        }
-        std::free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
-        xcb_disconnect(conn);
+    // Presses the physical key with (left) Ctrl and Shift held.
+    static void PressWithCtrlShift(int key) {
+        FakeKeys({{37, true}, {50, true}, {key, true}, {key, false}, {50, false}, {37, false}});
     }
 
-    PressCounter m_counter;
+    test::CEventCounter m_counter;
     std::unique_ptr<CX11GlobalShortcut> m_shortcut;
 };
 
@@ -187,6 +157,19 @@ TEST_F(X11ShortcutTest, ACombinationHeldByAnotherProgramIsRefusedUntilFreed) {
     m_shortcut->UnregisterHotKey();
     EXPECT_TRUE(GrabAltF9(third));
     xcb_disconnect(third);
+}
+
+// Esc for the runs: taken from the applications only while a run holds it.
+TEST_F(X11ShortcutTest, AsTheStopKeyEscIsTakenOnlyWhileARunHoldsIt) {
+    StartRecorder();
+    CX11StopKey esc(std::move(m_shortcut));
+    ASSERT_TRUE(esc.Take());
+    Press("Escape");
+    EXPECT_EQ(m_counter.WaitFor(1), 1);
+    esc.Release();
+    // Given back: the application with the focus has it again; nothing reached it before.
+    Press("Escape");
+    EXPECT_EQ(CollectReceived().m_strText, "\x1b");
 }
 
 // Two codes sharing a keysym would make a captured key come back as another.

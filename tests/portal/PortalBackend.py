@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend and prints
-every call it gets, one line each. Usage: PortalBackend.py BUS_NAME [--refuse] [--plasma527],
-where --refuse says no to Start, and --plasma527 binds shortcuts as KDE Plasma 5.27 does: only
-the list given in CreateSession, while BindShortcuts binds nothing and answers an empty list.
-org.quenby.test.Control.Activate(id) on BUS_NAME presses a shortcut in the first open session
-with bound ones; CloseSessions() ends every open session from the desktop's side."""
+"""Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend, printing
+each call. Usage: PortalBackend.py BUS_NAME [--refuse: no to Start] [--plasma527: binds only the
+shortcuts CreateSession brings, as KDE Plasma 5.27 does]. org.quenby.test.Control.Activate(id)
+presses a shortcut in the first open session with bound ones; CloseSessions() ends them all."""
 import sys
 
 import dbus
@@ -25,8 +23,6 @@ def say(*words):
 
 
 class Session(dbus.service.Object):
-    """The backend's side of a session, open until the frontend closes it through here."""
-
     def __init__(self, bus, path, open_sessions):
         super().__init__(bus, path)
         self.open_sessions = open_sessions
@@ -44,8 +40,7 @@ class Session(dbus.service.Object):
 
 
 class ShortcutSessions(dbus.service.Object):
-    """GlobalShortcuts.CreateSession: a base class of its own, because RemoteDesktop has a method
-    of the same name and dbus-python finds each interface's methods through the classes."""
+    """RemoteDesktop has a CreateSession too: dbus-python finds each interface's by class."""
 
     @dbus.service.method(SHORTCUTS, in_signature="oosa{sv}", out_signature="ua{sv}")
     def CreateSession(self, handle, session, app_id, options):
@@ -68,7 +63,6 @@ class Backend(ShortcutSessions):
         self.shortcut_sessions = []  # in the order they were bound
         self.bound = {}  # session path: its bound shortcuts, as ListShortcuts gives them
 
-    # The properties the frontend reads when it starts.
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
     def GetAll(self, interface):
         if interface == REMOTE_DESKTOP:
@@ -140,7 +134,6 @@ class Backend(ShortcutSessions):
 
     @dbus.service.method(CONTROL, in_signature="", out_signature="u")
     def CloseSessions(self):
-        """The desktop ends every open session, as when the user withdraws the permission."""
         closed = 0
         for path in list(self.open_sessions):
             self.sessions[path].Closed()

@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""Serves version 2 of the RemoteDesktop portal itself as org.freedesktop.portal.Desktop (Debian's
-frontend speaks version 1 only) and prints every call, one line each. Usage: RemoteDesktopV2.py
-BUS_NAME [--fail-unknown-token]. Start asks the user ("start asked") unless it gets the restore
-token handed out last, which works once ("start restored"); each Start with persist_mode 2 hands
-out a new one. Another token is ignored, or with --fail-unknown-token fails Start (response 2)."""
+"""Serves version 2 of the RemoteDesktop portal itself (Debian's frontend has version 1 only),
+printing each call. Usage: RemoteDesktopV2.py BUS_NAME [--fail-unknown-token]. Start asks the user
+unless it gets the last token handed out, which works once; each Start with persist_mode 2 hands
+out a new one. Another token is ignored, or with --fail-unknown-token fails Start."""
 import sys
 
 import dbus
@@ -24,11 +23,9 @@ def object_path(kind, sender, token):
 
 
 class Request(dbus.service.Object):
-    """Answers once the method's reply has gone out, then goes away."""
-
     def __init__(self, bus, path, code, results):
         super().__init__(bus, path)
-        GLib.idle_add(self.answer, code, results)
+        GLib.idle_add(self.answer, code, results)  # once the method's reply has gone out
 
     @dbus.service.signal("org.freedesktop.portal.Request", signature="ua{sv}")
     def Response(self, code, results):

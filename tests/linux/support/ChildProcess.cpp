@@ -96,13 +96,10 @@ CChildProcess::~CChildProcess() {
         (void)::write(m_stopFds[1], &stop, 1);
         m_reader.join();
     }
-    for (int fd : m_stopFds) {
+    for (int fd : {m_stopFds[0], m_stopFds[1], m_output}) {
         if (fd >= 0) {
             ::close(fd);
         }
-    }
-    if (m_output >= 0) {
-        ::close(m_output);
     }
 }
 

@@ -43,16 +43,19 @@ void XDisplayTest::SetLayout(const std::string& layout, const std::string& varia
     ASSERT_EQ(RunCommand(command), 0) << layout << " " << variant;
 }
 
-XDisplayTest::Received XDisplayTest::CollectReceived(int timeoutMs) {
-    // The end marker goes through the same queue as everything typed before it.
+void XDisplayTest::FakeKeys(std::initializer_list<std::pair<int, bool>> keys) {
     xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-    const xcb_keycode_t f12 = 96;  // F12 in the evdev keymaps of every layout used here
-    xcb_test_fake_input(conn, XCB_KEY_PRESS, f12, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(conn, XCB_KEY_RELEASE, f12, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_flush(conn);
+    for (const auto& [key, press] : keys) {
+        xcb_test_fake_input(conn, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE,
+                            static_cast<xcb_keycode_t>(key), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    }
     free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
     xcb_disconnect(conn);
+}
 
+XDisplayTest::Received XDisplayTest::CollectReceived(int timeoutMs) {
+    // The end marker (F12) goes through the same queue as everything typed before it.
+    FakeKeys({{96, true}, {96, false}});
     Received received;
     EXPECT_TRUE(m_recorder->WaitForLine("END", timeoutMs)) << "the end marker did not arrive";
     for (const std::string& line : m_recorder->Lines()) {

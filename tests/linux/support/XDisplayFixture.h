@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "linux/TempHome.h"
 #include "platform/TextSetter.h"
@@ -33,9 +34,11 @@ protected:
     void StartRecorder();
     // Sets the server's layout ("us", "de", "fr", "ru"), and its variant ("intl") if one is given.
     void SetLayout(const std::string& layout, const std::string& variant = "");
-    // Presses the end marker through XTest and returns what the recorder received before it
-    // since the last collection (lines a test waited for included): its text, and how many
-    // bells rang.
+    // Sends key events (keycode, pressed) through XTest; the evdev keycodes are the same in
+    // every layout. Returns once the server has them.
+    static void FakeKeys(std::initializer_list<std::pair<int, bool>> keys);
+    // Presses the end marker and returns what the recorder received before it since the last
+    // collection: its text, and how many bells rang.
     struct Received {
         std::string m_strText;  // UTF-8
         int m_iBells = 0;
