@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/WideText.h"
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
-#include "linux/ThreadSleeper.h"
 #include "linux/wayland/WaylandKeyboard.h"
 #include "wayland/AppTargets.h"
 #include "wayland/UserKeyboard.h"

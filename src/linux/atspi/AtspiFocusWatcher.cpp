@@ -114,8 +114,9 @@ FocusedWindow ActiveWindowNow() {
 void Handle(CAtspiFocusWatcher::State& state, std::string_view type, int detail,
             AtspiAccessible* source) {
     const bool activeState = type.starts_with("object:state-changed:active");
-    const bool gained = type.starts_with("window:activate") ||
-                        (detail == 1 && (activeState || type.starts_with("object:state-changed:focused")));
+    const bool gained =
+        type.starts_with("window:activate") ||
+        (detail == 1 && (activeState || type.starts_with("object:state-changed:focused")));
     const bool lost = type.starts_with("window:deactivate") || (activeState && detail == 0);
     if (gained) {
         const FocusedWindow now = WindowOf(source);
@@ -155,10 +156,10 @@ void OnEvent(AtspiEvent* event, void* data) {
     if (!source) {
         return;
     }
-    listening->m_worker->Post([state = listening->m_state, type = std::move(type), detail,
-                               source = std::move(source)] {
-        Handle(*state, type, detail, source.get());
-    });
+    listening->m_worker->Post(
+        [state = listening->m_state, type = std::move(type), detail, source = std::move(source)] {
+            Handle(*state, type, detail, source.get());
+        });
 }
 
 }  // namespace
@@ -181,8 +182,7 @@ void CAtspiFocusWatcher::State::Set(const FocusedWindow& now) {
 CAtspiFocusWatcher::CAtspiFocusWatcher(std::shared_ptr<CAtspiWorker> worker)
     : m_worker(std::move(worker)) {}
 
-std::unique_ptr<CAtspiFocusWatcher> CAtspiFocusWatcher::Open(
-    std::shared_ptr<CAtspiWorker> worker) {
+std::unique_ptr<CAtspiFocusWatcher> CAtspiFocusWatcher::Open(std::shared_ptr<CAtspiWorker> worker) {
     if (!worker) {
         return nullptr;
     }
