@@ -91,12 +91,17 @@ bool CX11FocusWatcher::IsOwnWindow(xcb_window_t window) {
                static_cast<std::uint32_t>(::getpid());
 }
 
-FocusedWindow CX11FocusWatcher::AskFocus(xcb_window_t& focus) {
+xcb_window_t CX11FocusWatcher::ServerFocus() {
     xcb_connection_t* conn = m_connection->Get();
-    const xcb_window_t root = m_connection->Root();
     Reply<xcb_get_input_focus_reply_t> reply(
         xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr), &std::free);
-    focus = reply ? reply->focus : xcb_window_t{XCB_WINDOW_NONE};
+    return reply ? reply->focus : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+FocusedWindow CX11FocusWatcher::AskFocus(xcb_window_t server, xcb_window_t& focus) {
+    xcb_connection_t* conn = m_connection->Get();
+    const xcb_window_t root = m_connection->Root();
+    focus = server;
     if (focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
         // Keys go to the window under the pointer.
         Reply<xcb_query_pointer_reply_t> pointer(
@@ -117,8 +122,35 @@ FocusedWindow CX11FocusWatcher::AskFocus(xcb_window_t& focus) {
 }
 
 void CX11FocusWatcher::Refresh() {
+    xcb_window_t server = ServerFocus();
     xcb_window_t focus = XCB_WINDOW_NONE;
-    const FocusedWindow now = AskFocus(focus);
+    FocusedWindow now;
+    // A focus that moves on between the question and the selection of the new windows' events
+    // sends us no event at all: ask again once they are selected, until the answer holds.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        now = AskFocus(server, focus);
+        Follow(focus, now);
+        const xcb_window_t again = ServerFocus();
+        if (again == server) {
+            break;
+        }
+        server = again;
+    }
+    bool changed = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        changed = !(now == m_focused);
+        m_focused = now;
+    }
+    if (changed) {
+        const std::lock_guard<std::mutex> lock(m_handlerMutex);
+        if (m_onChange) {
+            m_onChange();
+        }
+    }
+}
+
+void CX11FocusWatcher::Follow(xcb_window_t focus, const FocusedWindow& now) {
     const xcb_window_t previousFocus = m_focusFollowed;
     const xcb_window_t previousTop = m_topFollowed;
     m_focusFollowed = focus;
@@ -138,18 +170,6 @@ void CX11FocusWatcher::Refresh() {
         }
     }
     xcb_flush(m_connection->Get());
-    bool changed = false;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        changed = !(now == m_focused);
-        m_focused = now;
-    }
-    if (changed) {
-        const std::lock_guard<std::mutex> lock(m_handlerMutex);
-        if (m_onChange) {
-            m_onChange();
-        }
-    }
 }
 
 void CX11FocusWatcher::Watch() {

@@ -30,7 +30,11 @@ private:
     void Watch();
     // Asks where the focus is now, follows it with events, and tells the handler of a change.
     void Refresh();
-    FocusedWindow AskFocus(xcb_window_t& focus);
+    // Selects the events of the focus window and its top level, and drops those of the last ones.
+    void Follow(xcb_window_t focus, const FocusedWindow& now);
+    FocusedWindow AskFocus(xcb_window_t server, xcb_window_t& focus);
+    // The focus as the server holds it (PointerRoot not resolved).
+    xcb_window_t ServerFocus();
     bool IsOwnWindow(xcb_window_t window);
     xcb_window_t Parent(xcb_window_t window);
 
