@@ -3,17 +3,13 @@
 // second and the share of characters that arrived right. With --sweep it also types a shorter
 // text at several key intervals into GTK 3, Qt 6 and a terminal (foot), to show where each
 // application stops keeping up.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "TypingBenchSupport.h"
@@ -21,7 +17,7 @@
 #include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
 #include "linux/wayland/WaylandKeyboard.h"
-#include "wayland/HeadlessSway.h"
+#include "wayland/AppTargets.h"
 #include "wayland/MixedText.h"
 #include "wayland/UserKeyboard.h"
 
@@ -34,40 +30,19 @@ using Clock = std::chrono::steady_clock;
 
 const std::u16string kMarker = u"\ue000";
 
-// Where a target reports what it received.
+// Where a target reports what it received: the recorder's output, or the terminal's.
 struct Target {
     // A keyboard of the user's from before the target starts, as a desktop has: a client takes a
     // keyboard the seat gains only some time after it is told of it.
     std::unique_ptr<test::CUserKeyboard> keyboard;
     std::unique_ptr<test::CChildProcess> process;
-    std::string file;  // the terminal's program writes here; empty: the process's output
+    std::unique_ptr<test::CAppTarget> terminal;
+    bool Up() const { return process || terminal; }
 };
 
 bool ReadText(Target& target, std::string& text, int timeoutMs) {
-    if (target.file.empty()) {
-        return test::ReadRecordedText(*target.process, text, timeoutMs);
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        std::ifstream in(target.file);
-        std::string line;
-        std::string last;
-        while (std::getline(in, line)) {
-            if (line.rfind("TEXT ", 0) == 0) {
-                last = line;
-            }
-        }
-        if (!last.empty()) {
-            std::ofstream(target.file, std::ios::trunc).flush();
-            text.clear();
-            for (std::size_t i = 5; i + 1 < last.size(); i += 2) {
-                text.push_back(char(std::stoi(last.substr(i, 2), nullptr, 16)));
-            }
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return target.terminal ? target.terminal->Read(text, timeoutMs)
+                           : test::ReadRecordedText(*target.process, text, timeoutMs);
 }
 
 Target StartTarget(const test::CHeadlessSway& sway, const std::string& name) {
@@ -81,34 +56,17 @@ Target StartTarget(const test::CHeadlessSway& sway, const std::string& name) {
             target.process.reset();
         }
     } else {
-        target.file = sway.RuntimeDir() + "/terminal.txt";
-        std::ofstream(target.file).flush();
-        ::chmod(target.file.c_str(), 0666);
-        target.process = sway.Run({"foot", "python3", QUENBY_WAYLAND_RECORDER, "tty", target.file});
-        std::string ready;
-        const auto deadline = Clock::now() + std::chrono::seconds(20);
-        while (ready.find("READY") == std::string::npos && Clock::now() < deadline) {
-            std::ifstream in(target.file);
-            std::getline(in, ready);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (ready.find("READY") == std::string::npos) {
-            target.process.reset();
-        } else {
-            // The terminal's window is focused when its program runs; give the focus change a
-            // moment to reach the compositor's seat (there is no event to wait for from here).
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        target.terminal = std::make_unique<test::CAppTarget>(sway, name);
+        if (!target.terminal->Failure().empty()) {
+            target.terminal.reset();
         }
     }
     return target;
 }
 
 // What a target makes of a text: a terminal reads Return as carriage return.
-std::u16string Expected(const std::string& target, std::u16string text) {
-    if (target == "foot") {
-        std::replace(text.begin(), text.end(), u'\n', u'\r');
-    }
-    return text;
+std::u16string Expected(const Target& target, std::u16string text) {
+    return target.terminal ? target.terminal->Expected(text) : text;
 }
 
 struct Result {
@@ -117,8 +75,7 @@ struct Result {
     bool connected = false;
 };
 
-Result TypeOurs(Target& target, const std::string& name, const std::u16string& text,
-                WaylandPacing pacing) {
+Result TypeOurs(Target& target, const std::u16string& text, WaylandPacing pacing) {
     CWaylandKeyboard keyboard(pacing);
     CNoTextSetters setters;
     CThreadSleeper sleeper;
@@ -135,7 +92,7 @@ Result TypeOurs(Target& target, const std::string& name, const std::u16string& t
     const bool got = ReadText(target, received, 120000);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     result.rate = double(text.size()) / seconds;
-    result.right = got ? 100.0 * ShareRight(Expected(name, text), Utf16FromUtf8(received)) : 0.0;
+    result.right = got ? 100.0 * ShareRight(Expected(target, text), Utf16FromUtf8(received)) : 0.0;
     // Still connected: a short second text arrives.
     job.m_strText = u"ok" + kMarker;
     (void)RunTypingJob(services, job);
@@ -153,13 +110,13 @@ void Sweep() {
         for (const int interval : {0, 100, 250, 500, 1000}) {
             test::CHeadlessSway sway;
             Target target = StartTarget(sway, name);
-            if (!sway.Failure().empty() || !target.process) {
+            if (!sway.Failure().empty() || !target.Up()) {
                 std::printf("%-6s %10d us  (the target did not start)\n", name, interval);
                 continue;
             }
             WaylandPacing pacing;
             pacing.m_keyInterval = std::chrono::microseconds(interval);
-            const Result r = TypeOurs(target, name, text, pacing);
+            const Result r = TypeOurs(target, text, pacing);
             std::printf("%-6s %10d us %12.0f %8.2f%% %10s\n", name, interval, r.rate, r.right,
                         r.connected ? "yes" : "NO");
         }
@@ -188,11 +145,11 @@ int main(int argc, char** argv) {
     {
         test::CHeadlessSway sway;
         Target target = StartTarget(sway, "GTK3");
-        if (!sway.Failure().empty() || !target.process) {
+        if (!sway.Failure().empty() || !target.Up()) {
             std::printf("no compositor or recorder: %s\n", sway.Failure().c_str());
             return 1;
         }
-        const Result r = TypeOurs(target, "GTK3", text, pacing);
+        const Result r = TypeOurs(target, text, pacing);
         std::printf("%-10s %-28s %10.0f %8.2f%% %10s\n", "Quenby", "10,000 mixed into GTK 3",
                     r.rate, r.right, r.connected ? "yes" : "NO");
         std::printf("REPORT wayland typing 10,000 chars, Quenby|%.0f chars/s, %.2f%% right\n",
@@ -202,7 +159,7 @@ int main(int argc, char** argv) {
         // A fresh compositor and recorder: the run above must not decide how wtype fares.
         test::CHeadlessSway sway;
         Target target = StartTarget(sway, "GTK3");
-        if (!sway.Failure().empty() || !target.process) {
+        if (!sway.Failure().empty() || !target.Up()) {
             std::printf("no compositor or recorder for wtype: %s\n", sway.Failure().c_str());
             return 1;
         }

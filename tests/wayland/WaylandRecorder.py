@@ -11,9 +11,6 @@
 #              UTF-8 text> whenever its text changes, and KEY <key name> for every key pressed in
 #              it. Its text starts as "before", not selected: typed keys add to it, a set
 #              replaces it.
-#   page       a web page with one <textarea> for a browser, served on 127.0.0.1: says
-#              URL <address>, then READY once the field has the focus in a focused window, then
-#              TEXT lines of what the field received (the page posts them back).
 #   fields     a GTK 3 window with two empty entries, the first focused: READY as for entry, then
 #              FIELD<n> <hex of the UTF-8 text> whenever entry n changes; once the first holds
 #              three characters, the focus moves to the second.
@@ -111,54 +108,6 @@ def run_tty(path):
         collector.add(decoder.decode(chunk))
 
 
-PAGE = """<!DOCTYPE html><html><head><meta charset="utf-8"><title>quenby-page</title></head>
-<body><textarea id="t" rows="20" cols="80"></textarea><script>
-const field = document.getElementById("t");
-let posted = Promise.resolve();
-// One post after the other, so the texts arrive in the order typed.
-const post = (path, body) => { posted = posted.then(() => fetch(path, {method: "POST", body})); };
-field.addEventListener("input", () => {
-  let value = field.value, at;
-  while ((at = value.indexOf("\ue000")) >= 0) {
-    post("/text", value.slice(0, at));
-    value = value.slice(at + 1);
-  }
-  if (value !== field.value) field.value = value;
-});
-const ready = () => {
-  if (document.hasFocus() && document.activeElement === field) post("/ready", "");
-  else { field.focus(); setTimeout(ready, 50); }
-};
-ready();
-</script></body></html>"""
-
-
-def run_page():
-    from http.server import BaseHTTPRequestHandler, HTTPServer
-
-    class Handler(BaseHTTPRequestHandler):
-        def do_GET(self):
-            body = PAGE.encode()
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html; charset=utf-8")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
-
-        def do_POST(self):
-            body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
-            say("READY" if self.path == "/ready" else "TEXT " + body.hex())
-            self.send_response(204)
-            self.end_headers()
-
-        def log_message(self, *args):
-            pass
-
-    server = HTTPServer(("127.0.0.1", 0), Handler)
-    say("URL http://127.0.0.1:%d/" % server.server_port)
-    server.serve_forever()
-
-
 def run_entry(readonly):
     Gdk, _, Gtk = gtk()
     window = Gtk.Window(title="Quenby Wayland entry")
@@ -233,8 +182,6 @@ def run_reachable(pid):
 mode = sys.argv[1:2]
 if mode == ["tty"]:
     run_tty(sys.argv[2])
-elif mode == ["page"]:
-    run_page()
 elif mode == ["reachable"]:
     run_reachable(int(sys.argv[2]))
 elif mode == ["fields"]:

@@ -1,5 +1,5 @@
-// Receives typed text in a Qt 6 text field and reports it like WaylandRecorder.py: READY once
-// the window is active, then "TEXT <hex of UTF-8>" at each end marker (U+E000).
+// Receives typed text in a Qt 6 text field and reports it like tests/wayland/WaylandRecorder.py:
+// READY once the window is active, then "TEXT <hex of UTF-8>" at each end marker (U+E000).
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTextBlock>
