@@ -91,11 +91,10 @@ TEST_F(EndToEndTest, AnotherWindowTakingTheFocusGetsNothingUnlessTheSettingIsOff
     for (const bool stopOnFocusChange : {true, false}) {
         SCOPED_TRACE(stopOnFocusChange);
         m_quenby.reset();
-        CRunIcon run(
-            StartOnList(kShortcut + "m_iCount=1\nm_iKeyInputMethod=0\nm_bStopOnFocusChange=" +
-                            (stopOnFocusChange ? "1" : "0") + "\n",
-                        m_home / "focus.quenbydata",
-                        {MessageItem{std::u16string(60, u'z'), 0, 0, false, true, 50, 50}}));
+        CRunIcon run(StartOnList(
+            kTypeOnce + "m_bStopOnFocusChange=" + (stopOnFocusChange ? "1" : "0") + "\n",
+            m_home / "focus.quenbydata",
+            {MessageItem{std::u16string(60, u'z'), 0, 0, false, true, 50, 50}}));
         Keys({"ctrl+shift+F5"});
         ASSERT_TRUE(m_recorder->WaitForLine("KEY 0 7a", 20000)) << "the run did not start";
         test::CChildProcess second({QUENBY_KEY_RECORDER, "500", "0"});

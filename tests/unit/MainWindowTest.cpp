@@ -44,7 +44,7 @@ TEST_F(MainWindowTest, AFirstStartShowsTheDefaultsAndRegistersNothing) {
     EXPECT_TRUE(m_profile.WriteLog().empty());  // nothing written by starting
 }
 
-TEST_F(MainWindowTest, TheCommandLineIsOnePathWithItsQuotesRemoved) {
+TEST_F(MainWindowTest, TheCommandLineIsOnePathWithItsQuotesRemovedAndCaptionsDropTheExtension) {
     // A file from a command line the system has split is taken as it is, quotes and blanks too.
     PutDataFile(" \"q\" list.quenbydata", {Item(u"hello")});
     Controller().OnInitDialogWithFile(" \"q\" list.quenbydata");
@@ -56,9 +56,7 @@ TEST_F(MainWindowTest, TheCommandLineIsOnePathWithItsQuotesRemoved) {
     EXPECT_EQ(Controller().List().GetItemCount(), 1u);
     EXPECT_EQ(m_view.m_strCaption, u"my.list - Quenby by Holvane");
     EXPECT_FALSE(m_profile.GetString("Settings", "LastFilePath").has_value());
-}
-
-TEST_F(MainWindowTest, CaptionsDropEveryCopyOfTheExtension) {
+    // Captions drop every copy of the extension.
     for (const auto& [path, name] : {std::pair{"/d/a.quenbydata.quenbydata", u"a"},
                                      {"/d/.quenbydata", u"Untitled"},
                                      {"/d/plain", u"plain"},
@@ -299,13 +297,14 @@ TEST_F(MainWindowTest, ClosingStoresTheWindowsStateForTheNextStart) {
     EXPECT_EQ(m_profile.GetBinary("Settings", "Location"), (Bytes{1, 2, 3, 4}));
 }
 
-TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFile) {
+TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFileThatShowCanFind) {
     Start();
     m_view.m_editorScript = [](CMessageEditorPresenter&) { return false; };
     Controller().OnAddNew();  // cancelled: no row, and nothing to ask about
     EXPECT_EQ(Controller().List().GetItemCount(), 0u);
     EXPECT_FALSE(Controller().IsModified());
     EXPECT_EQ(m_view.m_editorCaptions[0], u"Add Message - Quenby by Holvane");
+    Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);  // none yet
     SaveAs({"/d/list"});
     EXPECT_EQ(Controller().DataFilePath(), "/d/list.quenbydata");
     AddMessages({Fields(u"one", 0, 1500), Fields(u"two"), Fields(u"three")});
@@ -313,7 +312,8 @@ TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFile) {
     EXPECT_EQ(FileItems("/d/list.quenbydata")[0], Item(u"one", 1, 500, true, true, 20, 60));
     Controller().OnEditSelected();  // nothing selected
     Controller().OnDeleteSelected();
-    EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kSelectToEdit, text::kSelectToDelete}));
+    EXPECT_EQ(m_view.MessageTexts(),
+              (Texts{text::kNoDataFile, text::kSelectToEdit, text::kSelectToDelete}));
     EXPECT_EQ(FileItems("/d/list.quenbydata").size(), 3u);
 
     m_view.m_selected = 1;
@@ -336,7 +336,12 @@ TEST_F(MainWindowTest, AddEditDeleteWriteThroughToTheCurrentFile) {
 
     Controller().OnCommand(ID_DELETE_ALL_RECORDS);
     EXPECT_EQ(m_files.m_files["/d/list.quenbydata"], (Bytes{0, 0, 0, 0}));
-    EXPECT_EQ(m_view.m_messages.size(), 2u);
+    Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
+    EXPECT_EQ(m_shell.m_shown, (std::vector<std::filesystem::path>{"/d/list.quenbydata"}));
+    m_shell.m_bFileExists = false;
+    Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
+    EXPECT_EQ(m_view.MessageTexts().size(), 4u);  // nothing asked of Delete All
+    EXPECT_EQ(m_view.MessageTexts().back(), text::kShowFileFailed);
 }
 
 TEST_F(MainWindowTest, SaveAndLoadShowTheirNoticesOnceSilenced) {
@@ -380,23 +385,11 @@ TEST_F(MainWindowTest, ImportsAppendWithTheStoredDefaultsAndFixedPauses) {
     EXPECT_EQ(m_view.MessageTexts(), Texts{text::kAskSaveChanges});
 }
 
-TEST_F(MainWindowTest, ShowCurrentDataFile) {
-    Start();
-    Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
-    SaveAs({"/d/l.quenbydata"});
-    Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
-    EXPECT_EQ(m_shell.m_shown, (std::vector<std::filesystem::path>{"/d/l.quenbydata"}));
-    m_shell.m_bFileExists = false;
-    Controller().OnCommand(ID_SHOW_CURRENT_DATA_FILE);
-    EXPECT_EQ(m_view.MessageTexts(), (Texts{text::kNoDataFile, text::kShowFileFailed}));
-}
-
-TEST_F(MainWindowTest, AssignStoresRegistersAndShowsTheShortcutAgain) {
+TEST_F(MainWindowTest, AssignStoresRegistersAndShowsTheShortcutAgainOrReportsARefusal) {
     Start();
     m_view.m_hotKey = HotKeyCapture{0x74, true, false, true, false, false};  // Ctrl+Shift+F5
     Controller().OnCommand(IDC_ASSIGN_HOTKEY);
-    EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Key", 0), 0x74);
-    EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Mod", 0), 6);
+    // Registered as the profile now holds it: what was stored is what is registered.
     EXPECT_EQ(m_shortcut.m_registered, (std::pair<std::uint16_t, std::uint16_t>{0x74, 6}));
     EXPECT_EQ(m_view.m_hotKey, (HotKeyCapture{0x74, true, false, true, false, false}));
 
@@ -410,12 +403,11 @@ TEST_F(MainWindowTest, AssignStoresRegistersAndShowsTheShortcutAgain) {
     EXPECT_EQ(m_profile.GetInt("Settings", "StartStopAutomaticTyping Mod", -1), 0);
     EXPECT_FALSE(m_shortcut.m_registered.has_value());
     EXPECT_TRUE(m_view.m_messages.empty());
-}
 
-TEST_F(MainWindowTest, ARefusedShortcutOrStoreIsReported) {
+    // Held by another program at the next start: reported; then a store that fails.
     StoreShortcut(0x78, 1);  // Alt+F9
     m_shortcut.m_taken[{0x78, 1}] = true;
-    Start();
+    Restart();
     EXPECT_EQ(m_view.MessageTexts(), Texts{text::kHotKeySetupFailed});
     EXPECT_EQ(m_view.m_messages[0].m_icon, EMessageIcon::Error);
     EXPECT_EQ(m_view.m_hotKey, (HotKeyCapture{0x78, false, true, false, false, false}));

@@ -136,7 +136,7 @@ public:
         m_jobs.push_back(std::move(job));
         m_pending = std::move(done);
     }
-    void StopNow() override { ++m_iStopNows; }
+    void StopNow() override {}
     bool Busy() const { return static_cast<bool>(m_pending); }
     void Finish(TypingResult result = {}) {
         auto done = std::move(m_pending);
@@ -144,7 +144,6 @@ public:
         done(result);
     }
     std::vector<TypingJob> m_jobs;
-    int m_iStopNows = 0;
 
 private:
     std::function<void(TypingResult)> m_pending;

@@ -41,10 +41,7 @@ public:
         WhileOpen();
         return Next(m_files, std::optional<std::filesystem::path>());
     }
-    void ShowAboutBox() override {
-        WhileOpen();
-        ++m_iAboutBoxes;
-    }
+    void ShowAboutBox() override { WhileOpen(); }
     bool RunMessageEditor(CMessageEditorPresenter& editor) override {
         WhileOpen();
         m_editorCaptions.push_back(editor.Caption());
@@ -122,7 +119,6 @@ public:
     HotKeyCapture m_hotKey;
     std::u16string m_strHotKeyHint;
     int m_iSettingsRuns = 0;
-    int m_iAboutBoxes = 0;
     int m_iClipboardCopies = 0;
     bool m_bHidden = false;
     bool m_bDestroyed = false;

@@ -42,7 +42,7 @@ public:
         m_now = end;
         return !stop();
     }
-    void Wake() override { ++m_iWakes; }
+    void Wake() override {}
 
     bool IsArmed(int id) const { return m_armed.count(id) != 0; }
     // Lets time pass, firing every timer that falls due on the way, in order of its due time.
@@ -65,7 +65,6 @@ public:
     bool m_bRefuseTimers = false;
     // Things other threads do at a virtual time, while the typing thread sleeps.
     std::multimap<std::uint64_t, std::function<void()>> m_during;
-    int m_iWakes = 0;
 
 private:
     // Fires the earliest timer due by `until`; false when there is none.
