@@ -29,8 +29,8 @@ std::uint64_t IdentityOf(AtspiAccessible* window) {
     const AtspiObject& object = window->parent;
     std::uint64_t hash = 14695981039346656037ull;
     const auto add = [&hash](std::string_view text) {
-        for (const unsigned char c : text) {
-            hash = (hash ^ c) * 1099511628211ull;
+        for (const char c : text) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
         }
         hash = (hash ^ 0xFFu) * 1099511628211ull;  // no two splits of one string hash alike
     };
