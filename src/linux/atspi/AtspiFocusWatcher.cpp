@@ -124,11 +124,7 @@ void Handle(CAtspiFocusWatcher::State& state, std::string_view type, int detail,
             state.Set(now);
         }
     } else if (lost) {
-        FocusedWindow focused;
-        {
-            const std::lock_guard<std::mutex> lock(state.m_mutex);
-            focused = state.m_focused;
-        }
+        const FocusedWindow focused = state.Get();
         // Another window's activation may have come first: only the focused window's counts,
         // and the one that took its place may have said so before this arrived.
         if (focused.m_id != 0 && WindowOf(source).m_id == focused.m_id) {
@@ -163,21 +159,6 @@ void OnEvent(AtspiEvent* event, void* data) {
 }
 
 }  // namespace
-
-void CAtspiFocusWatcher::State::Set(const FocusedWindow& now) {
-    bool changed = false;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        changed = !(now == m_focused);
-        m_focused = now;
-    }
-    if (changed) {
-        const std::lock_guard<std::mutex> lock(m_handlerMutex);
-        if (m_onChange) {
-            m_onChange();
-        }
-    }
-}
 
 CAtspiFocusWatcher::CAtspiFocusWatcher(std::shared_ptr<CAtspiWorker> worker)
     : m_worker(std::move(worker)) {}
@@ -224,13 +205,11 @@ CAtspiFocusWatcher::~CAtspiFocusWatcher() {
 }
 
 std::optional<FocusedWindow> CAtspiFocusWatcher::GetFocusedWindow() {
-    const std::lock_guard<std::mutex> lock(m_state->m_mutex);
-    return m_state->m_focused;
+    return m_state->Get();
 }
 
 void CAtspiFocusWatcher::SetFocusChangeHandler(std::function<void()> onChange) {
-    const std::lock_guard<std::mutex> lock(m_state->m_handlerMutex);
-    m_state->m_onChange = std::move(onChange);
+    m_state->SetHandler(std::move(onChange));
 }
 
 }  // namespace quenby

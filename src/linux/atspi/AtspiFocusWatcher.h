@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "linux/FocusRecord.h"
 #include "platform/FocusWatcher.h"
 
 namespace quenby {
@@ -27,13 +28,7 @@ public:
     void SetFocusChangeHandler(std::function<void()> onChange) override;
 
     // What the listeners and the tasks they queue share; lives while either needs it.
-    struct State {
-        std::mutex m_mutex;  // guards m_focused
-        FocusedWindow m_focused;
-        std::mutex m_handlerMutex;  // held while the handler runs, so clearing it waits for a call
-        std::function<void()> m_onChange;
-        void Set(const FocusedWindow& now);
-    };
+    using State = CFocusRecord;
 
 private:
     explicit CAtspiFocusWatcher(std::shared_ptr<CAtspiWorker> worker);

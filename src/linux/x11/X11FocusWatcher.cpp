@@ -64,13 +64,11 @@ CX11FocusWatcher::~CX11FocusWatcher() {
 }
 
 std::optional<FocusedWindow> CX11FocusWatcher::GetFocusedWindow() {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_focused;
+    return m_record.Get();
 }
 
 void CX11FocusWatcher::SetFocusChangeHandler(std::function<void()> onChange) {
-    const std::lock_guard<std::mutex> lock(m_handlerMutex);
-    m_onChange = std::move(onChange);
+    m_record.SetHandler(std::move(onChange));
 }
 
 xcb_window_t CX11FocusWatcher::Parent(xcb_window_t window) {
@@ -136,18 +134,7 @@ void CX11FocusWatcher::Refresh() {
         }
         server = again;
     }
-    bool changed = false;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        changed = !(now == m_focused);
-        m_focused = now;
-    }
-    if (changed) {
-        const std::lock_guard<std::mutex> lock(m_handlerMutex);
-        if (m_onChange) {
-            m_onChange();
-        }
-    }
+    m_record.Set(now);
 }
 
 void CX11FocusWatcher::Follow(xcb_window_t focus, const FocusedWindow& now) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "linux/FocusRecord.h"
 #include "linux/x11/XcbConnection.h"
 #include "platform/FocusWatcher.h"
 
@@ -43,10 +44,7 @@ private:
     xcb_atom_t m_pid = XCB_ATOM_NONE;
     xcb_window_t m_focusFollowed = XCB_WINDOW_NONE;
     xcb_window_t m_topFollowed = XCB_WINDOW_NONE;
-    std::mutex m_mutex;  // guards m_focused
-    FocusedWindow m_focused;
-    std::mutex m_handlerMutex;  // held while the handler runs, so clearing it waits for a call
-    std::function<void()> m_onChange;
+    CFocusRecord m_record;
     int m_wakeFds[2] = {-1, -1};
     std::thread m_watcher;
 };
