@@ -103,6 +103,18 @@ protected:
             },
             deadline);
     }
+    // The window the notification icon is drawn in, to click: Wine draws each icon in a window of
+    // its own (in a tray window of its own when the X display has no tray to dock into, as
+    // here). Null where there is none (Windows itself): a click cannot be posted there.
+    static HWND TrayIconWindow() {
+        HWND icon = nullptr;
+        PumpUntil([&icon] {
+            icon = ::FindWindowExW(::FindWindowW(L"__winex11_standalone_tray", nullptr), nullptr,
+                                   L"__winex11_tray_icon", nullptr);
+            return icon != nullptr;
+        });
+        return icon;
+    }
     // Closes the main window as its close box does; the exit code, or nothing while it runs on.
     std::optional<DWORD> Close() {
         ::PostMessageW(m_main, WM_CLOSE, 0, 0);

@@ -226,12 +226,7 @@ TEST_F(ProgramStop, StopNowHeadsTheTrayMenuWhileARunIsActive) {
     // The focus rule is off: the click brings Quenby to the front, which would stop the run too.
     const std::unique_ptr<PeerEdits> peer = StartWithWaitingRun(0);
     ASSERT_TRUE(peer);
-    HWND icon = nullptr;
-    PumpUntil([&icon] {
-        icon = ::FindWindowExW(::FindWindowW(L"__winex11_standalone_tray", nullptr), nullptr,
-                               L"__winex11_tray_icon", nullptr);
-        return icon != nullptr;
-    });
+    HWND icon = TrayIconWindow();
     if (icon == nullptr) {
         GTEST_SKIP() << "no window of the notification icon to click (only Wine has one)";
     }

@@ -32,14 +32,8 @@ TEST_F(ProgramWindow, HiddenToTheNotificationAreaAndBackByTheIconsDoubleClickOrM
     ASSERT_TRUE(Start());
     // A click on the icon reaches the program only as the message it registered with the icon,
     // sent by whoever draws the icon. With no mouse to click with, the click is posted to the
-    // icon's own window as the mouse would make it. Wine draws each icon in a window of its own
-    // (in a tray window of its own when the X display has no tray to dock into, as here).
-    HWND icon = nullptr;
-    PumpUntil([&icon] {
-        icon = ::FindWindowExW(::FindWindowW(L"__winex11_standalone_tray", nullptr), nullptr,
-                               L"__winex11_tray_icon", nullptr);
-        return icon != nullptr;
-    });
+    // icon's own window as the mouse would make it.
+    HWND icon = TrayIconWindow();
     if (icon == nullptr) {
         GTEST_SKIP() << "no window of the notification icon to click (only Wine has one)";
     }
