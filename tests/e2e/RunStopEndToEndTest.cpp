@@ -1,36 +1,11 @@
 // Runs that end at once, and runs that never type where they must not: the built program on its
 // own X server, judged by what the recorders receive.
-#include <xcb/xtest.h>
-
 #include <cstdio>
 
 #include "e2e/EndToEndFixture.h"
 
 namespace quenby {
 namespace {
-
-// Whether any key of the X server is down.
-bool AnyKeyDown() {
-    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-    xcb_query_keymap_reply_t* state = xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr);
-    bool down = state == nullptr;
-    for (int i = 0; state != nullptr && i < 32; ++i) {
-        down = down || state->keys[i] != 0;
-    }
-    std::free(state);
-    xcb_disconnect(conn);
-    return down;
-}
-
-// Esc pressed and released through XTest, as a keyboard does.
-void PressEscape() {
-    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-    const xcb_keycode_t escape = 9;  // in the evdev keymaps
-    xcb_test_fake_input(conn, XCB_KEY_PRESS, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(conn, XCB_KEY_RELEASE, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    std::free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
-    xcb_disconnect(conn);
-}
 
 // The keys a recorder reports until a second passes without one ("KEY <state> <hex>" lines).
 std::vector<std::string> KeysUntilQuiet(test::CChildProcess& recorder) {
@@ -60,7 +35,7 @@ TEST_F(EndToEndTest, EscOrStopEndsARunMidMessageAtOnceAndLeavesNoKeyDown) {
         }
         const auto pressed = std::chrono::steady_clock::now();
         if (byEscape) {
-            PressEscape();
+            FakeKeys({{9, true}, {9, false}});  // Esc, in the evdev keymaps
         } else {
             const Outcome stop = RunQuenby({"--stop"});
             EXPECT_EQ(stop.m_iStatus, 0) << stop.m_strErr;
@@ -81,7 +56,7 @@ TEST_F(EndToEndTest, EscOrStopEndsARunMidMessageAtOnceAndLeavesNoKeyDown) {
             EXPECT_LT(late.size(), 150u);  // the command itself takes a while to start
         }
         EXPECT_EQ(std::count(late.begin(), late.end(), "KEY 0 0d"), 0);
-        EXPECT_FALSE(AnyKeyDown());
+        EXPECT_EQ(KeysDown(), 0);
         m_recorder->ClearLines();
     }
 }

@@ -52,19 +52,6 @@ protected:
         return dump;
     }
 
-    // Keys the server holds down now.
-    int KeysDown() {
-        xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-        auto* reply = xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr);
-        int down = 0;
-        for (std::uint8_t byte : reply->keys) {
-            down += __builtin_popcount(byte);
-        }
-        free(reply);
-        xcb_disconnect(conn);
-        return down;
-    }
-
     // The keymap changes `watcher` was told of since it last looked.
     static int KeymapChanges(xcb_connection_t* watcher) {
         free(xcb_get_input_focus_reply(watcher, xcb_get_input_focus(watcher), nullptr));

@@ -15,11 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class MainWindowTest : public test::CoreFixture {
 protected:
-    // The file dialog returns these names in turn; then the command runs.
-    bool SaveAs(std::deque<std::filesystem::path> chosen) {
-        m_view.m_files = std::move(chosen);
-        return Controller().SaveDataFileAs();
-    }
+    // The file dialog returns this name; then the command runs.
     void Run(int command, const std::filesystem::path& chosen) {
         m_view.m_files = {chosen};
         Controller().OnCommand(command);

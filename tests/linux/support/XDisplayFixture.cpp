@@ -53,6 +53,18 @@ void XDisplayTest::FakeKeys(std::initializer_list<std::pair<int, bool>> keys) {
     xcb_disconnect(conn);
 }
 
+int XDisplayTest::KeysDown() {
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    auto* reply = xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr);
+    int down = 0;
+    for (std::uint8_t byte : reply->keys) {
+        down += __builtin_popcount(byte);
+    }
+    free(reply);
+    xcb_disconnect(conn);
+    return down;
+}
+
 XDisplayTest::Received XDisplayTest::CollectReceived(int timeoutMs) {
     // The end marker (F12) goes through the same queue as everything typed before it.
     FakeKeys({{96, true}, {96, false}});

@@ -37,6 +37,8 @@ protected:
     // Sends key events (keycode, pressed) through XTest; the evdev keycodes are the same in
     // every layout. Returns once the server has them.
     static void FakeKeys(std::initializer_list<std::pair<int, bool>> keys);
+    // How many keys the server holds down now.
+    static int KeysDown();
     // Presses the end marker and returns what the recorder received before it since the last
     // collection: its text, and how many bells rang.
     struct Received {

@@ -86,9 +86,12 @@ inline std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
 // (made at its first use), the presenters, the typer. Messages are typed synchronously (the
 // keyboard records what arrived and when, texts set into controls included) unless a test asks
 // for the manual typist, which holds each message "in the typing thread" until it is finished.
-class CoreFixture : public ::testing::Test {
+// A suite of real files builds it on a home of its own (`Base`) and points m_pFiles or m_pProfile
+// at real stores.
+template <typename Base = ::testing::Test>
+class CoreFixtureOn : public Base {
 protected:
-    CoreFixture() {
+    CoreFixtureOn() {
         m_textSetters.m_screen.m_onSet = [this](const std::u16string& text) {
             m_keyboard.Log("Set:" + Utf8FromUtf16(text));
         };
@@ -101,8 +104,8 @@ protected:
             IMessageTypist& typist =
                 m_bManualTypist ? static_cast<IMessageTypist&>(m_manualTypist) : m_syncTypist;
             m_controller = std::make_unique<CQuenbyController>(MainWindowServices{
-                m_view, m_profile, m_files, &m_protector, m_clock, m_pointer, m_shortcut, m_shell,
-                typist, m_textSetters, m_runActive, m_session, &m_stopKey});
+                m_view, *m_pProfile, *m_pFiles, &m_protector, m_clock, m_pointer, m_shortcut,
+                m_shell, typist, m_textSetters, m_runActive, m_session, &m_stopKey});
         }
         return *m_controller;
     }
@@ -118,6 +121,12 @@ protected:
         m_controller.reset();
         m_view = CFakeMainView{};
         return Start(commandLine);
+    }
+
+    // The file dialog returns these names in turn; then Save As runs.
+    bool SaveAs(std::deque<std::filesystem::path> chosen) {
+        m_view.m_files = std::move(chosen);
+        return Controller().SaveDataFileAs();
     }
 
     // A data file in the fake file store holding these messages.
@@ -202,10 +211,13 @@ protected:
     KeystrokeServices m_keystrokes{m_keyboard, m_textSetters, m_clock, m_runActive, &m_focus};
     CSynchronousTypist m_syncTypist{m_keystrokes};
     CManualTypist m_manualTypist;
+    IProfileStore* m_pProfile = &m_profile;
+    IFileStore* m_pFiles = &m_files;
 
 private:
     bool m_bManualTypist = false;
     std::unique_ptr<CQuenbyController> m_controller;
 };
+using CoreFixture = CoreFixtureOn<>;
 
 }  // namespace quenby::test

@@ -1,6 +1,6 @@
 // Quenby.exe's dialogs driven through their controls: Add, Edit and Delete write the data file
 // through, in both of its forms, and the file opens again; closing with changes that are in no
-// file asks first; the settings dialog stores each check box under its own name.
+// file asks first; the settings dialog shows and stores each check box under its own name.
 #include <gtest/gtest.h>
 #include <windows.h>
 // The common controls need the declarations of windows.h first.
@@ -14,19 +14,6 @@
 namespace quenby::test {
 namespace {
 
-constexpr int IDC_LIST = 1000;
-constexpr int IDC_ADD_NEW = 1001;
-constexpr int IDC_EDIT_SELECTED = 1002;
-constexpr int IDC_DELETE_SELECTED = 1003;
-// The editor's text, seconds and milliseconds.
-constexpr int IDC_TEXT = 1002;
-constexpr int IDC_SECONDS = 1003;
-constexpr int IDC_MILLISECONDS = 1004;
-// The settings dialog's two check boxes, and the menu command that opens it.
-constexpr int IDC_REMEMBER_POSITION = 1013;
-constexpr int IDC_SET_TEXT = 1018;
-constexpr WPARAM ID_SETTINGS = 32779;
-
 class ProgramDialogs : public CProgramTest {
 protected:
     // Opens the editor with the main window's button, fills in the fields and presses OK; the
@@ -39,12 +26,11 @@ protected:
         if (editor == nullptr) {
             return L"";
         }
-        const std::wstring shown = ControlText(::GetDlgItem(editor, IDC_TEXT));
-        ::SetDlgItemTextW(editor, IDC_TEXT, text);
-        ::SetDlgItemTextW(editor, IDC_SECONDS, seconds);
-        ::SetDlgItemTextW(editor, IDC_MILLISECONDS, milliSeconds);
-        ClickButton(editor, IDOK);
-        EXPECT_TRUE(PumpUntil([editor] { return !::IsWindow(editor); })) << "editor stayed open";
+        const std::wstring shown = ControlText(::GetDlgItem(editor, kTextId));
+        ::SetDlgItemTextW(editor, kTextId, text);
+        ::SetDlgItemTextW(editor, kSecondsId, seconds);
+        ::SetDlgItemTextW(editor, kMilliSecondsId, milliSeconds);
+        EXPECT_TRUE(CloseWith(editor, IDOK)) << "editor stayed open";
         return shown;
     }
     // Closes the notice a partly encrypted file brings with OK, silenced for good.
@@ -55,12 +41,11 @@ protected:
             return false;
         }
         ::SendMessageW(box, BM_CLICK, 0, 0);
-        ClickButton(notice, IDOK);
-        return PumpUntil([notice] { return !::IsWindow(notice); });
+        return CloseWith(notice, IDOK);
     }
     // Selects the first or the last row as the arrow keys would.
     void SelectRow(WPARAM key) {
-        ::PostMessageW(::GetDlgItem(m_main, IDC_LIST), WM_KEYDOWN, key, 0);
+        ::PostMessageW(::GetDlgItem(m_main, kListId), WM_KEYDOWN, key, 0);
     }
 };
 
@@ -90,7 +75,7 @@ TEST_F(ProgramDialogs, AddEditAndDeleteWriteTheDataFileInBothForms) {
         // And the file opens again as it was left.
         ASSERT_TRUE(Start(data));
         EXPECT_TRUE(PumpUntil([this] {
-            return ::SendMessageW(::GetDlgItem(m_main, IDC_LIST), LVM_GETITEMCOUNT, 0, 0) == 1;
+            return ::SendMessageW(::GetDlgItem(m_main, kListId), LVM_GETITEMCOUNT, 0, 0) == 1;
         }));
         EXPECT_EQ(ControlText(m_main), L"messages - Quenby by Holvane");
         EXPECT_EQ(WaitForDialog(kTitle, std::chrono::milliseconds(0)), nullptr)
@@ -107,8 +92,7 @@ TEST_F(ProgramDialogs, ClosingWithChangesInNoFileAsksFirst) {
         ::PostMessageW(m_main, WM_CLOSE, 0, 0);
         HWND question = WaitForDialog(kTitle);
         ASSERT_NE(question, nullptr) << "closing did not ask";
-        ClickButton(question, answer);
-        ASSERT_TRUE(PumpUntil([question] { return !::IsWindow(question); }));
+        ASSERT_TRUE(CloseWith(question, answer));
     }
     EXPECT_EQ(m_quenby->WaitForExit(), DWORD{0});
 }
@@ -125,36 +109,46 @@ TEST_F(ProgramDialogs, ADataFileMarkedReadOnlyIsLeftAsItWasWithAMessage) {
     UseEditor(IDC_ADD_NEW, L"Add Message - ", L"added");
     HWND message = WaitForDialog(kTitle);
     ASSERT_NE(message, nullptr) << "the failed save said nothing";
-    // The text of a message box is its static control 0xFFFF.
-    EXPECT_TRUE(ControlText(::GetDlgItem(message, 0xFFFF))
-                    .starts_with(L"Could Not Store Messages to Data File."));
+    EXPECT_TRUE(MessageBoxText(message).starts_with(L"Could Not Store Messages to Data File."));
     ClickButton(message, IDOK);
     EXPECT_EQ(bytes(), before);
     EXPECT_NE(::GetFileAttributesW(data.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     ::SetFileAttributesW(data.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(ProgramDialogs, TheSettingsDialogStoresEachCheckBoxUnderItsOwnName) {
+TEST_F(ProgramDialogs, TheSettingsDialogShowsAndStoresEachCheckBoxUnderItsOwnName) {
     ASSERT_TRUE(Start());
-    // The two boxes set the other way from each other, both ways round, so that neither value
-    // can be taken from the other box.
-    for (const bool remember : {false, true}) {
-        SCOPED_TRACE(remember ? "remember on, set text off" : "remember off, set text on");
+    // Each box set differently from the others over the two rounds, so that no value can be taken
+    // from another box; the second round finds what the first stored.
+    const struct {
+        int id;
+        const char* name;
+        bool checked[2];
+    } boxes[] = {{kRememberPositionId, "RememberLastPositionAndSize", {false, true}},
+                 {kSetTextId, "TextSettingUp", {true, false}},
+                 {kStopOnFocusChangeId, "m_bStopOnFocusChange", {false, false}}};
+    for (const int round : {0, 1}) {
+        SCOPED_TRACE(round);
         ::PostMessageW(m_main, WM_COMMAND, ID_SETTINGS, 0);
         HWND dialog = WaitForDialog(L"Settings - ");
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
-        for (const auto& [box, checked] :
-             {std::pair{IDC_REMEMBER_POSITION, remember}, std::pair{IDC_SET_TEXT, !remember}}) {
-            HWND control = ::GetDlgItem(dialog, box);
-            if ((::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) != checked) {
+        EXPECT_EQ(ControlText(::GetDlgItem(dialog, kStopOnFocusChangeId)),
+                  L"Stop typing when another window takes the focus");
+        for (const auto& box : boxes) {
+            HWND control = ::GetDlgItem(dialog, box.id);
+            const bool checked = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            if (round == 1 || box.id == kStopOnFocusChangeId) {  // which is on by default
+                EXPECT_EQ(checked, round == 0 || box.checked[0]) << box.name;
+            }
+            if (checked != box.checked[round]) {
                 ::SendMessageW(control, BM_CLICK, 0, 0);
             }
         }
-        ClickButton(dialog, IDOK);
-        ASSERT_TRUE(PumpUntil([dialog] { return !::IsWindow(dialog); })) << "dialog stayed open";
-        EXPECT_EQ(m_profile.GetInt(kProfileSection, "RememberLastPositionAndSize", -1),
-                  remember ? 1 : 0);
-        EXPECT_EQ(m_profile.GetInt(kProfileSection, "TextSettingUp", -1), remember ? 0 : 1);
+        ASSERT_TRUE(CloseWith(dialog, IDOK)) << "dialog stayed open";
+        for (const auto& box : boxes) {
+            EXPECT_EQ(m_profile.GetInt(kProfileSection, box.name, -1), box.checked[round] ? 1 : 0)
+                << box.name;
+        }
     }
     EXPECT_EQ(Close(), DWORD{0});
 }

@@ -12,14 +12,6 @@
 namespace quenby::test {
 namespace {
 
-constexpr int IDC_ADD_NEW = 1001;
-constexpr int IDC_EDIT_SELECTED = 1002;
-constexpr int IDC_LIST = 1000;
-// The editor's text and two of its number fields.
-constexpr int IDC_TEXT = 1002;
-constexpr int IDC_SECONDS = 1003;
-constexpr int IDC_CHAR_DELAY_MIN = 1022;
-
 // Above the edit control's default limit, and above what 16 bits count.
 constexpr std::size_t kLengths[] = {40'003, 70'001};
 
@@ -66,9 +58,8 @@ protected:
     }
     // Presses OK and waits until the editor is gone and the main window has done what followed.
     bool Confirm(HWND editor) {
-        ClickButton(editor, IDOK);
         DWORD_PTR ignored = 0;
-        return PumpUntil([editor] { return !::IsWindow(editor); }) &&
+        return CloseWith(editor, IDOK) &&
                ::SendMessageTimeoutW(m_main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored) != 0;
     }
     std::vector<std::u16string> Texts(const std::filesystem::path& path) {
@@ -86,11 +77,11 @@ TEST_F(ProgramEditor, APastedTextKeepsEveryLineAsSpacesAndEveryUnit) {
     ASSERT_TRUE(Start(data));
     HWND editor = OpenEditor(IDC_ADD_NEW, L"Add Message - ");
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(Paste(editor, IDC_TEXT, u"win line one\nline two\tTAB\r\nthree"),
+    EXPECT_EQ(Paste(editor, kTextId, u"win line one\nline two\tTAB\r\nthree"),
               L"win line one line two\tTAB three");
     const std::u16string longText = LongText(kLengths[1]) + u"\r\nlast line";
     const std::u16string expected = LongText(kLengths[1]) + u" last line";
-    EXPECT_EQ(Paste(editor, IDC_TEXT, longText).size(), expected.size());
+    EXPECT_EQ(Paste(editor, kTextId, longText).size(), expected.size());
     ASSERT_TRUE(Confirm(editor));
     const std::vector<std::u16string> texts = Texts(data);
     ASSERT_EQ(texts.size(), 2u);
@@ -111,11 +102,11 @@ TEST_F(ProgramEditor, AMessagePastTheControlsLimitsIsEditedWithoutAUnitLost) {
                                           {VK_END, 1, true}}) {
         SCOPED_TRACE(testing::Message() << "row " << row << (typed ? " typed into" : ""));
         std::filesystem::last_write_time(data, old);
-        ::PostMessageW(::GetDlgItem(m_main, IDC_LIST), WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+        ::PostMessageW(::GetDlgItem(m_main, kListId), WM_KEYDOWN, static_cast<WPARAM>(key), 0);
         HWND editor = OpenEditor(IDC_EDIT_SELECTED, L"Edit Message - ");
         ASSERT_NE(editor, nullptr);
         if (typed) {
-            HWND field = ::GetDlgItem(editor, IDC_TEXT);
+            HWND field = ::GetDlgItem(editor, kTextId);
             ::SendMessageW(field, EM_SETSEL, expected[row].size(), expected[row].size());
             ::SendMessageW(field, WM_CHAR, L'!', 0);
             expected[row] += u"!";
@@ -135,24 +126,21 @@ TEST_F(ProgramEditor, APastedNegativeNumberIsRefusedWithTheFieldsMessage) {
     const std::filesystem::path data = WriteDataFile(L"numbers.quenbydata", {Plain(u"first")});
     ASSERT_TRUE(Start(data));
     for (const auto& [field, expected] :
-         {std::pair{IDC_SECONDS, L"Please enter an integer."},
-          std::pair{IDC_CHAR_DELAY_MIN, L"Please enter a positive integer."}}) {
+         {std::pair{kSecondsId, L"Please enter an integer."},
+          std::pair{kCharDelayMinId, L"Please enter a positive integer."}}) {
         SCOPED_TRACE(field);
         HWND editor = OpenEditor(IDC_ADD_NEW, L"Add Message - ");
         ASSERT_NE(editor, nullptr);
-        ::SetDlgItemTextW(editor, IDC_TEXT, L"negative");
+        ::SetDlgItemTextW(editor, kTextId, L"negative");
         // The field takes digits only from the keyboard, but a paste gets past that.
         EXPECT_EQ(Paste(editor, field, u"-12"), L"-12");
         ClickButton(editor, IDOK);
         HWND message = WaitForDialog(kTitle);
         ASSERT_NE(message, nullptr) << "OK took -12";
-        // The text of a message box is its static control 0xFFFF.
-        EXPECT_EQ(ControlText(::GetDlgItem(message, 0xFFFF)), expected);
-        ClickButton(message, IDOK);
-        ASSERT_TRUE(PumpUntil([message] { return !::IsWindow(message); }));
+        EXPECT_EQ(MessageBoxText(message), expected);
+        ASSERT_TRUE(CloseWith(message, IDOK));
         EXPECT_TRUE(::IsWindow(editor)) << "the editor closed";
-        ClickButton(editor, IDCANCEL);
-        ASSERT_TRUE(PumpUntil([editor] { return !::IsWindow(editor); }));
+        ASSERT_TRUE(CloseWith(editor, IDCANCEL));
     }
     EXPECT_EQ(Texts(data), std::vector<std::u16string>{u"first"});
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Commands.h"
+#include "engine/HotKeyProfile.h"
 #include "engine/MessageList.h"
 #include "engine/WideText.h"
 #include "storage/DataFile.h"
@@ -20,11 +22,79 @@ namespace quenby::test {
 // The caption of the program's message boxes and notices.
 inline constexpr wchar_t kTitle[] = L"Quenby by Holvane";
 
+// Controls of the main window, the message editor and the settings dialog that app/Commands.h
+// does not name.
+inline constexpr int kListId = 1000;
+inline constexpr int kCountId = 1009;
+inline constexpr int kTextId = 1002;
+inline constexpr int kSecondsId = 1003;
+inline constexpr int kMilliSecondsId = 1004;
+inline constexpr int kCharDelayMinId = 1022;
+inline constexpr int kRememberPositionId = 1013;
+inline constexpr int kSetTextId = 1018;
+inline constexpr int kStopOnFocusChangeId = 1024;
+
 // Presses a button of a window of another process the way a click does, without waiting for
 // what it opens (a modal dialog would block a sent message).
 inline void ClickButton(HWND dialog, int id) {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+// Clicks the button of the dialog and waits until the dialog has closed.
+inline bool CloseWith(HWND dialog, int button) {
+    ClickButton(dialog, button);
+    return PumpUntil([dialog] { return !::IsWindow(dialog); });
+}
+
+// The text of a message box: its static control 0xFFFF.
+inline std::wstring MessageBoxText(HWND box) {
+    return ControlText(::GetDlgItem(box, 0xFFFF));
+}
+
+// Keys pressed (true) and let go through SendInput, one event at a time, as a hand does.
+inline void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    for (const auto& [key, down] : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = down ? 0u : static_cast<DWORD>(KEYEVENTF_KEYUP);
+        ::SendInput(1, &input, sizeof input);
+    }
+}
+
+// The popup menu on the screen, if any.
+inline HWND VisibleMenu() {
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
+        if (::IsWindowVisible(menu)) {
+            return menu;
+        }
+    }
+    return nullptr;
+}
+
+// Opens the tray icon's menu as a right click does and chooses its first item from the keyboard
+// (the keys posted to the menu). The click goes to the window Wine draws the icon in, which passes
+// it on as the icon's own message, as a mouse click would.
+inline bool ChooseFirstTrayMenuItem(HWND icon) {
+    ::PostMessageW(icon, WM_RBUTTONUP, 0, MAKELPARAM(1, 1));
+    HWND menu = nullptr;
+    PumpUntil([&] { return (menu = VisibleMenu()) != nullptr; });
+    if (menu == nullptr) {
+        ADD_FAILURE() << "no menu";
+        return false;
+    }
+    for (WPARAM key : {VK_DOWN, VK_RETURN}) {
+        ::PostMessageW(menu, WM_KEYDOWN, key, 0);
+        ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
+    }
+    if (!PumpUntil([] { return VisibleMenu() == nullptr; })) {
+        ADD_FAILURE() << "the menu took no choice";
+        return false;
+    }
+    return true;
 }
 
 // A message typed as it is: no Enter before or after, no pause between characters.
@@ -92,6 +162,25 @@ protected:
         })
                           : nullptr;
         return m_main != nullptr;
+    }
+    // Ctrl+Alt+F9 as the profile keeps it, Unicode events, the run `count` times through the list,
+    // then the other settings given.
+    void StoreShortcut(std::int32_t count,
+                       std::initializer_list<std::pair<const char*, std::int32_t>> settings = {}) {
+        CHotKeyProfile(m_profile).StoreHotKey(kStartStopHotKeyName, VK_F9,
+                                              CONTROL_FLAG_CONTROL | CONTROL_FLAG_ALT);
+        m_profile.WriteInt(kProfileSection, "m_iKeyInputMethod", 0);
+        m_profile.WriteInt(kProfileSection, "m_iCount", count);
+        for (const auto& [name, value] : settings) {
+            m_profile.WriteInt(kProfileSection, name, value);
+        }
+    }
+    // Presses the stored shortcut in another process.
+    static bool Press() { return PressInAnotherProcess(VK_F9, MOD_CONTROL | MOD_ALT); }
+    // Another start of Quenby.exe with the arguments; its exit code, or nothing while it runs on.
+    static std::optional<DWORD> StartAgain(const std::wstring& arguments) {
+        const std::unique_ptr<CProcess> later = CProcess::Start(QUENBY_PROGRAM_RELATIVE, arguments);
+        return later ? later->WaitForExit() : std::nullopt;
     }
     // A visible window of the program other than the main window whose caption starts with the
     // text, waited for; null at the deadline.

@@ -6,36 +6,17 @@
 // The list view messages need the declarations of windows.h first.
 #include <commctrl.h>
 
-#include "app/Commands.h"
-#include "app/ProfileValues.h"
-#include "engine/HotKeyProfile.h"
 #include "program/ProgramFixture.h"
 
 namespace quenby::test {
 namespace {
 
-constexpr int kListId = 1000;
-
 class ProgramStop : public CProgramTest {
 protected:
-    // Ctrl+Alt+F9, Unicode events, the run once through the list, the focus setting as given.
-    void StoreSettings(std::int32_t stopOnFocusChange) {
-        CHotKeyProfile(m_profile).StoreHotKey(kStartStopHotKeyName, VK_F9,
-                                              CONTROL_FLAG_CONTROL | CONTROL_FLAG_ALT);
-        m_profile.WriteInt(kProfileSection, "m_iKeyInputMethod", 0);
-        m_profile.WriteInt(kProfileSection, "m_iCount", 1);
-        m_profile.WriteInt(kProfileSection, "m_bStopOnFocusChange", stopOnFocusChange);
-    }
-    static bool Press() { return PressInAnotherProcess(VK_F9, MOD_CONTROL | MOD_ALT); }
-    // A later start with the option; its exit code, or nothing while it runs on.
-    static std::optional<DWORD> StartWith(const std::wstring& option) {
-        const std::unique_ptr<CProcess> later = CProcess::Start(QUENBY_PROGRAM_RELATIVE, option);
-        return later ? later->WaitForExit() : std::nullopt;
-    }
     // Starts Quenby on a list whose run types "x" at once and then waits a minute for its next
     // message, and opens the peer's window, in front, for the "x".
     std::unique_ptr<PeerEdits> StartWithWaitingRun(std::int32_t stopOnFocusChange = 1) {
-        StoreSettings(stopOnFocusChange);
+        StoreShortcut(1, {{"m_bStopOnFocusChange", stopOnFocusChange}});
         if (!Start(
                 WriteDataFile(L"waiting.quenbydata",
                               {Plain(u"x"), MessageItem{u"later", 60, 0, false, false, 0, 0}}))) {
@@ -76,19 +57,8 @@ std::vector<std::size_t> SettledLengths(const std::vector<HWND>& fields) {
     return lengths;
 }
 
-void Tap(WORD key) {
-    INPUT inputs[2]{};
-    for (INPUT& input : inputs) {
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-    }
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, inputs, sizeof(INPUT));
-}
-
 TEST_F(ProgramStop, EscStopsTheRunAtOnceAndIsGivenBackAfterIt) {
-    StoreSettings(1);
+    StoreShortcut(1);
     // 50 ms before each of 300 characters: 15 s if nothing stops it.
     ASSERT_TRUE(Start(WriteDataFile(L"esc.quenbydata", {Plain(std::u16string(300, u'e'), 0, 50)})));
     std::unique_ptr<PeerEdits> recorder = PeerEdits::Open();
@@ -96,7 +66,7 @@ TEST_F(ProgramStop, EscStopsTheRunAtOnceAndIsGivenBackAfterIt) {
     ASSERT_TRUE(Press());
     ASSERT_TRUE(PumpUntil([&] { return ControlText(recorder->m_editable).size() >= 5; }));
     const std::size_t before = ControlText(recorder->m_editable).size();
-    Tap(VK_ESCAPE);
+    SendKeys({{VK_ESCAPE, true}, {VK_ESCAPE, false}});
     const std::size_t after = SettledLengths({recorder->m_editable})[0];
     // 100 ms are two pauses, and one character may be on its way.
     EXPECT_LE(after, before + 3) << "typing went on after Esc";
@@ -104,48 +74,40 @@ TEST_F(ProgramStop, EscStopsTheRunAtOnceAndIsGivenBackAfterIt) {
     EXPECT_EQ(::GetAsyncKeyState(VK_ESCAPE) & 0x8000, 0);
     EXPECT_EQ(::GetAsyncKeyState(VK_SHIFT) & 0x8000, 0);
     // Once the run is over, Esc belongs to the applications again.
-    EXPECT_TRUE(PumpUntil([] {
-        const bool free = ::RegisterHotKey(nullptr, 7, 0, VK_ESCAPE) != FALSE;
-        ::UnregisterHotKey(nullptr, 7);
-        return free;
-    })) << "Esc still taken after the run";
+    EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "Esc still taken after the run";
     EXPECT_EQ(Close(), DWORD{0});
 }
 
-TEST_F(ProgramStop, QuenbyExeStopStopsTheRunAndSaysWhetherOneWasActive) {
-    // No Quenby to ask: it ends at once without starting one.
-    EXPECT_EQ(StartWith(L"--stop"), DWORD{1}) << "with no Quenby running";
+TEST_F(ProgramStop, QuenbyExeStopAndToggleActOnTheRunAndSayWhetherOneWasActive) {
+    // No Quenby to ask: each ends at once without starting one.
+    for (const wchar_t* option : {L"--stop", L"--toggle"}) {
+        EXPECT_EQ(StartAgain(option), DWORD{1}) << "with no Quenby running";
+    }
     const std::unique_ptr<PeerEdits> peer = StartWithWaitingRun();
     ASSERT_TRUE(peer);
-    EXPECT_EQ(StartWith(L"--stop"), DWORD{1}) << "with no run active";
+    EXPECT_EQ(StartAgain(L"--stop"), DWORD{1}) << "with no run active";
+    EXPECT_EQ(StartAgain(L"--toggle"), DWORD{0});
+    ASSERT_TRUE(Started(*peer)) << "--toggle did not start the run";
+    ASSERT_TRUE(EscTaken());
+    EXPECT_EQ(StartAgain(L" --stop "), DWORD{0}) << "with a run waiting for its next message";
+    EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "the run went on";
+    EXPECT_EQ(StartAgain(L"--stop"), DWORD{1}) << "after the run stopped";
+    // Started again by the shortcut, the run is stopped by --toggle as by a second press.
     ASSERT_TRUE(Press());
-    ASSERT_TRUE(Started(*peer));
+    ASSERT_TRUE(PumpUntil([&] { return ControlText(peer->m_editable) == L"xx"; }));
     ASSERT_TRUE(EscTaken());
-    EXPECT_EQ(StartWith(L" --stop "), DWORD{0}) << "with a run waiting for its next message";
-    EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "the run went on";
-    EXPECT_EQ(StartWith(L"--stop"), DWORD{1}) << "after the run stopped";
-    EXPECT_EQ(ControlText(peer->m_editable), L"x");
-    // Neither start opened anything in the running Quenby (such as a file named "--stop").
+    EXPECT_EQ(StartAgain(L"--toggle"), DWORD{0});
+    EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "--toggle did not stop the run";
+    EXPECT_EQ(ControlText(peer->m_editable), L"xx");
+    // None of the starts opened anything in the running Quenby (such as a file named "--stop").
     EXPECT_EQ(WaitForDialog(L"", std::chrono::milliseconds(0)), nullptr);
-    EXPECT_EQ(Close(), DWORD{0});
-}
-
-TEST_F(ProgramStop, QuenbyExeToggleStartsAndStopsTheRunAsTheShortcutDoes) {
-    EXPECT_EQ(StartWith(L"--toggle"), DWORD{1}) << "with no Quenby running";
-    const std::unique_ptr<PeerEdits> peer = StartWithWaitingRun();
-    ASSERT_TRUE(peer);
-    EXPECT_EQ(StartWith(L"--toggle"), DWORD{0});
-    ASSERT_TRUE(Started(*peer)) << "the run did not start";
-    ASSERT_TRUE(EscTaken());
-    EXPECT_EQ(StartWith(L"--toggle"), DWORD{0});
-    EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "the run went on";
     EXPECT_EQ(Close(), DWORD{0});
 }
 
 TEST_F(ProgramStop, AnotherWindowTakingTheFocusStopsTheRunOnlyWhenSet) {
     for (const std::int32_t stopOnFocusChange : {1, 0}) {
         SCOPED_TRACE(stopOnFocusChange);
-        StoreSettings(stopOnFocusChange);
+        StoreShortcut(1, {{"m_bStopOnFocusChange", stopOnFocusChange}});
         // 50 ms before each of 80 characters: 4 s.
         const std::u16string text(80, u'f');
         ASSERT_TRUE(Start(WriteDataFile(L"focus.quenbydata", {Plain(text, 0, 50)})));
@@ -169,7 +131,7 @@ TEST_F(ProgramStop, AnotherWindowTakingTheFocusStopsTheRunOnlyWhenSet) {
 }
 
 TEST_F(ProgramStop, ARunStartedWhileQuenbyIsInFrontTypesNothingIntoIt) {
-    StoreSettings(1);
+    StoreShortcut(1);
     // Typed into the main window, "d" is the mnemonic of Delete Selected, and Enter presses the
     // default button.
     const std::filesystem::path data = WriteDataFile(
@@ -189,39 +151,6 @@ TEST_F(ProgramStop, ARunStartedWhileQuenbyIsInFrontTypesNothingIntoIt) {
     EXPECT_EQ(Close(), DWORD{0});
 }
 
-// The popup menu on the screen, if any.
-HWND VisibleMenu() {
-    HWND menu = nullptr;
-    while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
-        if (::IsWindowVisible(menu)) {
-            return menu;
-        }
-    }
-    return nullptr;
-}
-
-// Opens the tray icon's menu as a right click does and chooses its first item from the keyboard
-// (the keys posted to the menu). The click goes to the window Wine draws the icon in, which passes
-// it on as the icon's own message, as a mouse click would.
-bool ChooseFirstTrayMenuItem(HWND icon) {
-    ::PostMessageW(icon, WM_RBUTTONUP, 0, MAKELPARAM(1, 1));
-    HWND menu = nullptr;
-    PumpUntil([&] { return (menu = VisibleMenu()) != nullptr; });
-    if (menu == nullptr) {
-        ADD_FAILURE() << "no menu";
-        return false;
-    }
-    for (WPARAM key : {VK_DOWN, VK_RETURN}) {
-        ::PostMessageW(menu, WM_KEYDOWN, key, 0);
-        ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
-    }
-    if (!PumpUntil([] { return VisibleMenu() == nullptr; })) {
-        ADD_FAILURE() << "the menu took no choice";
-        return false;
-    }
-    return true;
-}
-
 TEST_F(ProgramStop, StopNowHeadsTheTrayMenuWhileARunIsActive) {
     // The focus rule is off: the click brings Quenby to the front, which would stop the run too.
     const std::unique_ptr<PeerEdits> peer = StartWithWaitingRun(0);
@@ -237,27 +166,6 @@ TEST_F(ProgramStop, StopNowHeadsTheTrayMenuWhileARunIsActive) {
     ASSERT_TRUE(ChooseFirstTrayMenuItem(icon));
     EXPECT_TRUE(PumpUntil([] { return !EscTaken(); })) << "the first item was not Stop Now";
     EXPECT_EQ(ControlText(peer->m_editable), L"x");
-    EXPECT_EQ(Close(), DWORD{0});
-}
-
-TEST_F(ProgramStop, TheSettingsDialogShowsAndKeepsTheFocusSetting) {
-    constexpr int kStopOnFocusChangeId = 1024;
-    ASSERT_TRUE(Start());
-    for (const bool expected : {true, false}) {
-        ::PostMessageW(m_main, WM_COMMAND, ID_SETTINGS, 0);
-        HWND settings = WaitForDialog(L"Settings - ");
-        ASSERT_NE(settings, nullptr);
-        HWND box = ::GetDlgItem(settings, kStopOnFocusChangeId);
-        EXPECT_EQ(ControlText(box), L"Stop typing when another window takes the focus");
-        // On by default; clicked off the first time, found off the second.
-        EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED, expected);
-        if (expected) {
-            ::SendMessageW(box, BM_CLICK, 0, 0);
-        }
-        ClickButton(settings, IDOK);
-        ASSERT_TRUE(PumpUntil([settings] { return !::IsWindow(settings); }));
-        EXPECT_EQ(m_profile.GetInt(kProfileSection, "m_bStopOnFocusChange", 1), 0);
-    }
     EXPECT_EQ(Close(), DWORD{0});
 }
 

@@ -3,36 +3,12 @@
 // run after the message being typed.
 #include <gtest/gtest.h>
 
-#include "app/ProfileValues.h"
-#include "engine/HotKeyProfile.h"
 #include "program/ProgramFixture.h"
 
 namespace quenby::test {
 namespace {
 
-class ProgramTyping : public CProgramTest {
-protected:
-    // Ctrl+Alt+F9 as the profile keeps it.
-    void StoreShortcut(std::int32_t method, std::int32_t setText, std::int32_t count) {
-        CHotKeyProfile(m_profile).StoreHotKey(kStartStopHotKeyName, VK_F9,
-                                              CONTROL_FLAG_CONTROL | CONTROL_FLAG_ALT);
-        m_profile.WriteInt(kProfileSection, "m_iKeyInputMethod", method);
-        m_profile.WriteInt(kProfileSection, "TextSettingUp", setText);
-        m_profile.WriteInt(kProfileSection, "m_iCount", count);
-    }
-    static bool Press() { return PressInAnotherProcess(VK_F9, MOD_CONTROL | MOD_ALT); }
-};
-
-void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
-    for (const auto& [key, down] : keys) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-        input.ki.dwFlags = down ? 0u : static_cast<DWORD>(KEYEVENTF_KEYUP);
-        ::SendInput(1, &input, sizeof input);
-    }
-}
+using ProgramTyping = CProgramTest;
 
 TEST_F(ProgramTyping, TheShortcutTypesTheDataFileIntoAnotherProcess) {
     const struct {
@@ -53,7 +29,7 @@ TEST_F(ProgramTyping, TheShortcutTypesTheDataFileIntoAnotherProcess) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        StoreShortcut(c.method, c.setText, 1);
+        StoreShortcut(1, {{"m_iKeyInputMethod", c.method}, {"TextSettingUp", c.setText}});
         ASSERT_TRUE(Start(WriteDataFile(L"typing.quenbydata", {Plain(c.text)})));
         std::unique_ptr<PeerEdits> recorder = PeerEdits::Open();
         ASSERT_TRUE(recorder);
@@ -69,7 +45,7 @@ TEST_F(ProgramTyping, TheShortcutTypesTheDataFileIntoAnotherProcess) {
 }
 
 TEST_F(ProgramTyping, TheShortcutsKeysStillHeldDelayTheFirstKey) {
-    StoreShortcut(0, 0, 1);
+    StoreShortcut(1);
     const std::u16string text = u"typed once the keys were let go";
     ASSERT_TRUE(Start(WriteDataFile(L"held.quenbydata", {Plain(text)})));
     std::unique_ptr<PeerEdits> recorder = PeerEdits::Open();
@@ -91,7 +67,7 @@ TEST_F(ProgramTyping, TheShortcutsKeysStillHeldDelayTheFirstKey) {
 TEST_F(ProgramTyping, ASecondPressStopsTheRunAfterTheMessageBeingTyped) {
     // Without end (count 0) and without a pause between messages, 40 ms before each character:
     // the second message takes seconds, and the second press comes while it is typed.
-    StoreShortcut(0, 0, 0);
+    StoreShortcut(0);
     const std::u16string first = u"first.";
     const std::u16string second = std::u16string(100, u's') + u".";
     ASSERT_TRUE(

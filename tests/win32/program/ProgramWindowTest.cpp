@@ -9,20 +9,11 @@
 namespace quenby::test {
 namespace {
 
-constexpr int IDC_COUNT = 1009;
-constexpr int IDC_HIDE_TO_TRAY = 1010;
-constexpr WPARAM ID_SCREENSHOT_TO_CLIPBOARD = 32773;
 // The About item the program adds to the window's system menu.
 constexpr WPARAM kAboutBoxCommand = 16;
 
 class ProgramWindow : public CProgramTest {
 protected:
-    // Starts Quenby.exe again with the arguments; true when that start ended at once, as it does
-    // when it hands them to the running one.
-    static bool StartAgain(const std::wstring& arguments) {
-        const std::unique_ptr<CProcess> later = CProcess::Start(QUENBY_PROGRAM_RELATIVE, arguments);
-        return later != nullptr && later->WaitForExit() == DWORD{0};
-    }
     bool WaitUntilShown() {
         return PumpUntil([this] { return ::IsWindowVisible(m_main) && !::IsIconic(m_main); });
     }
@@ -41,27 +32,20 @@ TEST_F(ProgramWindow, HiddenToTheNotificationAreaAndBackByTheIconsDoubleClickOrM
         SCOPED_TRACE(click == WM_LBUTTONDBLCLK ? "double-click" : "menu");
         ClickButton(m_main, IDC_HIDE_TO_TRAY);
         ASSERT_TRUE(PumpUntil([this] { return !::IsWindowVisible(m_main); })) << "still shown";
-        ::PostMessageW(icon, click, 0, MAKELPARAM(1, 1));
         if (click == WM_RBUTTONUP) {
             // Its first item, "Configure...", brings the window back.
-            HWND menu = m_quenby->WaitForWindow([](HWND window) {
-                wchar_t name[16] = {};
-                ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
-                return std::wstring(name) == L"#32768";
-            });
-            ASSERT_NE(menu, nullptr) << "no menu";
-            ::PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-            ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+            ASSERT_TRUE(ChooseFirstTrayMenuItem(icon));
+        } else {
+            ::PostMessageW(icon, click, 0, MAKELPARAM(1, 1));
         }
-        EXPECT_TRUE(PumpUntil([this] { return ::IsWindowVisible(m_main) && !::IsIconic(m_main); }))
-            << "not restored";
+        EXPECT_TRUE(WaitUntilShown()) << "not restored";
     }
     EXPECT_EQ(Close(), DWORD{0});
 }
 
 TEST_F(ProgramWindow, TheCountTypedInTheWindowIsThereAfterARestart) {
     ASSERT_TRUE(Start());
-    HWND count = ::GetDlgItem(m_main, IDC_COUNT);
+    HWND count = ::GetDlgItem(m_main, kCountId);
     // Typed over the count a first start shows.
     ::SendMessageW(count, EM_SETSEL, 0, -1);
     ::PostMessageW(count, WM_CHAR, L'1', 0);
@@ -70,7 +54,7 @@ TEST_F(ProgramWindow, TheCountTypedInTheWindowIsThereAfterARestart) {
     EXPECT_EQ(Close(), DWORD{0});
     EXPECT_EQ(m_profile.GetInt(kProfileSection, "m_iCount", -1), 12);
     ASSERT_TRUE(Start());
-    EXPECT_EQ(ControlText(::GetDlgItem(m_main, IDC_COUNT)), L"12");
+    EXPECT_EQ(ControlText(::GetDlgItem(m_main, kCountId)), L"12");
     EXPECT_EQ(Close(), DWORD{0});
 }
 
@@ -95,7 +79,7 @@ TEST_F(ProgramWindow, TheScreenshotCommandPutsTheWindowsPictureOnTheClipboard) {
     ASSERT_TRUE(read) << "no picture on the clipboard";
     EXPECT_EQ(size.bmWidth, frame.right - frame.left);
     EXPECT_EQ(size.bmHeight, frame.bottom - frame.top);
-    ClickButton(notice, IDOK);
+    EXPECT_TRUE(CloseWith(notice, IDOK));
     EXPECT_EQ(Close(), DWORD{0});
 }
 
@@ -107,7 +91,7 @@ TEST_F(ProgramWindow, ALaterStartHandsItsFileToTheRunningQuenbyAndEnds) {
     // Without a file the later start only brings the window back to the front.
     for (const std::wstring& arguments : {std::wstring(), L"\"" + data.wstring() + L"\""}) {
         SCOPED_TRACE(testing::PrintToString(arguments));
-        EXPECT_TRUE(StartAgain(arguments)) << "the later start runs on";
+        EXPECT_EQ(StartAgain(arguments), DWORD{0}) << "the later start runs on";
         EXPECT_TRUE(WaitUntilShown()) << "the running Quenby did not come back";
     }
     EXPECT_TRUE(PumpUntil([this] {
@@ -128,7 +112,7 @@ TEST_F(ProgramWindow, AFileHandedOverWhileTheAboutBoxIsOpenWaitsUntilItIsClosed)
     // Hidden, so that its coming back tells the request was taken; the reply to a message sent
     // afterwards, that all the request led to is done.
     ::ShowWindow(m_main, SW_HIDE);
-    ASSERT_TRUE(StartAgain(L"\"" + data.wstring() + L"\""));
+    ASSERT_EQ(StartAgain(L"\"" + data.wstring() + L"\""), DWORD{0});
     ASSERT_TRUE(WaitUntilShown());
     DWORD_PTR ignored = 0;
     ASSERT_NE(::SendMessageTimeoutW(m_main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored), 0);
