@@ -7,10 +7,11 @@
 namespace quenby {
 
 // The window's icon in the notification area, with the application title as its tip. Its
-// notifications come to the window as kTrayMessage.
+// notifications come to the window as kTrayMessage, above the dialog manager's WM_USER range
+// (WM_USER + 1 is DM_SETDEFID) and the window's own WM_APP requests.
 class CTrayIcon {
 public:
-    static constexpr UINT kTrayMessage = WM_USER + 1;
+    static constexpr UINT kTrayMessage = WM_APP + 16;
     static constexpr UINT kIconId = 90;
 
     CTrayIcon() = default;
