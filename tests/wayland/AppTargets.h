@@ -2,87 +2,67 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <string>
 
-#include "engine/WideText.h"
-#include "support/BrowserPage.h"
+#include "support/AppReceiver.h"
 #include "wayland/HeadlessSway.h"
 
 namespace quenby::test {
 
-// A real application on the test's sway with the focus in a text field, and what it received
-// before each end marker (U+E000):
+// A real application on the test's sway with the focus in a text field, and what it received:
 // - "foot": the terminal runs the recorder, which reads the terminal raw and writes its TEXT
 //   lines to a file that `tail` passes on;
-// - "chromium": Chromium on Wayland shows the browser tests' page, which posts its text back.
+// - "chromium", "firefox": the browser on Wayland shows the browser tests' page, which posts its
+//   text back;
+// - "gtk3": the GTK 3 recorder.
 class CAppTarget {
 public:
-    CAppTarget(const CHeadlessSway& sway, const std::string& name) : m_strName(name) {
-        if (name == "foot") {
+    CAppTarget(const CHeadlessSway& sway, const std::string& name) {
+        if (name == "gtk3") {
+            auto recorder = sway.StartGtkRecorder();
+            m_strFailure = recorder ? "" : "the GTK 3 recorder did not come up with the focus";
+            m_receiver.Watch(std::move(recorder));
+        } else if (name == "foot") {
             const std::string file = sway.RuntimeDir() + "/terminal.txt";
             std::ofstream(file).flush();
             ::chmod(file.c_str(), 0666);
-            m_receiver = sway.Run({"tail", "-n", "+1", "-F", file});
+            m_receiver.Watch(sway.Run({"tail", "-n", "+1", "-F", file}));
             m_app = sway.Run({"foot", "python3", QUENBY_WAYLAND_RECORDER, "tty", file});
             // The recorder runs once the terminal is up; its window is focused by then.
-            if (!m_receiver->WaitForLine("READY", kSwayStartMs) ||
+            if (!m_receiver.Reporter()->WaitForLine("READY", kSwayStartMs) ||
                 !sway.WaitForFocusedWindow("foot", kSwayStartMs)) {
                 m_strFailure = "foot did not come up with the focus";
             }
-            return;
-        }
-        m_page = std::make_unique<CBrowserPage>(sway.Home());
-        m_app = sway.Run({"chromium", "--ozone-platform=wayland", "--no-sandbox", "--disable-gpu",
-                          "--user-data-dir=" + sway.Home() + "/chromium", "--no-first-run",
-                          "--disable-background-networking", "--disable-component-update",
-                          "--disable-sync", "--password-store=basic", "--app=" + m_page->Url()});
-        // Chromium takes a while to start on a loaded machine.
-        if (!m_page->WaitUntilFocused(6 * kSwayStartMs)) {
-            m_strFailure = "Chromium's page did not get the focus";
+        } else {
+            m_receiver.Watch(std::make_unique<CBrowserPage>(sway.Home()));
+            const std::string url = m_receiver.Page()->Url();
+            sway.WriteHomeFile("firefox/user.js", "");  // a profile folder the user owns
+            m_app = name == "firefox"
+                        ? sway.Run({"firefox", "--no-remote", "--profile", sway.Home() + "/firefox",
+                                    url},
+                                   {"MOZ_ENABLE_WAYLAND=1"})
+                        : sway.Run({"chromium", "--ozone-platform=wayland", "--no-sandbox",
+                                    "--disable-gpu", "--user-data-dir=" + sway.Home() + "/chromium",
+                                    "--no-first-run", "--disable-background-networking",
+                                    "--disable-component-update", "--disable-sync",
+                                    "--password-store=basic", "--app=" + url});
+            // A browser takes a while to start on a loaded machine.
+            if (!m_receiver.Page()->WaitUntilFocused(6 * kSwayStartMs)) {
+                m_strFailure = name + "'s page did not get the focus";
+            }
         }
     }
 
     // Why the application is not ready for keys, or empty when it is.
     const std::string& Failure() const { return m_strFailure; }
-
-    // The next text the application received before an end marker; false when none comes in
-    // time.
-    bool Read(std::string& text, int timeoutMs) {
-        if (!m_page) {
-            return ReadRecordedText(*m_receiver, text, timeoutMs);
-        }
-        // The page posts its whole text: wait until it has gone quiet with a marker past the
-        // last one taken.
-        for (int waited = 0; waited < timeoutMs; waited += 200) {
-            const std::u16string all = m_page->WaitForText(std::u16string::npos, 200);
-            const std::size_t marker = all.find(u'\ue000', m_iTaken);
-            if (marker != std::u16string::npos) {
-                text = Utf8FromUtf16(all.substr(m_iTaken, marker - m_iTaken));
-                m_iTaken = marker + 1;
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // What a text becomes there: a terminal reads Return as carriage return.
-    std::u16string Expected(std::u16string text) const {
-        if (m_strName == "foot") {
-            std::replace(text.begin(), text.end(), u'\n', u'\r');
-        }
-        return text;
-    }
+    CAppReceiver& Receiver() { return m_receiver; }
 
 private:
-    std::string m_strName;
     std::string m_strFailure;
-    std::unique_ptr<CChildProcess> m_receiver;  // foot's recorder's lines
-    std::unique_ptr<CBrowserPage> m_page;       // Chromium's
+    CAppReceiver m_receiver;
     std::unique_ptr<CChildProcess> m_app;
-    std::size_t m_iTaken = 0;  // of the page's text, up to and with the last marker
 };
 
 }  // namespace quenby::test
