@@ -93,8 +93,10 @@ bool CClientProgress::WaitUntilRead(std::chrono::milliseconds longestWait) {
         return false;
     }
     if (!m_bListening) {
-        // Answers go to the root window, to whoever selects substructure events there.
-        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        // Answers go to the root window, to whoever selects substructure events there (GTK) or
+        // structure events (Qt sends them with that mask, not substructure notify).
+        const std::uint32_t mask =
+            XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(conn, m_connection.Root(), XCB_CW_EVENT_MASK, &mask);
         m_bListening = true;
     }
