@@ -4,21 +4,13 @@
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include <atomic>
-
 #include "HeadlessGnome.h"
-#include "input/KeyGate.h"
-#include "input/TextTyper.h"
-#include "input/ThreadSleeper.h"
+#include "PortalTyping.h"
 #include "linux/portal/LayoutKeysyms.h"
 #include "linux/portal/PortalBus.h"
-#include "linux/portal/PortalKeyboard.h"
-#include "wayland/HeadlessSway.h"
 
 namespace quenby::test {
 namespace {
-
-constexpr KeyCode kF12 = 96;  // ends a text in the recorder
 
 class GnomePortalTest : public GnomeFixture {
 protected:
@@ -34,11 +26,9 @@ protected:
         ASSERT_FALSE(HasFatalFailure());
         StartPortals();
         ASSERT_FALSE(HasFatalFailure());
-        m_recorder = std::make_unique<CChildProcess>(
-            std::vector<std::string>{"/usr/bin/python3", QUENBY_WAYLAND_RECORDER, "gtk"},
-            std::vector<std::string>{"GDK_BACKEND=wayland"});
         // Mapped, it takes the focus; the keyboard enters it at the session's first key.
-        ASSERT_TRUE(m_recorder->WaitForLine("SHOWN", 60000)) << "the GTK window did not show";
+        m_recorder = StartRecorder();
+        ASSERT_TRUE(m_recorder) << "the GTK window did not show";
         m_keyboard = std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), ReadWaylandUserKeymap, [this] { ++m_beeps; },
             FocusedTextSetter{}, nullptr);
@@ -56,30 +46,8 @@ protected:
             allow ? "Allow remote interaction" : "-", allow ? "Share" : "Cancel"});
     }
 
-    // Types `text` as a run types a message; the output's failure when it has none.
-    Status Type(const std::u16string& text) {
-        Expected<std::unique_ptr<IKeyboardOutput>> output = m_keyboard->OpenOutput();
-        if (!output.ok()) {
-            return output.status();
-        }
-        CThreadSleeper sleeper;
-        std::atomic<bool> running{true};
-        const std::atomic<bool> stopNow{false};
-        CKeyGate gate(running, stopNow, nullptr, false);
-        CTextTyper typer(*output.value(), sleeper, gate);
-        typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
-        typer.SetKeyInputMethod(0);  // keysyms, which the desktop finds in the user's layout
-        typer.TypeText(text);
-        output.value()->SendKey(kF12, true);
-        output.value()->SendKey(kF12, false);
-        return output.value()->SendStatus();
-    }
-    // What the window received up to the F12 after it, empty when nothing came.
-    std::string Received() {
-        std::string text;
-        ReadRecordedText(*m_recorder, text, 30000);
-        return text;
-    }
+    Status Type(const std::u16string& text) { return TypeThroughPortal(*m_keyboard, text); }
+    std::string Received() { return Recorded(*m_recorder); }
 
     std::unique_ptr<CChildProcess> m_recorder;
     std::unique_ptr<CPortalKeyboard> m_keyboard;
