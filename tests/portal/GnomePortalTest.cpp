@@ -27,7 +27,7 @@ protected:
         StartPortals();
         ASSERT_FALSE(HasFatalFailure());
         // Mapped, it takes the focus; the keyboard enters it at the session's first key.
-        m_recorder = StartRecorder();
+        m_recorder = StartRecorder("SHOWN");
         ASSERT_TRUE(m_recorder) << "the GTK window did not show";
         m_keyboard = std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), ReadWaylandUserKeymap, [this] { ++m_beeps; },

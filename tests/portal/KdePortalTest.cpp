@@ -70,8 +70,9 @@ protected:
             ASSERT_EQ(RunCommand({"gdbus", "wait", "--session", "--timeout", "60", name}), 0)
                 << program << " did not start";
         }
-        m_recorder = StartRecorder();
-        ASSERT_TRUE(m_recorder) << "the GTK window did not show";
+        // KWin's seat has a keyboard from the start: it enters the window once KWin focuses it.
+        m_recorder = StartRecorder("READY");
+        ASSERT_TRUE(m_recorder) << "the GTK window did not get the focus";
         m_keyboard = std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), ReadWaylandUserKeymap, [this] { ++m_beeps; },
             FocusedTextSetter{}, nullptr);
