@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "TempHome.h"
@@ -130,26 +129,6 @@ protected:
                          "Set",
                          g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive",
                                        g_variant_new_boolean(FALSE))));
-    }
-
-    // GNOME's portal backend, then the frontend that reads which backends are there when it
-    // starts; each started here, so that the bus does not start one without the display. From
-    // here on the shell's Wayland socket is this process's WAYLAND_DISPLAY.
-    void StartPortals() {
-        ::setenv("WAYLAND_DISPLAY", "wayland-0", 1);
-        // GNOME's backend alone, as on a GNOME desktop: not another desktop's installed beside it.
-        std::filesystem::create_directories(m_root / "portals");
-        std::filesystem::copy_file("/usr/share/xdg-desktop-portal/portals/gnome.portal",
-                                   m_root / "portals/gnome.portal");
-        ::setenv("XDG_DESKTOP_PORTAL_DIR", (m_root / "portals").c_str(), 1);
-        for (const auto& [program, name] :
-             {std::pair{"xdg-desktop-portal-gnome", "org.freedesktop.impl.portal.desktop.gnome"},
-              {"xdg-desktop-portal", "org.freedesktop.portal.Desktop"}}) {
-            m_processes.push_back(std::make_unique<CChildProcess>(
-                std::vector<std::string>{std::string("/usr/libexec/") + program}));
-            ASSERT_EQ(RunCommand({"gdbus", "wait", "--session", "--timeout", "60", name}), 0)
-                << program << " did not start";
-        }
     }
 
     GDBusConnection* m_connection = nullptr;

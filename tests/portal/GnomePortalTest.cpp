@@ -24,7 +24,9 @@ protected:
         }
         StartShell();
         ASSERT_FALSE(HasFatalFailure());
-        StartPortals();
+        ::setenv("WAYLAND_DISPLAY", "wayland-0", 1);  // the shell's, in the test's runtime folder
+        StartDesktopPortal(m_root / "portals", "gnome", "/usr/libexec/xdg-desktop-portal-gnome",
+                           m_processes);
         ASSERT_FALSE(HasFatalFailure());
         // Mapped, it takes the focus; the keyboard enters it at the session's first key.
         m_recorder = StartRecorder("SHOWN");

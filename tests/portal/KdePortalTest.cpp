@@ -57,19 +57,8 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         ::setenv("WAYLAND_DISPLAY", "wayland-kde", 1);
-        // KDE's backend alone, started here with the display, then the frontend that finds it.
-        std::filesystem::create_directories(m_root / "portals");
-        std::filesystem::copy_file("/usr/share/xdg-desktop-portal/portals/kde.portal",
-                                   m_root / "portals/kde.portal");
-        ::setenv("XDG_DESKTOP_PORTAL_DIR", (m_root / "portals").c_str(), 1);
-        for (const auto& [program, name] :
-             {std::pair{XDG_DESKTOP_PORTAL_KDE, "org.freedesktop.impl.portal.desktop.kde"},
-              {XDG_DESKTOP_PORTAL, "org.freedesktop.portal.Desktop"}}) {
-            m_processes.push_back(
-                std::make_unique<CChildProcess>(std::vector<std::string>{program}));
-            ASSERT_EQ(RunCommand({"gdbus", "wait", "--session", "--timeout", "60", name}), 0)
-                << program << " did not start";
-        }
+        StartDesktopPortal(m_root / "portals", "kde", XDG_DESKTOP_PORTAL_KDE, m_processes);
+        ASSERT_FALSE(HasFatalFailure());
         // KWin's seat has a keyboard from the start: it enters the window once KWin focuses it.
         m_recorder = StartRecorder("READY");
         ASSERT_TRUE(m_recorder) << "the GTK window did not get the focus";

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "input/KeyGate.h"
 #include "input/TextTyper.h"
@@ -51,6 +57,26 @@ inline std::unique_ptr<CChildProcess> StartRecorder(const char* line) {
         std::vector<std::string>{"/usr/bin/python3", QUENBY_WAYLAND_RECORDER, "gtk"},
         std::vector<std::string>{"GDK_BACKEND=wayland"});
     return recorder->WaitForLine(line, 60000) ? std::move(recorder) : nullptr;
+}
+
+// A desktop's portal backend alone (`desktop`.portal of the installed ones), then the frontend
+// that finds it, each started here with this process's display, so that the bus does not start
+// one without it; `folder` keeps the portal file.
+inline void StartDesktopPortal(const std::filesystem::path& folder, const std::string& desktop,
+                               const std::string& backend,
+                               std::vector<std::unique_ptr<CChildProcess>>& processes) {
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file("/usr/share/xdg-desktop-portal/portals/" + desktop + ".portal",
+                               folder / (desktop + ".portal"));
+    ::setenv("XDG_DESKTOP_PORTAL_DIR", folder.c_str(), 1);
+    for (const auto& [program, name] :
+         {std::pair<std::string, std::string>{backend,
+                                              "org.freedesktop.impl.portal.desktop." + desktop},
+          {XDG_DESKTOP_PORTAL, "org.freedesktop.portal.Desktop"}}) {
+        processes.push_back(std::make_unique<CChildProcess>(std::vector<std::string>{program}));
+        ASSERT_EQ(RunCommand({"gdbus", "wait", "--session", "--timeout", "60", name}), 0)
+            << program << " did not start";
+    }
 }
 
 }  // namespace quenby::test
