@@ -33,7 +33,9 @@ protected:
         ASSERT_TRUE(m_recorder) << "the GTK window did not show";
         m_keyboard = std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), ReadWaylandUserKeymap, [this] { ++m_beeps; },
-            FocusedTextSetter{}, nullptr);
+            FocusedTextSetter{}, nullptr,
+            // A dialog left unanswered fails the test well within its time limit.
+            PortalWaits{std::chrono::seconds(5), std::chrono::seconds(60)});
     }
     void TearDown() override {
         m_keyboard.reset();
