@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "TempHome.h"
+#include "HeadlessGnome.h"
 #include "engine/HotKeyProfile.h"
 #include "linux/gnome/GnomeCustomShortcut.h"
 
@@ -35,45 +35,7 @@ std::vector<std::string> Entry(const std::string& path) {
             Gsettings("get", path, "binding")};
 }
 
-class GnomeCustomShortcutTest : public TempHome {
-protected:
-    // Settings in dconf, as on a GNOME desktop, on a session bus of the test's own. dconf talks
-    // over GLib's shared connection, which would end this process when that bus goes at the end.
-    bool UseDconf() {
-        if (!StartSessionBus()) {
-            return false;
-        }
-        ::setenv("GSETTINGS_BACKEND", "dconf", 1);
-        m_connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-        if (m_connection != nullptr) {
-            g_dbus_connection_set_exit_on_close(m_connection, FALSE);
-        }
-        return m_connection != nullptr;
-    }
-    void TearDown() override {
-        m_processes.clear();
-        TempHome::TearDown();
-        if (m_connection != nullptr) {
-            g_object_unref(m_connection);
-        }
-    }
-    // Whether a method call on the session bus answered; `reply` gets the answer when wanted.
-    bool Call(const char* name, const char* path, const char* interface, const char* method,
-              GVariant* parameters, GVariant** reply = nullptr) {
-        GVariant* answer =
-            g_dbus_connection_call_sync(m_connection, name, path, interface, method, parameters,
-                                        nullptr, G_DBUS_CALL_FLAGS_NONE, 20000, nullptr, nullptr);
-        if (reply != nullptr) {
-            *reply = answer;
-        } else if (answer != nullptr) {
-            g_variant_unref(answer);
-        }
-        return answer != nullptr;
-    }
-
-    GDBusConnection* m_connection = nullptr;
-    std::vector<std::unique_ptr<CChildProcess>> m_processes;
-};
+using GnomeCustomShortcutTest = GnomeFixture;
 
 // Each combination assigned updates our one entry, the user's own shortcut stays as it was, and
 // unregistering takes ours out of the list again.
@@ -119,47 +81,13 @@ TEST_F(GnomeCustomShortcutTest, WritesOnlyItsOwnEntry) {
 // GNOME itself: headless GNOME Shell with GNOME's media-keys daemon. The entry written while the
 // daemon runs makes a press of the combination run `quenby --toggle` (a stand-in that notes it).
 TEST_F(GnomeCustomShortcutTest, APressOfTheCombinationRunsQuenbyToggle) {
-    for (const char* program : {"gnome-shell", "/usr/libexec/gsd-media-keys"}) {
-        if (RunCommand({"sh", "-c", std::string("command -v ") + program}) != 0) {
-            GTEST_SKIP() << program << " is missing (packages gnome-shell, gnome-settings-daemon)";
-        }
+    if (const std::string missing = Missing({"gnome-shell", "/usr/libexec/gsd-media-keys"});
+        !missing.empty()) {
+        GTEST_SKIP() << missing << " is missing (packages gnome-shell, gnome-settings-daemon)";
     }
-    // GNOME Shell needs a system bus: an empty bus of the test's own at its address.
-    WriteBytes(m_root / "system.conf",
-               "<busconfig><type>session</type><listen>unix:path=" + (m_root / "system").string() +
-                   "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
-                   "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/><allow own=\"*\"/>"
-                   "</policy></busconfig>");
-    m_processes.push_back(std::make_unique<CChildProcess>(std::vector<std::string>{
-        "dbus-daemon", "--config-file=" + (m_root / "system.conf").string(), "--nofork",
-        "--print-address=1"}));
-    std::string systemBus;  // printed once it listens
-    ASSERT_TRUE(m_processes.back()->ReadLine(systemBus, 20000));
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", systemBus.c_str(), 1);
-    ASSERT_TRUE(UseDconf());
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
-    ::setenv("XDG_SESSION_TYPE", "wayland", 1);
-    m_processes.push_back(std::make_unique<CChildProcess>(std::vector<std::string>{
-        "gnome-shell", "--headless", "--wayland", "--virtual-monitor", "1024x768"}));
-    // It starts in the Overview, where the daemon's keys do not act: leave it once it is there.
+    StartShell();
+    ASSERT_FALSE(HasFatalFailure());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    for (bool shown = false; !shown; std::this_thread::sleep_for(std::chrono::milliseconds(200))) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "GNOME Shell did not start";
-        GVariant* overview = nullptr;
-        if (Call("org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Get",
-                 g_variant_new("(ss)", "org.gnome.Shell", "OverviewActive"), &overview)) {
-            GVariant* value = nullptr;
-            g_variant_get(overview, "(v)", &value);
-            shown = g_variant_get_boolean(value) != FALSE;
-            g_variant_unref(value);
-            g_variant_unref(overview);
-        }
-    }
-    ASSERT_TRUE(Call(
-        "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Set",
-        g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive", g_variant_new_boolean(FALSE))));
     // The daemon runs the command found in its PATH: ours first.
     std::filesystem::create_directories(m_root / "bin");
     WriteBytes(m_root / "bin/quenby",

@@ -28,7 +28,9 @@ constexpr unsigned kRemoteDesktop = 1;
 constexpr unsigned kGlobalShortcuts = 2;
 
 constexpr const char* kBackendName = "org.quenby.test.PortalBackend";
-const PortalWaits kWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000)};
+// Our backend is ready at once: no settling time.
+const PortalWaits kWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000),
+                         std::chrono::milliseconds(0)};
 
 // The keys of a message, each keysym pressed and released, after the session's first key (Shift)
 // when `first`.

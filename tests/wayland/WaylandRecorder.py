@@ -2,8 +2,9 @@
 # Receives typed text on Wayland and reports it, one line per end marker (U+E000), as
 #   TEXT <hex of the UTF-8 received before the marker>
 # Modes:
-#   gtk        a GTK 3 window with a text view; READY once a keyboard has entered the window (the
-#              seat must have one).
+#   gtk        a GTK 3 window with a text view; SHOWN once mapped, READY once a keyboard has
+#              entered the window (the seat must have one). A press of F12 ends a text as the
+#              marker does, for desktops that type only what the user's layout has.
 #   tty FILE   inside a terminal: reads it raw and appends READY, then the lines, to FILE.
 #   entry [readonly]
 #              a GTK 3 window with one focused text entry, for setting text through
@@ -54,9 +55,10 @@ def gtk():
 
 
 def show_focused(window, widget):
-    """Shows the window with the focus in `widget`, and says READY once a keyboard has entered
-    the window: keys sent before then go elsewhere. GTK may call the window focused before the
-    compositor has even shown it, when the seat has a keyboard at the start."""
+    """Shows the window with the focus in `widget`, says SHOWN once it is mapped, and READY once
+    a keyboard has entered the window: keys sent before then go elsewhere. GTK may call the
+    window focused before the compositor has even shown it, when the seat has a keyboard at the
+    start; a seat without a keyboard yet enters the window only at its first key."""
     _, _, Gtk = gtk()
     ready = []
 
@@ -67,13 +69,14 @@ def show_focused(window, widget):
         return False
 
     window.connect("focus-in-event", focused)
+    window.connect("map-event", lambda _window, _event: say("SHOWN") or False)
     window.connect("destroy", Gtk.main_quit)
     window.show_all()
     widget.grab_focus()
 
 
 def run_text_view():
-    _, GLib, Gtk = gtk()
+    Gdk, GLib, Gtk = gtk()
     collector = Collector(say)
     window = Gtk.Window(title="Quenby Wayland recorder")
     view = Gtk.TextView()
@@ -86,6 +89,13 @@ def run_text_view():
         collector.add(text)
 
     buffer.connect("insert-text", inserted)
+
+    def pressed(_view, event):
+        if event.keyval == Gdk.KEY_F12:
+            inserted(buffer, None, MARKER, 1)
+        return False
+
+    view.connect("key-press-event", pressed)
     scroller = Gtk.ScrolledWindow()
     scroller.add(view)
     window.add(scroller)

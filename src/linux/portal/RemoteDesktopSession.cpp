@@ -1,5 +1,7 @@
 #include "linux/portal/RemoteDesktopSession.h"
 
+#include <thread>
+
 #include "linux/portal/PortalBus.h"
 
 namespace quenby {
@@ -152,6 +154,7 @@ CRemoteDesktopSession::StartResult CRemoteDesktopSession::StartOnce(
     if (!session->SendKeysym(kFirstKeysym, true) || !session->SendKeysym(kFirstKeysym, false)) {
         return {Failure({}, "no first key"), EPortalAnswer::CallFailed, {}};
     }
+    std::this_thread::sleep_for(waits.m_settle);
     const gchar* newToken = nullptr;
     std::string kept;
     if (g_variant_lookup(started.m_results.get(), "restore_token", "&s", &newToken)) {

@@ -22,6 +22,11 @@ struct PortalWaits {
     // The user's answer in the desktop's consent dialog: generous, as people read it, but
     // finite, so a dialog nobody sees cannot hold the typing thread for ever.
     std::chrono::milliseconds m_consent{120000};
+    // From the start of a session to its first character: the desktop is not ready at once and
+    // tells nobody when it is. GNOME gives the focus back to the user's window only after its
+    // dialog has gone, and KDE's portal maps keys through a US keymap until it has the user's;
+    // keys sent sooner go nowhere or come out wrong.
+    std::chrono::milliseconds m_settle{1000};
 };
 
 // A RemoteDesktop portal session with a keyboard, which the user has allowed. Keys go to the

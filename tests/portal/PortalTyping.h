@@ -1,0 +1,82 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "input/KeyGate.h"
+#include "input/TextTyper.h"
+#include "input/ThreadSleeper.h"
+#include "linux/portal/PortalKeyboard.h"
+#include "wayland/HeadlessSway.h"
+
+namespace quenby::test {
+
+// Ends a text in the GTK recorder: desktops that type only what the user's layout has drop its
+// marker character.
+inline constexpr KeyCode kRecorderEndKey = 96;  // F12
+
+// Types `text` through a desktop's portal as a run types a message, by keysyms, which the
+// desktop finds in the user's layout, then ends it in the recorder; the output's failure when
+// it has none.
+inline Status TypeThroughPortal(IKeyboard& keyboard, const std::u16string& text) {
+    Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
+    if (!output.ok()) {
+        return output.status();
+    }
+    CThreadSleeper sleeper;
+    std::atomic<bool> running{true};
+    const std::atomic<bool> stopNow{false};
+    CKeyGate gate(running, stopNow, nullptr, false);
+    CTextTyper typer(*output.value(), sleeper, gate);
+    typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
+    typer.SetKeyInputMethod(0);
+    typer.TypeText(text);
+    output.value()->SendKey(kRecorderEndKey, true);
+    output.value()->SendKey(kRecorderEndKey, false);
+    return output.value()->SendStatus();
+}
+
+// What the recorder received up to the end key, empty when nothing came.
+inline std::string Recorded(CChildProcess& recorder) {
+    std::string text;
+    ReadRecordedText(recorder, text, 30000);
+    return text;
+}
+
+// The GTK 3 recorder on this process's WAYLAND_DISPLAY, once it says `line` (SHOWN: mapped;
+// READY: the keyboard is in it); null when it does not come.
+inline std::unique_ptr<CChildProcess> StartRecorder(const char* line) {
+    auto recorder = std::make_unique<CChildProcess>(
+        std::vector<std::string>{"/usr/bin/python3", QUENBY_WAYLAND_RECORDER, "gtk"},
+        std::vector<std::string>{"GDK_BACKEND=wayland"});
+    return recorder->WaitForLine(line, 60000) ? std::move(recorder) : nullptr;
+}
+
+// A desktop's portal backend alone (`desktop`.portal of the installed ones), then the frontend
+// that finds it, each started here with this process's display, so that the bus does not start
+// one without it; `folder` keeps the portal file.
+inline void StartDesktopPortal(const std::filesystem::path& folder, const std::string& desktop,
+                               const std::string& backend,
+                               std::vector<std::unique_ptr<CChildProcess>>& processes) {
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file("/usr/share/xdg-desktop-portal/portals/" + desktop + ".portal",
+                               folder / (desktop + ".portal"));
+    ::setenv("XDG_DESKTOP_PORTAL_DIR", folder.c_str(), 1);
+    for (const auto& [program, name] :
+         {std::pair<std::string, std::string>{backend,
+                                              "org.freedesktop.impl.portal.desktop." + desktop},
+          {XDG_DESKTOP_PORTAL, "org.freedesktop.portal.Desktop"}}) {
+        processes.push_back(std::make_unique<CChildProcess>(std::vector<std::string>{program}));
+        ASSERT_EQ(RunCommand({"gdbus", "wait", "--session", "--timeout", "60", name}), 0)
+            << program << " did not start";
+    }
+}
+
+}  // namespace quenby::test
