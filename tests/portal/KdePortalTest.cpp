@@ -73,25 +73,27 @@ protected:
         }
     }
 
-    // Binds Ctrl+Shift+F9 through the portal, then presses it twice on KWin's keyboard: the first
-    // press starts the run, the second stops it.
+    // Binds Ctrl+Shift+F9 through the portal at two starts of the program, and presses it twice
+    // on KWin's keyboard after each: the first press starts the run, the second stops it.
     void Shortcut() {
         const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
-        CEventCounter presses;
-        CPortalGlobalShortcut shortcut(
-            bus, [&presses] { presses.Add(); }, kWaits);
-        ASSERT_TRUE(shortcut.RegisterHotKey(0x78, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT));
         Expected<std::unique_ptr<CRemoteDesktopSession>> keys =
             Consented("Share", [&] { return CRemoteDesktopSession::Start(bus, kWaits); });
         ASSERT_TRUE(keys.ok());
-        for (int press = 1; press <= 2; ++press) {
-            for (const std::uint32_t code : {29u, 42u, 67u}) {  // Left Ctrl, Left Shift, F9
-                keys.value()->SendKeycode(code, true);
+        CEventCounter presses;
+        for (int start = 0; start < 2; ++start) {
+            CPortalGlobalShortcut shortcut(
+                bus, [&presses] { presses.Add(); }, kWaits);
+            ASSERT_TRUE(shortcut.RegisterHotKey(0x78, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT));
+            for (const int press : {2 * start + 1, 2 * start + 2}) {
+                for (const std::uint32_t code : {29u, 42u, 67u}) {  // Left Ctrl, Left Shift, F9
+                    keys.value()->SendKeycode(code, true);
+                }
+                for (const std::uint32_t code : {67u, 42u, 29u}) {
+                    keys.value()->SendKeycode(code, false);
+                }
+                EXPECT_EQ(presses.WaitFor(press), press);
             }
-            for (const std::uint32_t code : {67u, 42u, 29u}) {
-                keys.value()->SendKeycode(code, false);
-            }
-            EXPECT_EQ(presses.WaitFor(press), press);
         }
     }
 
