@@ -3,7 +3,6 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,11 +19,11 @@
 namespace quenby::test {
 
 // A headless KDE Plasma of its own: KWin on a virtual output, its global shortcuts, the portal
-// frontend with KDE's backend, and an accessibility bus, on a session bus of its own. KWin and
-// the desktop's programs run as the user quenby-test when the test runs as root (KWin, like
-// sway, is no program for root), and so does this process, which holds Quenby's code under test,
-// once the desktop is up: the portal looks into its callers' /proc entries, which it may only do
-// for processes of its own user.
+// frontend with KDE's backend, and an accessibility bus, on a session bus of its own. A test run
+// as root becomes the user quenby-test first, for good (KWin, like sway, is no program for root,
+// and the portal looks into its callers' /proc entries, which it may only do for processes of
+// its own user); its process, which holds Quenby's code under test, is then one more of the
+// session's programs.
 class CHeadlessKde {
 public:
     CHeadlessKde() { Start(); }
@@ -55,7 +54,7 @@ public:
     // the user before remote control (a process of no application is let through unasked).
     bool Asks() const { return m_bAsks; }
 
-    // Starts a program in the session, as the session's user.
+    // Starts a program in the session.
     std::unique_ptr<CChildProcess> Run(const std::vector<std::string>& argv,
                                        const std::vector<std::string>& env = {}) const {
         std::vector<std::string> command = Prefix();
@@ -106,9 +105,7 @@ private:
         if (m_strFailure = Missing(); !m_strFailure.empty()) {
             return;
         }
-        m_uid = ::getuid();
-        m_gid = ::getgid();
-        if (m_uid == 0) {
+        if (::getuid() == 0) {
             if (::getpwnam(kUser) == nullptr &&
                 RunCommand({"useradd", "--system", "--no-create-home", "--shell",
                             "/usr/sbin/nologin", kUser}) != 0 &&
@@ -116,8 +113,15 @@ private:
                 m_strFailure = std::string("cannot create the user ") + kUser;
                 return;
             }
-            m_uid = ::getpwnam(kUser)->pw_uid;
-            m_gid = ::getpwnam(kUser)->pw_gid;
+            const passwd* user = ::getpwnam(kUser);
+            EnterAppScope(user->pw_uid);
+            if (::setgroups(0, nullptr) != 0 ||
+                ::setresgid(user->pw_gid, user->pw_gid, user->pw_gid) != 0 ||
+                ::setresuid(user->pw_uid, user->pw_uid, user->pw_uid) != 0 ||
+                ::prctl(PR_SET_DUMPABLE, 1) != 0) {
+                m_strFailure = "cannot become the session's user";
+                return;
+            }
         }
         char pattern[] = "/tmp/quenby-kde-XXXXXX";
         if (::mkdtemp(pattern) == nullptr) {
@@ -131,22 +135,17 @@ private:
         std::filesystem::copy_file("/usr/bin/kwin_wayland", m_strRuntimeDir + "/kwin_wayland",
                                    copied);
         // Only the accessibility bus is started on demand; every other service is started here.
-        WriteHomeFile("services/org.a11y.Bus.service", "");
+        std::filesystem::create_directories(Home() + "/services");
         std::filesystem::copy_file("/usr/share/dbus-1/services/org.a11y.Bus.service",
-                                   Home() + "/services/org.a11y.Bus.service",
-                                   std::filesystem::copy_options::overwrite_existing, copied);
+                                   Home() + "/services/org.a11y.Bus.service", copied);
         WriteHomeFile(".config/kxkbrc", "[Layout]\nLayoutList=us\nUse=true\n");
         WriteHomeFile("bus.conf",
                       "<busconfig><type>session</type><listen>unix:dir=" + m_strRuntimeDir +
                           "</listen><auth>EXTERNAL</auth><servicedir>" + Home() +
-                          "/services</servicedir><policy context=\"default\"><allow user=\"*\"/>"
+                          "/services</servicedir><policy context=\"default\">"
                           "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                          "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
-        for (const std::string& path : {m_strRuntimeDir, m_strRuntimeDir + "/kwin_wayland"}) {
-            (void)::chown(path.c_str(), m_uid, m_gid);
-        }
-        ::chmod(m_strRuntimeDir.c_str(), 0700);
-
+                          "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                          "</policy></busconfig>");
         m_bus = Run({"dbus-daemon", "--config-file=" + Home() + "/bus.conf", "--nofork",
                      "--print-address=1"});
         if (!m_bus->ReadLine(m_strBus, 20000) || m_strBus.empty()) {
@@ -168,21 +167,14 @@ private:
         m_portal = Run({XDG_DESKTOP_PORTAL});
         if (!WaitForName("org.freedesktop.portal.Desktop")) {
             m_strFailure = "the portal frontend did not start";
-            return;
-        }
-        EnterAppScope();
-        if (::getuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setresgid(m_gid, m_gid, m_gid) != 0 ||
-             ::setresuid(m_uid, m_uid, m_uid) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0)) {
-            m_strFailure = "cannot become the session's user";
         }
     }
 
     // The portal knows an application by its systemd scope (app-<id>-<n>.scope, as desktops
     // launch programs): this process joins one where the cgroup tree lets it. The scope stays,
     // empty, for the next run.
-    void EnterAppScope() {
-        const std::string uid = std::to_string(m_uid);
+    void EnterAppScope(uid_t user) {
+        const std::string uid = std::to_string(user);
         const std::string scope = "/sys/fs/cgroup/unified/user.slice/user-" + uid + ".slice/user@" +
                                   uid + ".service/app.slice/app-org.quenby.Quenby-test.scope";
         std::error_code made;
@@ -200,39 +192,29 @@ private:
 
     std::string Home() const { return m_strRuntimeDir + "/home"; }
 
-    // Writes a file under the home, owned by the session's user down from the home.
     void WriteHomeFile(const std::string& relativePath, const std::string& bytes) const {
         const std::filesystem::path path = std::filesystem::path(Home()) / relativePath;
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
-        for (std::filesystem::path part = path; part.string().size() >= Home().size();
-             part = part.parent_path()) {
-            (void)::chown(part.c_str(), m_uid, m_gid);
-        }
     }
 
-    // Runs a program as the session's user, in an environment of the session's own.
+    // Runs a program in an environment of the session's own.
     std::vector<std::string> Prefix() const {
-        std::vector<std::string> prefix;
-        if (::getuid() == 0) {
-            prefix = {"setpriv", "--reuid=" + std::to_string(m_uid),
-                      "--regid=" + std::to_string(m_gid), "--clear-groups", "--"};
-        }
-        prefix.insert(prefix.end(), {"env", "-i", "PATH=/usr/bin:/bin", "LANG=C.UTF-8",
-                                     "HOME=" + Home(), "XDG_RUNTIME_DIR=" + m_strRuntimeDir,
-                                     "XDG_CURRENT_DESKTOP=KDE", "WAYLAND_DISPLAY=wayland-0"});
-        if (!m_strBus.empty()) {
-            prefix.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_strBus);
-        }
-        return prefix;
+        return {"env",
+                "-i",
+                "PATH=/usr/bin:/bin",
+                "LANG=C.UTF-8",
+                "HOME=" + Home(),
+                "XDG_RUNTIME_DIR=" + m_strRuntimeDir,
+                "XDG_CURRENT_DESKTOP=KDE",
+                "WAYLAND_DISPLAY=wayland-0",
+                "DBUS_SESSION_BUS_ADDRESS=" + m_strBus};
     }
 
     std::string m_strFailure;
     std::string m_strRuntimeDir;
     std::string m_strBus;
     bool m_bAsks = false;
-    unsigned m_uid = 0;
-    unsigned m_gid = 0;
     std::unique_ptr<CChildProcess> m_bus;
     std::unique_ptr<CChildProcess> m_kwin;
     std::unique_ptr<CChildProcess> m_backend;
