@@ -8,7 +8,7 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 
 def find(node, role, name, depth=0):
@@ -22,7 +22,7 @@ def find(node, role, name, depth=0):
             found = find(node.get_child_at_index(i), role, name, depth + 1)
             if found is not None:
                 return found
-    except gi.repository.GLib.Error:
+    except GLib.Error:
         pass  # an application that went away meanwhile
     return None
 
