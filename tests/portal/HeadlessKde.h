@@ -175,8 +175,12 @@ private:
     // empty, for the next run.
     void EnterAppScope(uid_t user) {
         const std::string uid = std::to_string(user);
-        const std::string scope = "/sys/fs/cgroup/unified/user.slice/user-" + uid + ".slice/user@" +
-                                  uid + ".service/app.slice/app-org.quenby.Quenby-test.scope";
+        // The unified hierarchy: beside the others (as here), or alone.
+        const std::string root = std::filesystem::exists("/sys/fs/cgroup/unified/cgroup.procs")
+                                     ? "/sys/fs/cgroup/unified"
+                                     : "/sys/fs/cgroup";
+        const std::string scope = root + "/user.slice/user-" + uid + ".slice/user@" + uid +
+                                  ".service/app.slice/app-org.quenby.Quenby-test.scope";
         std::error_code made;
         std::filesystem::create_directories(scope, made);
         std::ofstream(scope + "/cgroup.procs") << ::getpid() << std::flush;
