@@ -2,9 +2,11 @@
 # Receives typed text on Wayland and reports it, one line per end marker (U+E000), as
 #   TEXT <hex of the UTF-8 received before the marker>
 # Modes:
-#   gtk        a GTK 3 window with a text view; SHOWN once mapped, READY once a keyboard has
+#   gtk [lines]
+#              a GTK 3 window with a text view; SHOWN once mapped, READY once a keyboard has
 #              entered the window (the seat must have one). A press of F12 ends a text as the
-#              marker does, for desktops that type only what the user's layout has.
+#              marker does, and with "lines" a line break does (both for desktops that type only
+#              what the user's layout has).
 #   tty FILE   inside a terminal: reads it raw and appends READY, then the lines, to FILE.
 #   entry [readonly]
 #              a GTK 3 window with one focused text entry, for setting text through
@@ -32,13 +34,14 @@ class Collector:
     """Takes characters as they are inserted, so a long text costs no more per character than a
     short one."""
 
-    def __init__(self, say):
+    def __init__(self, say, marker=MARKER):
         self.say = say
+        self.marker = marker
         self.pending = []
 
     def add(self, text):
-        while MARKER in text:
-            before, text = text.split(MARKER, 1)
+        while self.marker in text:
+            before, text = text.split(self.marker, 1)
             self.say("TEXT " + "".join(self.pending + [before]).encode().hex())
             self.pending = []
         self.pending.append(text)
@@ -75,16 +78,16 @@ def show_focused(window, widget):
     widget.grab_focus()
 
 
-def run_text_view():
+def run_text_view(marker):
     Gdk, GLib, Gtk = gtk()
-    collector = Collector(say)
+    collector = Collector(say, marker)
     window = Gtk.Window(title="Quenby Wayland recorder")
     view = Gtk.TextView()
     view.set_wrap_mode(Gtk.WrapMode.CHAR)
     buffer = view.get_buffer()
 
     def inserted(_buffer, _where, text, _length):
-        if MARKER in text:
+        if marker in text:
             GLib.idle_add(lambda: buffer.set_text("") or False)
         collector.add(text)
 
@@ -92,7 +95,7 @@ def run_text_view():
 
     def pressed(_view, event):
         if event.keyval == Gdk.KEY_F12:
-            inserted(buffer, None, MARKER, 1)
+            inserted(buffer, None, marker, 1)
         return False
 
     view.connect("key-press-event", pressed)
@@ -199,4 +202,4 @@ elif mode == ["fields"]:
 elif mode == ["entry"]:
     run_entry(sys.argv[2:3] == ["readonly"])
 else:
-    run_text_view()
+    run_text_view("\n" if sys.argv[2:3] == ["lines"] else MARKER)

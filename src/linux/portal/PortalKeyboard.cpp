@@ -42,7 +42,8 @@ CPortalKeyboardOutput::CPortalKeyboardOutput(std::shared_ptr<CRemoteDesktopSessi
       m_layout(std::move(layout)),
       m_strUserKeymap(std::move(userKeymap)),
       m_beep(std::move(beep)),
-      m_setFocusedText(std::move(setFocusedText)) {}
+      m_setFocusedText(std::move(setFocusedText)),
+      m_keys(LoadCurrentLayout()) {}
 
 CPortalKeyboardOutput::~CPortalKeyboardOutput() {
     // Whatever happened, no key of ours stays down in the user's session.
@@ -123,7 +124,29 @@ void CPortalKeyboardOutput::SendUnicodeUnit(char16_t unit, bool down) {
         }
         return;
     }
-    SendKeysym(keysym, down);
+    // A character on a key of the user's layout goes as that key: the desktop would look the
+    // keysym up in a keymap of its own, which KDE Plasma 5.27 loads only after the first keysym
+    // of its life, so the first characters came out through a US keymap (Z and Y swapped under
+    // German). Others go as keysyms.
+    const std::optional<KeyForCharacter> key =
+        m_keys && point == unit ? m_keys->FindKey(unit) : std::nullopt;
+    if (!key) {
+        SendKeysym(keysym, down);
+        return;
+    }
+    constexpr EKeyModifier kModifiers[] = {KEY_MODIFIER_SHIFT, KEY_MODIFIER_LEVEL3,
+                                           KEY_MODIFIER_LEVEL5};
+    if (!down) {
+        SendKey(key->m_key, false);
+    }
+    for (const EKeyModifier modifier : kModifiers) {
+        if ((key->m_modifiers & modifier) != 0) {
+            SendKey(m_keys->ModifierKey(modifier), down);
+        }
+    }
+    if (down) {
+        SendKey(key->m_key, true);
+    }
 }
 
 void CPortalKeyboardOutput::SendKey(KeyCode key, bool down) {

@@ -23,15 +23,16 @@ using FocusedTextSetter = std::function<bool(const std::u16string& text)>;
 
 // Keys for one message through a RemoteDesktop portal session, on the thread that types it.
 //
-// Unicode texts: a keysym per character (Tab and Return for the control characters), which the
-// desktop maps through the user's layout; Shift and AltGr are the desktop's business. A
-// character the layout lacks would be dropped by the desktop: when the text has any, the whole
-// text is first offered to `setFocusedText`; when that is not possible, those characters beep
-// and are skipped. The layout method sends the user's keymap's keys by keycode.
+// Unicode texts: a character on a key of the user's layout goes as that key (with Shift or AltGr
+// as it needs), any other as a keysym (Tab and Return for the control characters), which the
+// desktop maps through the user's layout. A character the layout lacks would be dropped by the
+// desktop: when the text has any, the whole text is first offered to `setFocusedText`; when that
+// is not possible, those characters beep and are skipped. The layout method sends the user's
+// keymap's keys by keycode.
 class CPortalKeyboardOutput final : public IKeyboardOutput {
 public:
     // `layout`: the keysyms of the user's layout, nothing when unknown (then every keysym is
-    // sent); `userKeymap`: the same keymap as XKB text, for the layout method.
+    // sent); `userKeymap`: the same keymap as XKB text, for the keys of both methods.
     CPortalKeyboardOutput(std::shared_ptr<CRemoteDesktopSession> session,
                           std::optional<CLayoutKeysyms> layout, std::string userKeymap,
                           std::function<void()> beep, FocusedTextSetter setFocusedText);
@@ -66,6 +67,7 @@ private:
     CSurrogateJoiner m_surrogates;
     std::vector<std::uint32_t> m_keysymsDown;
     std::vector<KeyCode> m_keysDown;
+    std::unique_ptr<IKeyboardLayout> m_keys;  // the user's layout's keys, null when unknown
 };
 
 // The RemoteDesktop portal's keyboard. One session for the life of the program, started at the

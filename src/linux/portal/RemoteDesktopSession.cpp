@@ -148,9 +148,10 @@ CRemoteDesktopSession::StartResult CRemoteDesktopSession::StartOnce(
                 EPortalAnswer::Granted,
                 {}};
     }
-    // KDE Plasma 5.27 maps a session's first keysym through a US keymap, whatever the user's
-    // layout: the first key is therefore one that means the same in every layout and types
-    // nothing, Shift pressed and released.
+    // KDE Plasma 5.27 fetches the user's keymap only when it is first given a keysym, and maps
+    // keysyms through a US keymap until it has come: the first key is therefore one that means
+    // the same in every layout and types nothing, Shift pressed and released. (That alone does
+    // not always win the race: the text goes as the layout's keys where it can.)
     if (!session->SendKeysym(kFirstKeysym, true) || !session->SendKeysym(kFirstKeysym, false)) {
         return {Failure({}, "no first key"), EPortalAnswer::CallFailed, {}};
     }

@@ -1,0 +1,228 @@
+#pragma once
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "linux/wayland/WaylandSession.h"
+#include "support/ChildProcess.h"
+
+namespace quenby::test {
+
+// A headless KDE Plasma of its own: KWin on a virtual output, its global shortcuts, the portal
+// frontend with KDE's backend, and an accessibility bus, on a session bus of its own. A test run
+// as root becomes the user quenby-test first, for good (KWin, like sway, is no program for root,
+// and the portal looks into its callers' /proc entries, which it may only do for processes of
+// its own user); its process, which holds Quenby's code under test, is then one more of the
+// session's programs.
+class CHeadlessKde {
+public:
+    CHeadlessKde() { Start(); }
+    ~CHeadlessKde() {
+        m_portal.reset();  // the programs end before the folders they use go
+        m_backend.reset();
+        m_kwin.reset();
+        m_bus.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_strRuntimeDir, ignored);
+    }
+    CHeadlessKde(const CHeadlessKde&) = delete;
+    CHeadlessKde& operator=(const CHeadlessKde&) = delete;
+
+    // What this machine lacks for the desktop (empty when it has it all): checked before starting.
+    static std::string Missing() {
+        for (const char* program :
+             {"/usr/bin/kwin_wayland", KDE_PORTAL_BACKEND, XDG_DESKTOP_PORTAL}) {
+            if (::access(program, X_OK) != 0) {
+                return std::string(program) + " is not installed";
+            }
+        }
+        return {};
+    }
+    // Why the desktop is not up, or empty when it is.
+    const std::string& Failure() const { return m_strFailure; }
+    // Whether the portal sees this process as an application with an id: only then does KDE ask
+    // the user before remote control (a process of no application is let through unasked).
+    bool Asks() const { return m_bAsks; }
+
+    // Starts a program in the session.
+    std::unique_ptr<CChildProcess> Run(const std::vector<std::string>& argv,
+                                       const std::vector<std::string>& env = {}) const {
+        std::vector<std::string> command = Prefix();
+        command.insert(command.end(), env.begin(), env.end());
+        command.insert(command.end(), argv.begin(), argv.end());
+        return std::make_unique<CChildProcess>(command);
+    }
+
+    // Sets the user's only keyboard layout, as System Settings does, and waits until KWin hands
+    // it to its clients (its keymap names the group `name`, for instance "German"); false when
+    // it does not within 20 seconds.
+    bool SetLayout(const std::string& layout, const std::string& name) const {
+        WriteHomeFile(".config/kxkbrc", "[Layout]\nLayoutList=" + layout + "\nUse=true\n");
+        RunCommand({"gdbus", "emit", "--session", "--object-path", "/Layouts", "--signal",
+                    "org.kde.keyboard.reloadConfig"});
+        for (int i = 0; i < 200; ++i) {
+            const Expected<std::unique_ptr<CWaylandSession>> session = CWaylandSession::Open();
+            if (session.ok() &&
+                session.value()->SeatKeymap().find("=\"" + name + "\";") != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+    // Starts KDE's portal backend afresh, as at a new login: its first session is then the first
+    // since it started. Up once it has the screen (its dialogs need one: before, it refuses every
+    // start) and its name on the bus.
+    bool RestartPortalBackend() {
+        m_backend.reset();
+        m_backend = Run({"sh", "-c", "exec \"$0\" 2>&1", KDE_PORTAL_BACKEND},
+                        {"QT_QPA_PLATFORM=wayland", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
+                         "QT_LOGGING_RULES=xdp-kde-wayland-integration.debug=true"});
+        std::string line;
+        while (m_backend->ReadLine(line, 30000)) {
+            if (line.find("Adding output") != std::string::npos) {
+                return WaitForName("org.freedesktop.impl.portal.desktop.kde");
+            }
+        }
+        return false;
+    }
+
+private:
+    static constexpr const char* kUser = "quenby-test";
+
+    void Start() {
+        if (m_strFailure = Missing(); !m_strFailure.empty()) {
+            return;
+        }
+        if (::getuid() == 0) {
+            if (::getpwnam(kUser) == nullptr &&
+                RunCommand({"useradd", "--system", "--no-create-home", "--shell",
+                            "/usr/sbin/nologin", kUser}) != 0 &&
+                ::getpwnam(kUser) == nullptr) {
+                m_strFailure = std::string("cannot create the user ") + kUser;
+                return;
+            }
+            const passwd* user = ::getpwnam(kUser);
+            EnterAppScope(user->pw_uid);
+            if (::setgroups(0, nullptr) != 0 ||
+                ::setresgid(user->pw_gid, user->pw_gid, user->pw_gid) != 0 ||
+                ::setresuid(user->pw_uid, user->pw_uid, user->pw_uid) != 0 ||
+                ::prctl(PR_SET_DUMPABLE, 1) != 0) {
+                m_strFailure = "cannot become the session's user";
+                return;
+            }
+        }
+        char pattern[] = "/tmp/quenby-kde-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) {
+            m_strFailure = "cannot make a runtime folder";
+            return;
+        }
+        m_strRuntimeDir = pattern;
+        // The packaged KWin carries a file capability (to raise its limits), which a container
+        // without that capability refuses to execute: a plain copy runs anywhere.
+        std::error_code copied;
+        std::filesystem::copy_file("/usr/bin/kwin_wayland", m_strRuntimeDir + "/kwin_wayland",
+                                   copied);
+        // Only the accessibility bus is started on demand; every other service is started here.
+        std::filesystem::create_directories(Home() + "/services");
+        std::filesystem::copy_file("/usr/share/dbus-1/services/org.a11y.Bus.service",
+                                   Home() + "/services/org.a11y.Bus.service", copied);
+        WriteHomeFile(".config/kxkbrc", "[Layout]\nLayoutList=us\nUse=true\n");
+        WriteHomeFile("bus.conf",
+                      "<busconfig><type>session</type><listen>unix:dir=" + m_strRuntimeDir +
+                          "</listen><auth>EXTERNAL</auth><servicedir>" + Home() +
+                          "/services</servicedir><policy context=\"default\">"
+                          "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                          "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                          "</policy></busconfig>");
+        m_bus = Run({"dbus-daemon", "--config-file=" + Home() + "/bus.conf", "--nofork",
+                     "--print-address=1"});
+        if (!m_bus->ReadLine(m_strBus, 20000) || m_strBus.empty()) {
+            m_strFailure = "the session bus did not start";
+            return;
+        }
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", m_strBus.c_str(), 1);
+        ::setenv("WAYLAND_DISPLAY", (m_strRuntimeDir + "/wayland-0").c_str(), 1);
+        m_kwin = Run({m_strRuntimeDir + "/kwin_wayland", "--virtual", "--no-lockscreen", "--socket",
+                      "wayland-0", "--width", "1280", "--height", "800"});
+        if (!WaitForName("org.kde.kglobalaccel") || !CWaylandSession::Open().ok()) {
+            m_strFailure = "KWin did not start";
+            return;
+        }
+        if (!RestartPortalBackend()) {
+            m_strFailure = "KDE's portal backend did not start";
+            return;
+        }
+        m_portal = Run({XDG_DESKTOP_PORTAL});
+        if (!WaitForName("org.freedesktop.portal.Desktop")) {
+            m_strFailure = "the portal frontend did not start";
+        }
+    }
+
+    // The portal knows an application by its systemd scope (app-<id>-<n>.scope, as desktops
+    // launch programs): this process joins one where the cgroup tree lets it. The scope stays,
+    // empty, for the next run.
+    void EnterAppScope(uid_t user) {
+        const std::string uid = std::to_string(user);
+        // The unified hierarchy: beside the others (as here), or alone.
+        const std::string root = std::filesystem::exists("/sys/fs/cgroup/unified/cgroup.procs")
+                                     ? "/sys/fs/cgroup/unified"
+                                     : "/sys/fs/cgroup";
+        const std::string scope = root + "/user.slice/user-" + uid + ".slice/user@" + uid +
+                                  ".service/app.slice/app-org.quenby.Quenby-test.scope";
+        std::error_code made;
+        std::filesystem::create_directories(scope, made);
+        std::ofstream(scope + "/cgroup.procs") << ::getpid() << std::flush;
+        std::ifstream own("/proc/self/cgroup");
+        for (std::string line; std::getline(own, line);) {
+            m_bAsks = m_bAsks || (line.rfind("0::", 0) == 0 && scope.ends_with(line.substr(3)));
+        }
+    }
+
+    bool WaitForName(const std::string& name) const {
+        return RunCommand({"gdbus", "wait", "--session", "--timeout", "30", name}) == 0;
+    }
+
+    std::string Home() const { return m_strRuntimeDir + "/home"; }
+
+    void WriteHomeFile(const std::string& relativePath, const std::string& bytes) const {
+        const std::filesystem::path path = std::filesystem::path(Home()) / relativePath;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+
+    // Runs a program in an environment of the session's own.
+    std::vector<std::string> Prefix() const {
+        return {"env",
+                "-i",
+                "PATH=/usr/bin:/bin",
+                "LANG=C.UTF-8",
+                "HOME=" + Home(),
+                "XDG_RUNTIME_DIR=" + m_strRuntimeDir,
+                "XDG_CURRENT_DESKTOP=KDE",
+                "WAYLAND_DISPLAY=wayland-0",
+                "DBUS_SESSION_BUS_ADDRESS=" + m_strBus};
+    }
+
+    std::string m_strFailure;
+    std::string m_strRuntimeDir;
+    std::string m_strBus;
+    bool m_bAsks = false;
+    std::unique_ptr<CChildProcess> m_bus;
+    std::unique_ptr<CChildProcess> m_kwin;
+    std::unique_ptr<CChildProcess> m_backend;
+    std::unique_ptr<CChildProcess> m_portal;
+};
+
+}  // namespace quenby::test
