@@ -84,7 +84,7 @@ TEST_P(X11AppsTest, EveryTextArrivesExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Applications, X11AppsTest,
-                         ::testing::Values("chromium", "firefox", "xterm", "gtk3", "xlib"),
+                         ::testing::Values("chromium", "firefox", "xterm", "gtk3", "qt6", "xlib"),
                          [](const auto& test) { return std::string(test.param); });
 
 }  // namespace

@@ -171,9 +171,10 @@ void SendKeySyms(const CXcbConnection& connection, const ServerKeys& range, xkb_
 
 }  // namespace
 
-CSpareKeyCache::CSpareKeyCache(CXcbConnection& connection, xkb_keymap* keymap, bool twoLevels)
+CSpareKeyCache::CSpareKeyCache(CXcbConnection& connection, CClientProgress& progress,
+                               xkb_keymap* keymap, bool twoLevels)
     : m_connection(connection),
-      m_progress(connection),
+      m_progress(progress),
       m_keymap(xkb_keymap_ref(keymap)),
       m_bTwoLevels(twoLevels) {}
 

@@ -56,7 +56,10 @@ public:
 
     // Lends keys of the server's keymap (described by `keymap`) once the first character needs
     // one; with `twoLevels` false, one character per key (for a layout without a Shift key).
-    CSpareKeyCache(CXcbConnection& connection, xkb_keymap* keymap, bool twoLevels);
+    // `progress` tells how far the focused application has read (shared with the keyboard's
+    // other waits: both look at the same answers on the connection).
+    CSpareKeyCache(CXcbConnection& connection, CClientProgress& progress, xkb_keymap* keymap,
+                   bool twoLevels);
     ~CSpareKeyCache();
     CSpareKeyCache(const CSpareKeyCache&) = delete;
     CSpareKeyCache& operator=(const CSpareKeyCache&) = delete;
@@ -132,7 +135,7 @@ private:
     bool WaitUntilRead();
 
     CXcbConnection& m_connection;
-    CClientProgress m_progress;
+    CClientProgress& m_progress;
     xkb_keymap* m_keymap;  // until the keys are lent
     bool m_bTwoLevels;
     xkb_keycode_t m_minKey = 0;  // the server's keycode range, which a request must name

@@ -32,7 +32,7 @@ std::vector<char32_t> CodePoints(std::u16string_view text) {
 }  // namespace
 
 CX11KeyboardOutput::CX11KeyboardOutput(std::unique_ptr<CXcbConnection> connection)
-    : m_connection(std::move(connection)) {}
+    : m_connection(std::move(connection)), m_progress(*m_connection) {}
 
 CX11KeyboardOutput::~CX11KeyboardOutput() {
     // Whatever happened, no key stays down and the keymap is left as it was found.
@@ -118,6 +118,14 @@ void CX11KeyboardOutput::WaitForForeignKeys() {
 void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
     if (CComposedKeys::IsSequenceKey(key)) {
         if (down && m_sequences) {
+            // Qt 6 puts the character a dead key makes into the text as soon as it reads the
+            // keys, ahead of keys it has read but not handled yet (it landed before the text
+            // typed just before it, as with any typist at speed): those must be handled first.
+            if (m_bPressedSinceRead) {
+                m_connection->Sync();
+                m_progress.WaitUntilRead(kLongestComposeWait);
+                m_bPressedSinceRead = false;
+            }
             CComposedKeys::PressKeysOf(*m_sequences, key,
                                        [this](KeyCode k, bool d) { SendKey(k, d); });
         }
@@ -138,6 +146,7 @@ void CX11KeyboardOutput::SendKey(KeyCode key, bool down) {
     }
     if (down) {
         m_pressed.insert(key);
+        m_bPressedSinceRead = true;
     } else {
         m_pressed.erase(key);
     }
@@ -205,9 +214,9 @@ void CX11KeyboardOutput::BeginUnicodeText(std::u16string_view text) {
     m_codePoints = CodePoints(text);
     m_iNextCodePoint = 0;
     m_surrogates = {};
-    m_spareKeys =
-        std::make_unique<CSpareKeyCache>(*m_connection, m_unicodeLayout->Snapshot().Keymap(),
-                                         m_unicodeLayout->ModifierKey(KEY_MODIFIER_SHIFT) != 0);
+    m_spareKeys = std::make_unique<CSpareKeyCache>(
+        *m_connection, m_progress, m_unicodeLayout->Snapshot().Keymap(),
+        m_unicodeLayout->ModifierKey(KEY_MODIFIER_SHIFT) != 0);
     const CX11Layout& layout = *m_unicodeLayout;
     m_spareKeys->Plan(m_codePoints, [&layout](char32_t codePoint) {
         return !layout.FindCodePoint(codePoint).has_value();

@@ -41,6 +41,9 @@ public:
     static constexpr std::chrono::milliseconds kLongestKeyWait{3000};
     // How old an answer about the keys held may be to go on typing without asking again.
     static constexpr std::chrono::milliseconds kFreshKeysAnswer{2};
+    // How long a character made with dead keys waits for the application to handle the keys
+    // before it (where the application's window answers pings).
+    static constexpr std::chrono::milliseconds kLongestComposeWait{5000};
 
 private:
     void TypeCodePoint(char32_t codePoint, bool down);
@@ -56,6 +59,8 @@ private:
     bool ForeignKeyHeld(const xcb_query_keymap_reply_t& state) const;
 
     std::unique_ptr<CXcbConnection> m_connection;
+    CClientProgress m_progress;  // how far the focused application has read
+    bool m_bPressedSinceRead = false;
     std::unique_ptr<CX11Layout> m_unicodeLayout;           // for the text being typed by Unicode
     std::vector<char32_t> m_codePoints;                    // that text
     std::size_t m_iNextCodePoint = 0;                      // the next of them to be typed
