@@ -46,8 +46,7 @@ protected:
     // Answers the consent dialog that comes next: allows the keyboard and shares, or cancels.
     static std::unique_ptr<CChildProcess> Answer(bool allow) {
         return std::make_unique<CChildProcess>(std::vector<std::string>{
-            "/usr/bin/python3", QUENBY_CONSENT_DIALOG, "xdg-desktop-portal-gnome",
-            allow ? "Allow remote interaction" : "-", allow ? "Share" : "Cancel"});
+            "/usr/bin/python3", QUENBY_CONSENT_DIALOG, "gnome", allow ? "Share" : "Cancel"});
     }
 
     Status Type(const std::u16string& text) { return TypeThroughPortal(*m_keyboard, text); }

@@ -38,9 +38,9 @@ protected:
     template <typename Start>
     auto Consented(const char* button, Start start) {
         const std::unique_ptr<CChildProcess> answer =
-            m_kde.Asks() ? m_kde.Run({"python3", QUENBY_KDE_CONSENT, button}) : nullptr;
+            m_kde.Asks() ? m_kde.Run({"python3", QUENBY_CONSENT_DIALOG, "kde", button}) : nullptr;
         auto started = start();
-        EXPECT_TRUE(!answer || answer->WaitForLine("PRESSED", 60000)) << "no consent dialog";
+        EXPECT_TRUE(!answer || answer->WaitForLine("ANSWERED", 60000)) << "no consent dialog";
         return started;
     }
 
