@@ -4,18 +4,12 @@
 // the start. One desktop for every case: starting it is the slow part.
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "HeadlessKde.h"
-#include "HeadlessSway.h"
+#include "PortalTyping.h"
 #include "engine/HotKeyProfile.h"
 #include "engine/WideText.h"
-#include "input/KeyGate.h"
-#include "input/TextTyper.h"
-#include "input/ThreadSleeper.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/portal/PortalGlobalShortcut.h"
-#include "linux/portal/PortalKeyboard.h"
 #include "support/EventCounter.h"
 
 namespace quenby::test {
@@ -57,16 +51,10 @@ protected:
             return;
         }
         ASSERT_TRUE(output.ok()) << Utf8FromUtf16(output.reason());
-        CThreadSleeper sleeper;
-        std::atomic<bool> running{true};
-        const std::atomic<bool> stopNow{false};
-        CKeyGate gate(running, stopNow, nullptr, false);
-        CTextTyper typer(*output.value(), sleeper, gate);
-        typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
-        typer.SetKeyInputMethod(c.m_iMethod);
+        CRunTyper run(*output.value(), c.m_iMethod);
         for (const std::u16string& text : c.m_texts) {
-            typer.TypeText(text);
-            typer.PressEnter();
+            run.m_typer.TypeText(text);
+            run.m_typer.PressEnter();
             std::string line;
             ASSERT_TRUE(ReadRecordedText(*m_recorder, line, 20000)) << "nothing arrived";
             EXPECT_EQ(line, Utf8FromUtf16(text));

@@ -7,11 +7,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "PortalTyping.h"
 #include "TempHome.h"
 #include "engine/HotKeyProfile.h"
-#include "input/KeyGate.h"
-#include "input/TextTyper.h"
-#include "input/ThreadSleeper.h"
 #include "linux/IniProfileStore.h"
 #include "linux/XdgPaths.h"
 #include "linux/portal/PortalBus.h"
@@ -149,15 +147,9 @@ protected:
     void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
         Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
         ASSERT_TRUE(output.ok()) << std::string(output.reason().begin(), output.reason().end());
-        CThreadSleeper sleeper;
-        std::atomic<bool> running{true};
-        const std::atomic<bool> stopNow{false};
-        CKeyGate gate(running, stopNow, nullptr, false);
-        CTextTyper typer(*output.value(), sleeper, gate);
-        typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
-        typer.SetKeyInputMethod(method);
-        typer.TypeText(text);
-        typer.PressEnter();
+        CRunTyper run(*output.value(), method);
+        run.m_typer.TypeText(text);
+        run.m_typer.PressEnter();
     }
 
     std::unique_ptr<CPortalGlobalShortcut> Shortcut(

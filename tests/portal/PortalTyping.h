@@ -22,22 +22,28 @@ namespace quenby::test {
 // marker character.
 inline constexpr KeyCode kRecorderEndKey = 96;  // F12
 
-// Types `text` through a desktop's portal as a run types a message, by keysyms, which the
-// desktop finds in the user's layout, then ends it in the recorder; the output's failure when
-// it has none.
+// A run's typer on a portal's output, without pauses, by `method` (0: keysyms, which the
+// desktop finds in the user's layout; 1: the layout's own keys).
+struct CRunTyper {
+    CRunTyper(IKeyboardOutput& output, int method) : m_typer(output, m_sleeper, m_gate) {
+        m_typer.m_uCharDelayMin = m_typer.m_uCharDelayMax = 0;
+        m_typer.SetKeyInputMethod(method);
+    }
+    CThreadSleeper m_sleeper;
+    std::atomic<bool> m_running{true};
+    const std::atomic<bool> m_stopNow{false};
+    CKeyGate m_gate{m_running, m_stopNow, nullptr, false};
+    CTextTyper m_typer;
+};
+
+// Types `text` through a desktop's portal as a run types a message, by keysyms, then ends it in
+// the recorder; the output's failure when it has none.
 inline Status TypeThroughPortal(IKeyboard& keyboard, const std::u16string& text) {
     Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
     if (!output.ok()) {
         return output.status();
     }
-    CThreadSleeper sleeper;
-    std::atomic<bool> running{true};
-    const std::atomic<bool> stopNow{false};
-    CKeyGate gate(running, stopNow, nullptr, false);
-    CTextTyper typer(*output.value(), sleeper, gate);
-    typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
-    typer.SetKeyInputMethod(0);
-    typer.TypeText(text);
+    CRunTyper(*output.value(), 0).m_typer.TypeText(text);
     output.value()->SendKey(kRecorderEndKey, true);
     output.value()->SendKey(kRecorderEndKey, false);
     return output.value()->SendStatus();
