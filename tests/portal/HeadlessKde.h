@@ -1,7 +1,6 @@
 #pragma once
 
 #include <grp.h>
-#include <pwd.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -14,7 +13,7 @@
 #include <vector>
 
 #include "linux/wayland/WaylandSession.h"
-#include "support/ChildProcess.h"
+#include "support/PrivateSession.h"
 
 namespace quenby::test {
 
@@ -24,19 +23,14 @@ namespace quenby::test {
 // and the portal looks into its callers' /proc entries, which it may only do for processes of
 // its own user); its process, which holds Quenby's code under test, is then one more of the
 // session's programs.
-class CHeadlessKde {
+class CHeadlessKde : public CPrivateSession {
 public:
     CHeadlessKde() { Start(); }
     ~CHeadlessKde() {
         m_portal.reset();  // the programs end before the folders they use go
         m_backend.reset();
         m_kwin.reset();
-        m_bus.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_strRuntimeDir, ignored);
     }
-    CHeadlessKde(const CHeadlessKde&) = delete;
-    CHeadlessKde& operator=(const CHeadlessKde&) = delete;
 
     // What this machine lacks for the desktop (empty when it has it all): checked before starting.
     static std::string Missing() {
@@ -48,20 +42,9 @@ public:
         }
         return {};
     }
-    // Why the desktop is not up, or empty when it is.
-    const std::string& Failure() const { return m_strFailure; }
     // Whether the portal sees this process as an application with an id: only then does KDE ask
     // the user before remote control (a process of no application is let through unasked).
     bool Asks() const { return m_bAsks; }
-
-    // Starts a program in the session.
-    std::unique_ptr<CChildProcess> Run(const std::vector<std::string>& argv,
-                                       const std::vector<std::string>& env = {}) const {
-        std::vector<std::string> command = Prefix();
-        command.insert(command.end(), env.begin(), env.end());
-        command.insert(command.end(), argv.begin(), argv.end());
-        return std::make_unique<CChildProcess>(command);
-    }
 
     // Sets the user's only keyboard layout, as System Settings does, and waits until KWin hands
     // it to its clients (its keymap names the group `name`, for instance "German"); false when
@@ -99,21 +82,16 @@ public:
     }
 
 private:
-    static constexpr const char* kUser = "quenby-test";
-
     void Start() {
         if (m_strFailure = Missing(); !m_strFailure.empty()) {
             return;
         }
         if (::getuid() == 0) {
-            if (::getpwnam(kUser) == nullptr &&
-                RunCommand({"useradd", "--system", "--no-create-home", "--shell",
-                            "/usr/sbin/nologin", kUser}) != 0 &&
-                ::getpwnam(kUser) == nullptr) {
-                m_strFailure = std::string("cannot create the user ") + kUser;
+            const passwd* user = SessionUser();
+            if (user == nullptr) {
+                m_strFailure = "cannot create the session's user";
                 return;
             }
-            const passwd* user = ::getpwnam(kUser);
             EnterAppScope(user->pw_uid);
             if (::setgroups(0, nullptr) != 0 ||
                 ::setresgid(user->pw_gid, user->pw_gid, user->pw_gid) != 0 ||
@@ -122,13 +100,13 @@ private:
                 m_strFailure = "cannot become the session's user";
                 return;
             }
+            m_uid = user->pw_uid;
+            m_gid = user->pw_gid;
         }
-        char pattern[] = "/tmp/quenby-kde-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
-            m_strFailure = "cannot make a runtime folder";
+        m_env = {"XDG_CURRENT_DESKTOP=KDE", "WAYLAND_DISPLAY=wayland-0"};
+        if (!MakeRuntimeDir("kde")) {
             return;
         }
-        m_strRuntimeDir = pattern;
         // The packaged KWin carries a file capability (to raise its limits), which a container
         // without that capability refuses to execute: a plain copy runs anywhere.
         std::error_code copied;
@@ -139,16 +117,9 @@ private:
         std::filesystem::copy_file("/usr/share/dbus-1/services/org.a11y.Bus.service",
                                    Home() + "/services/org.a11y.Bus.service", copied);
         WriteHomeFile(".config/kxkbrc", "[Layout]\nLayoutList=us\nUse=true\n");
-        WriteHomeFile("bus.conf",
-                      "<busconfig><type>session</type><listen>unix:dir=" + m_strRuntimeDir +
-                          "</listen><auth>EXTERNAL</auth><servicedir>" + Home() +
-                          "/services</servicedir><policy context=\"default\">"
-                          "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                          "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                          "</policy></busconfig>");
-        m_bus = Run({"dbus-daemon", "--config-file=" + Home() + "/bus.conf", "--nofork",
-                     "--print-address=1"});
-        if (!m_bus->ReadLine(m_strBus, 20000) || m_strBus.empty()) {
+        m_bus = StartBus(Home() + "/bus.conf", "unix:dir=" + m_strRuntimeDir, m_strBus,
+                         Home() + "/services", Prefix());
+        if (!m_bus) {
             m_strFailure = "the session bus did not start";
             return;
         }
@@ -194,32 +165,7 @@ private:
         return RunCommand({"gdbus", "wait", "--session", "--timeout", "30", name}) == 0;
     }
 
-    std::string Home() const { return m_strRuntimeDir + "/home"; }
-
-    void WriteHomeFile(const std::string& relativePath, const std::string& bytes) const {
-        const std::filesystem::path path = std::filesystem::path(Home()) / relativePath;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-
-    // Runs a program in an environment of the session's own.
-    std::vector<std::string> Prefix() const {
-        return {"env",
-                "-i",
-                "PATH=/usr/bin:/bin",
-                "LANG=C.UTF-8",
-                "HOME=" + Home(),
-                "XDG_RUNTIME_DIR=" + m_strRuntimeDir,
-                "XDG_CURRENT_DESKTOP=KDE",
-                "WAYLAND_DISPLAY=wayland-0",
-                "DBUS_SESSION_BUS_ADDRESS=" + m_strBus};
-    }
-
-    std::string m_strFailure;
-    std::string m_strRuntimeDir;
-    std::string m_strBus;
     bool m_bAsks = false;
-    std::unique_ptr<CChildProcess> m_bus;
     std::unique_ptr<CChildProcess> m_kwin;
     std::unique_ptr<CChildProcess> m_backend;
     std::unique_ptr<CChildProcess> m_portal;

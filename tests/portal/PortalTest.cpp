@@ -78,16 +78,9 @@ protected:
         ::setenv("XDG_RUNTIME_DIR", (m_root / "run").c_str(), 1);
         // No Wayland: the layout comes from the test, not from whatever compositor runs here.
         ::unsetenv("WAYLAND_DISPLAY");
-        WriteBytes(m_root / "bus.conf",
-                   "<busconfig><type>session</type><listen>unix:dir=" + m_root.string() +
-                       "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
-                       "send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                       "<allow own=\"*\"/></policy></busconfig>");
-        m_bus = std::make_unique<CChildProcess>(std::vector<std::string>{
-            "dbus-daemon", "--config-file=" + (m_root / "bus.conf").string(), "--nofork",
-            "--print-address=1"});
         std::string address;
-        ASSERT_TRUE(m_bus->ReadLine(address, 20000) && !address.empty());
+        m_bus = StartBus(m_root / "bus.conf", "unix:dir=" + m_root.string(), address);
+        ASSERT_TRUE(m_bus) << "no session bus";
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
 
         m_profile = std::make_shared<CIniProfileStore>(ProfileFilePath());
