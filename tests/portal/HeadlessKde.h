@@ -46,22 +46,11 @@ public:
     // the user before remote control (a process of no application is let through unasked).
     bool Asks() const { return m_bAsks; }
 
-    // Sets the user's only keyboard layout, as System Settings does, and waits until KWin hands
-    // it to its clients (its keymap names the group `name`, for instance "German"); false when
-    // it does not within 20 seconds.
-    bool SetLayout(const std::string& layout, const std::string& name) const {
+    // Sets the user's only keyboard layout, as System Settings does.
+    bool SetLayout(const std::string& layout) const {
         WriteHomeFile(".config/kxkbrc", "[Layout]\nLayoutList=" + layout + "\nUse=true\n");
-        RunCommand({"gdbus", "emit", "--session", "--object-path", "/Layouts", "--signal",
-                    "org.kde.keyboard.reloadConfig"});
-        for (int i = 0; i < 200; ++i) {
-            const Expected<std::unique_ptr<CWaylandSession>> session = CWaylandSession::Open();
-            if (session.ok() &&
-                session.value()->SeatKeymap().find("=\"" + name + "\";") != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return RunCommand({"gdbus", "emit", "--session", "--object-path", "/Layouts", "--signal",
+                           "org.kde.keyboard.reloadConfig"}) == 0;
     }
 
     // Starts KDE's portal backend afresh, as at a new login: its first session is then the first

@@ -117,7 +117,8 @@ TEST_F(KdePlasmaTest, TypesBindsTheShortcutAndHonoursARefusal) {
             GTEST_SKIP() << "this process cannot join an application's scope (cgroup), and KDE "
                             "asks only applications";
         }
-        ASSERT_TRUE(m_kde.SetLayout(c.m_layout, c.m_layoutName));
+        ASSERT_TRUE(m_kde.SetLayout(c.m_layout));
+        ASSERT_TRUE(WaitForLayout(c.m_layoutName)) << "KWin did not switch";
         ASSERT_TRUE(m_kde.RestartPortalBackend());
         if (c.m_button == nullptr) {
             Shortcut();

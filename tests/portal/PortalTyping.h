@@ -4,9 +4,11 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -47,6 +49,19 @@ inline Status TypeThroughPortal(IKeyboard& keyboard, const std::u16string& text)
     output.value()->SendKey(kRecorderEndKey, true);
     output.value()->SendKey(kRecorderEndKey, false);
     return output.value()->SendStatus();
+}
+
+// Waits until the keymap the desktop hands its clients is of the layout named `name` (for
+// instance "German"), as once it has switched to a new one; false when it is not within 30
+// seconds.
+inline bool WaitForLayout(const std::string& name) {
+    for (int i = 0; i < 300; ++i) {
+        if (ReadWaylandUserKeymap().find("=\"" + name + "\";") != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 // What the recorder received up to the end key, empty when nothing came.
