@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,16 +29,6 @@ protected:
                 g_object_unref(connection);
             }
         }
-    }
-
-    // The first of these programs that is not installed, or empty when all are.
-    static std::string Missing(std::initializer_list<const char*> programs) {
-        for (const char* program : programs) {
-            if (RunCommand({"sh", "-c", std::string("command -v ") + program}) != 0) {
-                return program;
-            }
-        }
-        return {};
     }
 
     // Settings in dconf, as on a GNOME desktop, on a session bus of the test's own. dconf talks

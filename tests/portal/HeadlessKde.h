@@ -32,15 +32,9 @@ public:
         m_kwin.reset();
     }
 
-    // What this machine lacks for the desktop (empty when it has it all): checked before starting.
-    static std::string Missing() {
-        for (const char* program :
-             {"/usr/bin/kwin_wayland", KDE_PORTAL_BACKEND, XDG_DESKTOP_PORTAL}) {
-            if (::access(program, X_OK) != 0) {
-                return std::string(program) + " is not installed";
-            }
-        }
-        return {};
+    // The first program of the desktop this machine lacks, empty when it has them all.
+    static std::string Lacking() {
+        return Missing({"/usr/bin/kwin_wayland", KDE_PORTAL_BACKEND, XDG_DESKTOP_PORTAL});
     }
     // Whether the portal sees this process as an application with an id: only then does KDE ask
     // the user before remote control (a process of no application is let through unasked).
@@ -72,7 +66,8 @@ public:
 
 private:
     void Start() {
-        if (m_strFailure = Missing(); !m_strFailure.empty()) {
+        if (const std::string missing = Lacking(); !missing.empty()) {
+            m_strFailure = missing + " is not installed";
             return;
         }
         if (::getuid() == 0) {

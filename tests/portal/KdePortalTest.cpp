@@ -90,8 +90,8 @@ protected:
 };
 
 TEST_F(KdePlasmaTest, TypesBindsTheShortcutAndHonoursARefusal) {
-    if (const std::string missing = CHeadlessKde::Missing(); !missing.empty()) {
-        GTEST_SKIP() << missing;
+    if (const std::string missing = CHeadlessKde::Lacking(); !missing.empty()) {
+        GTEST_SKIP() << missing << " is not installed";
     }
     ASSERT_EQ(m_kde.Failure(), "");
     m_recorder = m_kde.Run({"python3", QUENBY_WAYLAND_RECORDER, "gtk", "lines"},

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,16 @@ inline const passwd* SessionUser() {
             {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
     }
     return ::getpwnam(kUser);
+}
+
+// The first of these programs (names or paths) that is not installed, or empty when all are.
+inline std::string Missing(std::initializer_list<const char*> programs) {
+    for (const char* program : programs) {
+        if (RunCommand({"sh", "-c", std::string("command -v ") + program}) != 0) {
+            return program;
+        }
+    }
+    return {};
 }
 
 // A bus of the test's own, listening at `listen` (unix:dir=... or unix:path=...), open to every
