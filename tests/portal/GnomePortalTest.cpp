@@ -26,8 +26,7 @@ protected:
         StartDesktopPortal(m_root / "portals", "gnome", "/usr/libexec/xdg-desktop-portal-gnome",
                            m_processes);
         ASSERT_FALSE(HasFatalFailure());
-        // Mapped, it takes the focus; the keyboard enters it at the session's first key.
-        m_recorder = StartRecorder("SHOWN");
+        m_recorder = StartRecorder();  // mapped, it takes the focus
         ASSERT_TRUE(m_recorder) << "the GTK window did not show";
         m_keyboard = std::make_unique<CPortalKeyboard>(
             CPortalBus::Connect(), ReadWaylandUserKeymap, [this] { ++m_beeps; },

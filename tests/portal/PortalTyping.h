@@ -71,13 +71,13 @@ inline std::string Recorded(CChildProcess& recorder) {
     return text;
 }
 
-// The GTK 3 recorder on this process's WAYLAND_DISPLAY, once it says `line` (SHOWN: mapped;
-// READY: the keyboard is in it); null when it does not come.
-inline std::unique_ptr<CChildProcess> StartRecorder(const char* line) {
+// The GTK 3 recorder on this process's WAYLAND_DISPLAY, once it is mapped (the keyboard enters it
+// at the session's first key); null when it does not show.
+inline std::unique_ptr<CChildProcess> StartRecorder() {
     auto recorder = std::make_unique<CChildProcess>(
         std::vector<std::string>{"/usr/bin/python3", QUENBY_WAYLAND_RECORDER, "gtk"},
         std::vector<std::string>{"GDK_BACKEND=wayland"});
-    return recorder->WaitForLine(line, 60000) ? std::move(recorder) : nullptr;
+    return recorder->WaitForLine("SHOWN", 60000) ? std::move(recorder) : nullptr;
 }
 
 // A desktop's portal backend alone (`desktop`.portal of the installed ones), then the frontend
