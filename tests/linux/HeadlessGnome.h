@@ -6,13 +6,13 @@
 
 #include <chrono>
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "TempHome.h"
+#include "support/PrivateSession.h"
 
 namespace quenby::test {
 
@@ -29,16 +29,6 @@ protected:
                 g_object_unref(connection);
             }
         }
-    }
-
-    // The first of these programs that is not installed, or empty when all are.
-    static std::string Missing(std::initializer_list<const char*> programs) {
-        for (const char* program : programs) {
-            if (RunCommand({"sh", "-c", std::string("command -v ") + program}) != 0) {
-                return program;
-            }
-        }
-        return {};
     }
 
     // Settings in dconf, as on a GNOME desktop, on a session bus of the test's own. dconf talks
@@ -90,17 +80,10 @@ protected:
     // folder.
     void StartShell(const std::string& layout = "us") {
         // GNOME Shell needs a system bus: an empty bus of the test's own at its address.
-        WriteBytes(
-            m_root / "system.conf",
-            "<busconfig><type>session</type><listen>unix:path=" + (m_root / "system").string() +
-                "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
-                "user=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
-                "<allow own=\"*\"/></policy></busconfig>");
-        m_processes.push_back(std::make_unique<CChildProcess>(std::vector<std::string>{
-            "dbus-daemon", "--config-file=" + (m_root / "system.conf").string(), "--nofork",
-            "--print-address=1"}));
-        std::string systemBus;  // printed once it listens
-        ASSERT_TRUE(m_processes.back()->ReadLine(systemBus, 20000));
+        std::string systemBus;
+        m_processes.push_back(StartBus(m_root / "system.conf",
+                                       "unix:path=" + (m_root / "system").string(), systemBus));
+        ASSERT_TRUE(m_processes.back()) << "no system bus";
         ::setenv("DBUS_SYSTEM_BUS_ADDRESS", systemBus.c_str(), 1);
         ASSERT_TRUE(UseDconf());
         ASSERT_TRUE(SetLayout(layout));

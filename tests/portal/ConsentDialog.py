@@ -1,19 +1,23 @@
 #!/usr/bin/python3
 # Answers a desktop's remote-control consent dialog through the accessibility bus, as the user
 # would with the mouse:
-#   ConsentDialog.py APPLICATION SWITCH BUTTON
-# waits for APPLICATION's window with a push button labelled BUTTON, turns on the check box or
-# switch labelled SWITCH first (unless SWITCH is "-"), then presses BUTTON once it can be
-# pressed. Says ANSWERED, or NOT ANSWERED <why> after 60 seconds.
+#   ConsentDialog.py gnome|kde BUTTON
+# waits for the desktop's dialog with a push button labelled BUTTON and presses it once it can
+# be pressed; on GNOME, "Share" needs its "Allow remote interaction" switch turned on first.
+# Says ANSWERED, or NOT ANSWERED <why> after 60 seconds.
 import sys
 import time
 
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi
+from gi.repository import Atspi, GLib  # noqa: E402
 
-application_name, switch_name, button_name = sys.argv[1:4]
+desktop_name, button_name = sys.argv[1:3]
+# Where the dialog is: GNOME's portal backend is an application of its own; KDE's dialog is a
+# window of that title in whichever application shows it.
+gnome = desktop_name == "gnome"
+switch_name = "Allow remote interaction" if gnome and button_name == "Share" else None
 
 
 def find(accessible, wanted):
@@ -38,17 +42,31 @@ def can_press(button):
     return button.get_state_set().contains(Atspi.StateType.SENSITIVE)
 
 
-def answer():
+def dialogs():
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
         application = desktop.get_child_at_index(i)
-        if application is None or application.get_name() != application_name:
+        if application is None:
             continue
-        button = find(application, named({Atspi.Role.PUSH_BUTTON}, button_name))
+        if gnome:
+            if application.get_name() == "xdg-desktop-portal-gnome":
+                yield application
+            continue
+        try:
+            window = find(application, named({Atspi.Role.FRAME}, "Remote control requested"))
+        except GLib.Error:
+            continue  # an application that went away meanwhile
+        if window is not None:
+            yield window
+
+
+def answer():
+    for dialog in dialogs():
+        button = find(dialog, named({Atspi.Role.PUSH_BUTTON}, button_name))
         if button is None:
             continue
-        if switch_name != "-":
-            switch = find(application,
+        if switch_name is not None:
+            switch = find(dialog,
                           named({Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON}, switch_name))
             if switch is None:
                 return "no switch " + switch_name
@@ -74,3 +92,4 @@ while time.monotonic() < deadline:
         sys.exit(0)
     time.sleep(0.1)
 print("NOT ANSWERED " + why, flush=True)
+sys.exit(1)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <grp.h>
-#include <pwd.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -14,7 +13,7 @@
 #include <vector>
 
 #include "linux/wayland/WaylandSession.h"
-#include "support/ChildProcess.h"
+#include "support/PrivateSession.h"
 
 namespace quenby::test {
 
@@ -24,61 +23,28 @@ namespace quenby::test {
 // and the portal looks into its callers' /proc entries, which it may only do for processes of
 // its own user); its process, which holds Quenby's code under test, is then one more of the
 // session's programs.
-class CHeadlessKde {
+class CHeadlessKde : public CPrivateSession {
 public:
     CHeadlessKde() { Start(); }
     ~CHeadlessKde() {
         m_portal.reset();  // the programs end before the folders they use go
         m_backend.reset();
         m_kwin.reset();
-        m_bus.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_strRuntimeDir, ignored);
     }
-    CHeadlessKde(const CHeadlessKde&) = delete;
-    CHeadlessKde& operator=(const CHeadlessKde&) = delete;
 
-    // What this machine lacks for the desktop (empty when it has it all): checked before starting.
-    static std::string Missing() {
-        for (const char* program :
-             {"/usr/bin/kwin_wayland", KDE_PORTAL_BACKEND, XDG_DESKTOP_PORTAL}) {
-            if (::access(program, X_OK) != 0) {
-                return std::string(program) + " is not installed";
-            }
-        }
-        return {};
+    // The first program of the desktop this machine lacks, empty when it has them all.
+    static std::string Lacking() {
+        return Missing({"/usr/bin/kwin_wayland", KDE_PORTAL_BACKEND, XDG_DESKTOP_PORTAL});
     }
-    // Why the desktop is not up, or empty when it is.
-    const std::string& Failure() const { return m_strFailure; }
     // Whether the portal sees this process as an application with an id: only then does KDE ask
     // the user before remote control (a process of no application is let through unasked).
     bool Asks() const { return m_bAsks; }
 
-    // Starts a program in the session.
-    std::unique_ptr<CChildProcess> Run(const std::vector<std::string>& argv,
-                                       const std::vector<std::string>& env = {}) const {
-        std::vector<std::string> command = Prefix();
-        command.insert(command.end(), env.begin(), env.end());
-        command.insert(command.end(), argv.begin(), argv.end());
-        return std::make_unique<CChildProcess>(command);
-    }
-
-    // Sets the user's only keyboard layout, as System Settings does, and waits until KWin hands
-    // it to its clients (its keymap names the group `name`, for instance "German"); false when
-    // it does not within 20 seconds.
-    bool SetLayout(const std::string& layout, const std::string& name) const {
+    // Sets the user's only keyboard layout, as System Settings does.
+    bool SetLayout(const std::string& layout) const {
         WriteHomeFile(".config/kxkbrc", "[Layout]\nLayoutList=" + layout + "\nUse=true\n");
-        RunCommand({"gdbus", "emit", "--session", "--object-path", "/Layouts", "--signal",
-                    "org.kde.keyboard.reloadConfig"});
-        for (int i = 0; i < 200; ++i) {
-            const Expected<std::unique_ptr<CWaylandSession>> session = CWaylandSession::Open();
-            if (session.ok() &&
-                session.value()->SeatKeymap().find("=\"" + name + "\";") != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return RunCommand({"gdbus", "emit", "--session", "--object-path", "/Layouts", "--signal",
+                           "org.kde.keyboard.reloadConfig"}) == 0;
     }
 
     // Starts KDE's portal backend afresh, as at a new login: its first session is then the first
@@ -99,21 +65,17 @@ public:
     }
 
 private:
-    static constexpr const char* kUser = "quenby-test";
-
     void Start() {
-        if (m_strFailure = Missing(); !m_strFailure.empty()) {
+        if (const std::string missing = Lacking(); !missing.empty()) {
+            m_strFailure = missing + " is not installed";
             return;
         }
         if (::getuid() == 0) {
-            if (::getpwnam(kUser) == nullptr &&
-                RunCommand({"useradd", "--system", "--no-create-home", "--shell",
-                            "/usr/sbin/nologin", kUser}) != 0 &&
-                ::getpwnam(kUser) == nullptr) {
-                m_strFailure = std::string("cannot create the user ") + kUser;
+            const passwd* user = SessionUser();
+            if (user == nullptr) {
+                m_strFailure = "cannot create the session's user";
                 return;
             }
-            const passwd* user = ::getpwnam(kUser);
             EnterAppScope(user->pw_uid);
             if (::setgroups(0, nullptr) != 0 ||
                 ::setresgid(user->pw_gid, user->pw_gid, user->pw_gid) != 0 ||
@@ -122,13 +84,13 @@ private:
                 m_strFailure = "cannot become the session's user";
                 return;
             }
+            m_uid = user->pw_uid;
+            m_gid = user->pw_gid;
         }
-        char pattern[] = "/tmp/quenby-kde-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
-            m_strFailure = "cannot make a runtime folder";
+        m_env = {"XDG_CURRENT_DESKTOP=KDE", "WAYLAND_DISPLAY=wayland-0"};
+        if (!MakeRuntimeDir("kde")) {
             return;
         }
-        m_strRuntimeDir = pattern;
         // The packaged KWin carries a file capability (to raise its limits), which a container
         // without that capability refuses to execute: a plain copy runs anywhere.
         std::error_code copied;
@@ -139,16 +101,9 @@ private:
         std::filesystem::copy_file("/usr/share/dbus-1/services/org.a11y.Bus.service",
                                    Home() + "/services/org.a11y.Bus.service", copied);
         WriteHomeFile(".config/kxkbrc", "[Layout]\nLayoutList=us\nUse=true\n");
-        WriteHomeFile("bus.conf",
-                      "<busconfig><type>session</type><listen>unix:dir=" + m_strRuntimeDir +
-                          "</listen><auth>EXTERNAL</auth><servicedir>" + Home() +
-                          "/services</servicedir><policy context=\"default\">"
-                          "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                          "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                          "</policy></busconfig>");
-        m_bus = Run({"dbus-daemon", "--config-file=" + Home() + "/bus.conf", "--nofork",
-                     "--print-address=1"});
-        if (!m_bus->ReadLine(m_strBus, 20000) || m_strBus.empty()) {
+        m_bus = StartBus(Home() + "/bus.conf", "unix:dir=" + m_strRuntimeDir, m_strBus,
+                         Home() + "/services", Prefix());
+        if (!m_bus) {
             m_strFailure = "the session bus did not start";
             return;
         }
@@ -194,32 +149,7 @@ private:
         return RunCommand({"gdbus", "wait", "--session", "--timeout", "30", name}) == 0;
     }
 
-    std::string Home() const { return m_strRuntimeDir + "/home"; }
-
-    void WriteHomeFile(const std::string& relativePath, const std::string& bytes) const {
-        const std::filesystem::path path = std::filesystem::path(Home()) / relativePath;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-
-    // Runs a program in an environment of the session's own.
-    std::vector<std::string> Prefix() const {
-        return {"env",
-                "-i",
-                "PATH=/usr/bin:/bin",
-                "LANG=C.UTF-8",
-                "HOME=" + Home(),
-                "XDG_RUNTIME_DIR=" + m_strRuntimeDir,
-                "XDG_CURRENT_DESKTOP=KDE",
-                "WAYLAND_DISPLAY=wayland-0",
-                "DBUS_SESSION_BUS_ADDRESS=" + m_strBus};
-    }
-
-    std::string m_strFailure;
-    std::string m_strRuntimeDir;
-    std::string m_strBus;
     bool m_bAsks = false;
-    std::unique_ptr<CChildProcess> m_bus;
     std::unique_ptr<CChildProcess> m_kwin;
     std::unique_ptr<CChildProcess> m_backend;
     std::unique_ptr<CChildProcess> m_portal;

@@ -4,18 +4,12 @@
 // the start. One desktop for every case: starting it is the slow part.
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "HeadlessKde.h"
-#include "HeadlessSway.h"
+#include "PortalTyping.h"
 #include "engine/HotKeyProfile.h"
 #include "engine/WideText.h"
-#include "input/KeyGate.h"
-#include "input/TextTyper.h"
-#include "input/ThreadSleeper.h"
 #include "linux/portal/PortalBus.h"
 #include "linux/portal/PortalGlobalShortcut.h"
-#include "linux/portal/PortalKeyboard.h"
 #include "support/EventCounter.h"
 
 namespace quenby::test {
@@ -38,9 +32,9 @@ protected:
     template <typename Start>
     auto Consented(const char* button, Start start) {
         const std::unique_ptr<CChildProcess> answer =
-            m_kde.Asks() ? m_kde.Run({"python3", QUENBY_KDE_CONSENT, button}) : nullptr;
+            m_kde.Asks() ? m_kde.Run({"python3", QUENBY_CONSENT_DIALOG, "kde", button}) : nullptr;
         auto started = start();
-        EXPECT_TRUE(!answer || answer->WaitForLine("PRESSED", 60000)) << "no consent dialog";
+        EXPECT_TRUE(!answer || answer->WaitForLine("ANSWERED", 60000)) << "no consent dialog";
         return started;
     }
 
@@ -57,16 +51,10 @@ protected:
             return;
         }
         ASSERT_TRUE(output.ok()) << Utf8FromUtf16(output.reason());
-        CThreadSleeper sleeper;
-        std::atomic<bool> running{true};
-        const std::atomic<bool> stopNow{false};
-        CKeyGate gate(running, stopNow, nullptr, false);
-        CTextTyper typer(*output.value(), sleeper, gate);
-        typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
-        typer.SetKeyInputMethod(c.m_iMethod);
+        CRunTyper run(*output.value(), c.m_iMethod);
         for (const std::u16string& text : c.m_texts) {
-            typer.TypeText(text);
-            typer.PressEnter();
+            run.m_typer.TypeText(text);
+            run.m_typer.PressEnter();
             std::string line;
             ASSERT_TRUE(ReadRecordedText(*m_recorder, line, 20000)) << "nothing arrived";
             EXPECT_EQ(line, Utf8FromUtf16(text));
@@ -102,8 +90,8 @@ protected:
 };
 
 TEST_F(KdePlasmaTest, TypesBindsTheShortcutAndHonoursARefusal) {
-    if (const std::string missing = CHeadlessKde::Missing(); !missing.empty()) {
-        GTEST_SKIP() << missing;
+    if (const std::string missing = CHeadlessKde::Lacking(); !missing.empty()) {
+        GTEST_SKIP() << missing << " is not installed";
     }
     ASSERT_EQ(m_kde.Failure(), "");
     m_recorder = m_kde.Run({"python3", QUENBY_WAYLAND_RECORDER, "gtk", "lines"},
@@ -129,7 +117,8 @@ TEST_F(KdePlasmaTest, TypesBindsTheShortcutAndHonoursARefusal) {
             GTEST_SKIP() << "this process cannot join an application's scope (cgroup), and KDE "
                             "asks only applications";
         }
-        ASSERT_TRUE(m_kde.SetLayout(c.m_layout, c.m_layoutName));
+        ASSERT_TRUE(m_kde.SetLayout(c.m_layout));
+        ASSERT_TRUE(WaitForLayout(c.m_layoutName)) << "KWin did not switch";
         ASSERT_TRUE(m_kde.RestartPortalBackend());
         if (c.m_button == nullptr) {
             Shortcut();

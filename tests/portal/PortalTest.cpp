@@ -7,11 +7,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "PortalTyping.h"
 #include "TempHome.h"
 #include "engine/HotKeyProfile.h"
-#include "input/KeyGate.h"
-#include "input/TextTyper.h"
-#include "input/ThreadSleeper.h"
 #include "linux/IniProfileStore.h"
 #include "linux/XdgPaths.h"
 #include "linux/portal/PortalBus.h"
@@ -80,16 +78,9 @@ protected:
         ::setenv("XDG_RUNTIME_DIR", (m_root / "run").c_str(), 1);
         // No Wayland: the layout comes from the test, not from whatever compositor runs here.
         ::unsetenv("WAYLAND_DISPLAY");
-        WriteBytes(m_root / "bus.conf",
-                   "<busconfig><type>session</type><listen>unix:dir=" + m_root.string() +
-                       "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
-                       "send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                       "<allow own=\"*\"/></policy></busconfig>");
-        m_bus = std::make_unique<CChildProcess>(std::vector<std::string>{
-            "dbus-daemon", "--config-file=" + (m_root / "bus.conf").string(), "--nofork",
-            "--print-address=1"});
         std::string address;
-        ASSERT_TRUE(m_bus->ReadLine(address, 20000) && !address.empty());
+        m_bus = StartBus(m_root / "bus.conf", "unix:dir=" + m_root.string(), address);
+        ASSERT_TRUE(m_bus) << "no session bus";
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
 
         m_profile = std::make_shared<CIniProfileStore>(ProfileFilePath());
@@ -149,15 +140,9 @@ protected:
     void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
         Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
         ASSERT_TRUE(output.ok()) << std::string(output.reason().begin(), output.reason().end());
-        CThreadSleeper sleeper;
-        std::atomic<bool> running{true};
-        const std::atomic<bool> stopNow{false};
-        CKeyGate gate(running, stopNow, nullptr, false);
-        CTextTyper typer(*output.value(), sleeper, gate);
-        typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
-        typer.SetKeyInputMethod(method);
-        typer.TypeText(text);
-        typer.PressEnter();
+        CRunTyper run(*output.value(), method);
+        run.m_typer.TypeText(text);
+        run.m_typer.PressEnter();
     }
 
     std::unique_ptr<CPortalGlobalShortcut> Shortcut(

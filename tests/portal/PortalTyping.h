@@ -4,9 +4,11 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,25 +24,44 @@ namespace quenby::test {
 // marker character.
 inline constexpr KeyCode kRecorderEndKey = 96;  // F12
 
-// Types `text` through a desktop's portal as a run types a message, by keysyms, which the
-// desktop finds in the user's layout, then ends it in the recorder; the output's failure when
-// it has none.
+// A run's typer on a portal's output, without pauses, by `method` (0: keysyms, which the
+// desktop finds in the user's layout; 1: the layout's own keys).
+struct CRunTyper {
+    CRunTyper(IKeyboardOutput& output, int method) : m_typer(output, m_sleeper, m_gate) {
+        m_typer.m_uCharDelayMin = m_typer.m_uCharDelayMax = 0;
+        m_typer.SetKeyInputMethod(method);
+    }
+    CThreadSleeper m_sleeper;
+    std::atomic<bool> m_running{true};
+    const std::atomic<bool> m_stopNow{false};
+    CKeyGate m_gate{m_running, m_stopNow, nullptr, false};
+    CTextTyper m_typer;
+};
+
+// Types `text` through a desktop's portal as a run types a message, by keysyms, then ends it in
+// the recorder; the output's failure when it has none.
 inline Status TypeThroughPortal(IKeyboard& keyboard, const std::u16string& text) {
     Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
     if (!output.ok()) {
         return output.status();
     }
-    CThreadSleeper sleeper;
-    std::atomic<bool> running{true};
-    const std::atomic<bool> stopNow{false};
-    CKeyGate gate(running, stopNow, nullptr, false);
-    CTextTyper typer(*output.value(), sleeper, gate);
-    typer.m_uCharDelayMin = typer.m_uCharDelayMax = 0;
-    typer.SetKeyInputMethod(0);
-    typer.TypeText(text);
+    CRunTyper(*output.value(), 0).m_typer.TypeText(text);
     output.value()->SendKey(kRecorderEndKey, true);
     output.value()->SendKey(kRecorderEndKey, false);
     return output.value()->SendStatus();
+}
+
+// Waits until the keymap the desktop hands its clients is of the layout named `name` (for
+// instance "German"), as once it has switched to a new one; false when it is not within 30
+// seconds.
+inline bool WaitForLayout(const std::string& name) {
+    for (int i = 0; i < 300; ++i) {
+        if (ReadWaylandUserKeymap().find("=\"" + name + "\";") != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 // What the recorder received up to the end key, empty when nothing came.
@@ -50,13 +71,13 @@ inline std::string Recorded(CChildProcess& recorder) {
     return text;
 }
 
-// The GTK 3 recorder on this process's WAYLAND_DISPLAY, once it says `line` (SHOWN: mapped;
-// READY: the keyboard is in it); null when it does not come.
-inline std::unique_ptr<CChildProcess> StartRecorder(const char* line) {
+// The GTK 3 recorder on this process's WAYLAND_DISPLAY, once it is mapped (the keyboard enters it
+// at the session's first key); null when it does not show.
+inline std::unique_ptr<CChildProcess> StartRecorder() {
     auto recorder = std::make_unique<CChildProcess>(
         std::vector<std::string>{"/usr/bin/python3", QUENBY_WAYLAND_RECORDER, "gtk"},
         std::vector<std::string>{"GDK_BACKEND=wayland"});
-    return recorder->WaitForLine(line, 60000) ? std::move(recorder) : nullptr;
+    return recorder->WaitForLine("SHOWN", 60000) ? std::move(recorder) : nullptr;
 }
 
 // A desktop's portal backend alone (`desktop`.portal of the installed ones), then the frontend
