@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Receives typed text on Wayland and reports it, one line per end marker (U+E000), as
 #   TEXT <hex of the UTF-8 received before the marker>
+# and, on the way, RECEIVED <n> for every thousand characters received since the last marker.
 # Modes:
 #   gtk        a GTK 3 window with a text view; READY once a keyboard has entered the window (the
 #              seat must have one).
@@ -34,13 +35,18 @@ class Collector:
     def __init__(self, say):
         self.say = say
         self.pending = []
+        self.count = 0
 
     def add(self, text):
         while MARKER in text:
             before, text = text.split(MARKER, 1)
             self.say("TEXT " + "".join(self.pending + [before]).encode().hex())
             self.pending = []
+            self.count = 0
         self.pending.append(text)
+        if (self.count + len(text)) // 1000 > self.count // 1000:
+            self.say("RECEIVED %d" % ((self.count + len(text)) // 1000 * 1000))
+        self.count += len(text)
 
 
 def gtk():
