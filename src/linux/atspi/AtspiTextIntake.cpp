@@ -106,9 +106,9 @@ bool CAtspiTextIntake::Begin() {
             }
         }
         atspi::Settable field = atspi::FindFocusedSettable(kSearchBudget);
-        atspi::Ref<AtspiText> text(
-            field.m_kind == atspi::EKind::Text ? atspi_accessible_get_text_iface(field.m_element.get())
-                                               : nullptr);
+        atspi::Ref<AtspiText> text(field.m_kind == atspi::EKind::Text
+                                       ? atspi_accessible_get_text_iface(field.m_element.get())
+                                       : nullptr);
         watching = text != nullptr;
         m_state->m_strField = watching ? IdentityOf(field.m_element.get()) : std::string();
         m_state->m_field = watching ? std::move(field.m_element) : nullptr;

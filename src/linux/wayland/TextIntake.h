@@ -24,7 +24,8 @@ public:
     virtual bool Begin() = 0;
     virtual void End() = 0;
     // Returns as soon as the state differs from `seen`, or after `timeout` at the latest.
-    virtual TextIntakeState Wait(const TextIntakeState& seen, std::chrono::milliseconds timeout) = 0;
+    virtual TextIntakeState Wait(const TextIntakeState& seen,
+                                 std::chrono::milliseconds timeout) = 0;
     // Asks the application whether it still runs; the answer comes later, in the state. An ask
     // still under way is not repeated.
     virtual void Ask() = 0;

@@ -69,7 +69,7 @@ private:
     std::function<bool()> m_interrupted;
     Status m_failure = Status::Ok();
     std::chrono::steady_clock::time_point m_burstStart;
-    int m_iBurstKeys = 0;     // key presses sent since the burst started
+    int m_iBurstKeys = 0;       // key presses sent since the burst started
     std::uint64_t m_uSent = 0;  // characters sent
     std::uint64_t m_uRead = 0;  // characters the application has shown it read
     TextIntakeState m_seen;
