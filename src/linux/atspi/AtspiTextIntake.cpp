@@ -18,7 +18,7 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kEvents[] = {"object:text-changed:insert", "object:state-changed:defunct"};
 
 // How long the search for the focused field may take at the start of a message.
-constexpr std::chrono::milliseconds kSearchBudget{300};
+constexpr std::chrono::milliseconds kSearchBudget{500};
 
 // An element's identity: its application's bus name and its object path.
 std::string IdentityOf(AtspiAccessible* element) {
@@ -151,10 +151,12 @@ void CAtspiTextIntake::Ask() {
             const Clock::time_point start = Clock::now();
             atspi::Ref<AtspiText> text(atspi_accessible_get_text_iface(state->m_field.get()));
             GError* error = nullptr;
+            gint count = -1;
             if (text) {
-                atspi_text_get_character_count(text.get(), &error);
+                count = atspi_text_get_character_count(text.get(), &error);
             }
-            answered = text && !Failed(error);
+            // A call that runs out of time may fail without an error: only a count is an answer.
+            answered = text && !Failed(error) && count >= 0;
             // A call that fails at once was answered by the application (the field is no more)
             // or by the bus (the application is no more); a frozen one lets it run out of time.
             gone = !answered && Clock::now() - start <

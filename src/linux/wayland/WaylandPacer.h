@@ -18,9 +18,11 @@ class CWaylandSession;
 // compositor then passes a burst on in one write, and the client reads it in one wake-up.
 struct WaylandPacing {
     // Without word from the focused application: the average time per key press, which the
-    // bursts never run ahead of. Measured with a GTK 3 text view and 10,000 characters, every
-    // core busy: kept up at 1,800 characters a second, disconnected at 1,400-1,500. This is
-    // about 650 a second, well below that.
+    // bursts never run ahead of. Measured with a GTK 3 text view taking 10,000 characters with
+    // every core busy: disconnected in some runs from 1,400 characters a second on (how fast it
+    // reads varies with the load); about 650 a second leaves a wide margin. A single paragraph
+    // of thousands of characters, which GTK lays out anew at every key, falls behind even 200 a
+    // second: only the application's own word keeps pace with that.
     std::chrono::microseconds m_keyInterval{1500};
     int m_iKeysPerBurst = 8;
     // Where its field tells what it has taken in: the characters sent that it has not shown yet,
