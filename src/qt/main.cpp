@@ -18,6 +18,7 @@
 #include "linux/PosixFileStore.h"
 #include "linux/XdgPaths.h"
 #include "linux/atspi/AtspiFocusWatcher.h"
+#include "linux/atspi/AtspiTextIntake.h"
 #include "linux/atspi/AtspiTextSetter.h"
 #include "linux/gnome/GnomeCustomShortcut.h"
 #include "linux/portal/PortalGlobalShortcut.h"
@@ -69,7 +70,7 @@ public:
 // KDE), which types what the user's layout has and hands a message with other characters to
 // the focused field.
 std::unique_ptr<quenby::IKeyboard> ChooseKeyboard(bool wayland,
-                                                  quenby::ITextSetterFactory& textSetters) {
+                                                  quenby::CAtspiTextSetterFactory& textSetters) {
     if (!wayland) {
         return std::make_unique<quenby::CX11Keyboard>();
     }
@@ -78,7 +79,13 @@ std::unique_ptr<quenby::IKeyboard> ChooseKeyboard(bool wayland,
         QMetaObject::invokeMethod(
             qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
     };
-    if (auto keyboard = quenby::OpenWaylandKeyboard(beep)) {
+    // Where the focused field tells on the accessibility bus what it has taken in, keys go as
+    // fast as it reads them; elsewhere at a pace slow enough for a busy machine.
+    std::shared_ptr<quenby::ITextIntake> intake;
+    if (std::shared_ptr<quenby::CAtspiWorker> worker = textSetters.Worker()) {
+        intake = std::make_shared<quenby::CAtspiTextIntake>(std::move(worker));
+    }
+    if (auto keyboard = quenby::OpenWaylandKeyboard(beep, intake)) {
         return keyboard;
     }
     // Runs on the typing thread, as every text setter of a message does.

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -30,6 +35,20 @@ inline bool ReadRecordedText(CChildProcess& recorder, std::string& text, int tim
     return false;
 }
 
+// Every core kept busy by a loop of its own while the object lives, as on a loaded machine.
+class CBusyCores {
+public:
+    CBusyCores() {
+        for (unsigned i = 0; i < std::max(1u, std::thread::hardware_concurrency()); ++i) {
+            m_loops.push_back(std::make_unique<CChildProcess>(
+                std::vector<std::string>{"sh", "-c", "while :; do :; done"}));
+        }
+    }
+
+private:
+    std::vector<std::unique_ptr<CChildProcess>> m_loops;
+};
+
 // A headless sway of the test's own, with a session bus, runtime folder and environment of its
 // own. Sway refuses to run as root: when the test runs as root, sway and every client started
 // through Run() run as the user quenby-test (created when missing), which owns the runtime
@@ -50,12 +69,24 @@ public:
     // The compositor's process (setpriv and env replace themselves with sway).
     int Pid() const { return m_sway->Pid(); }
 
-    // Starts the GTK 3 recorder and waits until its window has the focus; null when it does not
-    // get there in time.
-    std::unique_ptr<CChildProcess> StartGtkRecorder() const {
-        auto recorder = Run({"python3", QUENBY_WAYLAND_RECORDER, "gtk"},
-                            {"GDK_BACKEND=wayland", "NO_AT_BRIDGE=1"});
-        return recorder->WaitForLine("READY", kSwayStartMs) ? std::move(recorder) : nullptr;
+    // The session bus's address.
+    const std::string& Bus() const { return m_strBus; }
+
+    // Starts the GTK 3 recorder and waits until its window has the focus (and, `accessible`, until
+    // it is on the accessibility bus); null when it does not get there in time.
+    std::unique_ptr<CChildProcess> StartGtkRecorder(bool accessible = false) const {
+        auto recorder =
+            Run({"python3", QUENBY_WAYLAND_RECORDER, "gtk"},
+                {"GDK_BACKEND=wayland", accessible ? "NO_AT_BRIDGE=0" : "NO_AT_BRIDGE=1"});
+        if (!recorder->WaitForLine("READY", kSwayStartMs)) {
+            return nullptr;
+        }
+        std::string reachable = "REACHABLE";
+        if (accessible) {
+            Run({"python3", QUENBY_WAYLAND_RECORDER, "reachable", std::to_string(recorder->Pid())})
+                ->ReadLine(reachable, kSwayStartMs);
+        }
+        return reachable == "REACHABLE" ? std::move(recorder) : nullptr;
     }
 
     // Waits until a window with this title is on the screen and has the focus.

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Receives typed text on Wayland and reports it, one line per end marker (U+E000), as
 #   TEXT <hex of the UTF-8 received before the marker>
+# and, on the way, RECEIVED <n> for every thousand characters received since the last marker.
 # Modes:
 #   gtk [lines]
 #              a GTK 3 window with a text view; SHOWN once mapped, READY once a keyboard has
@@ -38,13 +39,18 @@ class Collector:
         self.say = say
         self.marker = marker
         self.pending = []
+        self.count = 0
 
     def add(self, text):
         while self.marker in text:
             before, text = text.split(self.marker, 1)
             self.say("TEXT " + "".join(self.pending + [before]).encode().hex())
             self.pending = []
+            self.count = 0
         self.pending.append(text)
+        if (self.count + len(text)) // 1000 > self.count // 1000:
+            self.say("RECEIVED %d" % ((self.count + len(text)) // 1000 * 1000))
+        self.count += len(text)
 
 
 def gtk():

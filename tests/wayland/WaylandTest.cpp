@@ -236,9 +236,13 @@ TEST_F(WaylandKeyboardTest, TheUnicodeMethodDeliversEveryScriptAndTenThousandCha
         EXPECT_EQ(test::FirstDifference(TypeAndRecord(kMixed, kUnicode, p.min, p.max), wanted), "")
             << "pauses " << p.min << "-" << p.max;
     }
-    // More than 200 distinct characters: the text needs several keymaps of ours.
+    // More than 200 distinct characters: the text needs several keymaps of ours. Every core is
+    // busy meanwhile: the window, which tells nothing of what it has taken in, still keeps up.
     const std::u16string text = test::MixedText(10000, 600);
-    EXPECT_EQ(test::FirstDifference(TypeAndRecord(text), Utf8FromUtf16(text)), "");
+    {
+        const test::CBusyCores busy;
+        EXPECT_EQ(test::FirstDifference(TypeAndRecord(text), Utf8FromUtf16(text)), "");
+    }
     EXPECT_EQ(m_iBeeps, 0);
     // A key left down would repeat in the recorder once its repeat delay has passed: wait past
     // it (sway's default is 600 ms) and nothing more may have arrived. After that the recorder
@@ -300,12 +304,12 @@ TEST_F(WaylandKeyboardTest, EnterBeforeAndAfterAndAStoppedRunTypeOnlyTheEnters) 
     }
 }
 
-// Whether the process is stopped (by SIGSTOP): the state in /proc/PID/stat, after the name.
-bool Stopped(int pid) {
+// A process's state in /proc/PID/stat, after its name: T stopped (by SIGSTOP), Z ended.
+char ProcessState(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     const std::string line(std::istreambuf_iterator<char>(stat), {});
     const std::size_t name = line.rfind(')');
-    return name != std::string::npos && line.size() > name + 2 && line[name + 2] == 'T';
+    return name != std::string::npos && line.size() > name + 2 ? line[name + 2] : '?';
 }
 
 // A burst of keys goes out only once the compositor has taken in the one before: while the
@@ -338,7 +342,7 @@ TEST(WaylandPacingTest, NoBurstGoesOutBeforeTheCompositorHasTakenInTheOneBefore)
     // Typing is under way (its keymap is uploaded) before the compositor freezes.
     EXPECT_TRUE(until([&] { return pressed > 3 * pacing.m_iKeysPerBurst; }, 20s));
     ::kill(sway.Pid(), SIGSTOP);
-    EXPECT_TRUE(until([&] { return Stopped(sway.Pid()); }, 20s));
+    EXPECT_TRUE(until([&] { return ProcessState(sway.Pid()) == 'T'; }, 20s));
     const int before = pressed;
     // Well within the keyboard's longest wait for an answer (after it, it gives up waiting).
     until([&] { return pressed > before + 2 * pacing.m_iKeysPerBurst; },
@@ -518,6 +522,59 @@ TEST_F(WaylandDesktopTest, AnotherWindowTakingTheFocusStopsTheRunItsOwnFieldsDoN
         }
     }
     EXPECT_EQ(inFirst + inSecond, "abcdefgh");
+}
+
+// A frozen application reads nothing: only the few keys it has not shown yet go to it (at a fixed
+// pace they would pile up until the compositor disconnects it, and it dies). Thawed, it gets the
+// rest; a stop ends the wait for it at once; left frozen, the run ends with a notice, and the
+// application lives on.
+TEST_F(WaylandDesktopTest, AFrozenApplicationIsNeverFloodedAndOneThatStaysFrozenEndsTheRun) {
+    std::u16string text;
+    for (int i = 0; text.size() < 4000; ++i) {
+        text += u"frozen text " + Utf16FromUtf8(std::to_string(i)) + u" ";
+    }
+    StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\n",
+                MessageItem{text + u"\ue000", 0, 0, false, false, 0, 0});
+    std::unique_ptr<test::CChildProcess> recorder = m_sway.StartGtkRecorder(true);
+    ASSERT_NE(recorder, nullptr);
+    std::string received;
+    // Frozen once typing is under way, before the whole text is in.
+    const auto freezeMidMessage = [&] {
+        PressBoundKey();
+        std::string line;
+        while (line.rfind("RECEIVED", 0) != 0) {
+            ASSERT_TRUE(recorder->ReadLine(line, 60000)) << "not typed";
+        }
+        recorder->Signal(SIGSTOP);
+        EXPECT_FALSE(test::ReadRecordedText(*recorder, received, 500)) << "typed before the freeze";
+    };
+    const auto stop = [&] { return m_sway.Run({QUENBY_PROGRAM, "--stop"})->Wait(); };
+    freezeMidMessage();
+    ASSERT_FALSE(HasFatalFailure());
+    std::this_thread::sleep_for(4s);
+    recorder->Signal(SIGCONT);
+    ASSERT_TRUE(test::ReadRecordedText(*recorder, received, 120000)) << "disconnected";
+    EXPECT_EQ(test::FirstDifference(received, Utf8FromUtf16(text)), "");
+
+    freezeMidMessage();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(stop(), 0) << "no run to stop";
+    // Long before the application counts as stopped, no run is left to stop.
+    int again = 0;
+    for (const auto end = std::chrono::steady_clock::now() + 5s;
+         again == 0 && std::chrono::steady_clock::now() < end;) {
+        again = stop();
+    }
+    EXPECT_NE(again, 0) << "the stop did not end the wait";
+    recorder->Signal(SIGCONT);
+
+    freezeMidMessage();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(m_sway.WaitForFocusedWindow("Quenby by Holvane", 40000)) << "no notice";
+    recorder->Signal(SIGCONT);
+    // A client the compositor has disconnected ends as soon as it runs.
+    std::this_thread::sleep_for(2s);
+    EXPECT_NE(ProcessState(recorder->Pid()), 'Z') << "the application died";
 }
 
 }  // namespace

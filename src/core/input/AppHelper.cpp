@@ -53,6 +53,9 @@ TypingResult CAppHelper::TypeWithGate(CKeyGate& gate, const std::u16string& text
         return TypingResult{ETypingEnd::Failed, output.status()};
     }
     IKeyboardOutput& keys = *output.value();
+    // A stop, or the focus leaving the target, ends a wait for the application at once; a run
+    // flag that drops the rest of the text does not (Enter after still goes, in its turn).
+    keys.SetInterrupt([&gate] { return gate.Check() != ETypingEnd::Completed; });
     CTextTyper typer(keys, m_services.m_sleeper, gate);
     typer.m_uCharDelayMin = m_uCharDelayMin;
     typer.m_uCharDelayMax = m_uCharDelayMax;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -60,6 +61,9 @@ public:
     // desktop closed the session, the system refused the keys), why, in words for the user.
     // Asked after every character. Ok by default: for backends whose sends cannot fail.
     virtual Status SendStatus() { return Status::Ok(); }
+    // Asked while the output holds a key back until the application can take it: true ends the
+    // wait at once (the run was stopped), and that key is not sent. For backends that wait.
+    virtual void SetInterrupt(std::function<bool()> /*interrupted*/) {}
 };
 
 }  // namespace quenby

@@ -15,8 +15,6 @@
 namespace quenby {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Evdev numbers keys from 0; XKB from 8.
 constexpr xkb_keycode_t kEvdevOffset = 8;
 
@@ -45,13 +43,15 @@ std::uint32_t MillisecondsNow() {
 CWaylandKeyboardOutput::CWaylandKeyboardOutput(std::unique_ptr<CWaylandSession> session,
                                                zwp_virtual_keyboard_v1* keyboard,
                                                bool seatHadKeyboard, std::string userKeymap,
-                                               WaylandPacing pacing, std::function<void()> beep)
+                                               WaylandPacing pacing, std::function<void()> beep,
+                                               ITextIntake* intake)
     : m_session(std::move(session)),
       m_bSeatHadKeyboard(seatHadKeyboard),
       m_keyboard(keyboard),
       m_strUserKeymap(std::move(userKeymap)),
       m_pacing(pacing),
       m_beep(std::move(beep)),
+      m_pacer(*m_session, pacing, intake),
       m_context(xkb_context_new(XKB_CONTEXT_NO_FLAGS)) {}
 
 CWaylandKeyboardOutput::~CWaylandKeyboardOutput() {
@@ -173,22 +173,11 @@ Status CWaylandKeyboardOutput::SendStatus() {
             u"The connection to the Wayland compositor was lost (it stopped, or "
             u"closed Quenby's virtual keyboard).");
     }
-    return Status::Ok();
+    return m_pacer.Failure();
 }
 
-void CWaylandKeyboardOutput::Pace() {
-    if (m_iBurstKeys > 0 && m_iBurstKeys < std::max(m_pacing.m_iKeysPerBurst, 1)) {
-        ++m_iBurstKeys;
-        return;
-    }
-    m_session->RoundTrip();
-    const auto due = m_burstStart + m_pacing.m_keyInterval * m_iBurstKeys;
-    const auto now = Clock::now();
-    if (now < due) {
-        std::this_thread::sleep_for(due - now);
-    }
-    m_burstStart = Clock::now();
-    m_iBurstKeys = 1;
+void CWaylandKeyboardOutput::SetInterrupt(std::function<bool()> interrupted) {
+    m_pacer.SetInterrupt(std::move(interrupted));
 }
 
 void CWaylandKeyboardOutput::Press(xkb_keycode_t key, bool down) {
@@ -200,7 +189,10 @@ void CWaylandKeyboardOutput::Press(xkb_keycode_t key, bool down) {
         return;  // already in that state
     }
     if (down) {
-        Pace();
+        // What the key makes with the modifiers down now: a modifier or a dead key makes nothing.
+        if (!m_pacer.BeforePress(xkb_state_key_get_utf32(m_state, key) != 0)) {
+            return;
+        }
         m_pressed.push_back(key);
     } else {
         m_pressed.erase(pressed);
@@ -352,10 +344,11 @@ Expected<std::unique_ptr<IKeyboardOutput>> CWaylandKeyboard::OpenOutput() {
     }
     return std::unique_ptr<IKeyboardOutput>(std::make_unique<CWaylandKeyboardOutput>(
         std::move(session).value(), keyboard, seatHadKeyboard, std::move(userKeymap), m_pacing,
-        m_beep));
+        m_beep, m_intake.get()));
 }
 
-std::unique_ptr<IKeyboard> OpenWaylandKeyboard(std::function<void()> beep) {
+std::unique_ptr<IKeyboard> OpenWaylandKeyboard(std::function<void()> beep,
+                                               std::shared_ptr<ITextIntake> intake) {
     if (std::getenv("WAYLAND_DISPLAY") == nullptr) {
         return nullptr;
     }
@@ -363,7 +356,7 @@ std::unique_ptr<IKeyboard> OpenWaylandKeyboard(std::function<void()> beep) {
     if (!probe.ok() || probe.value()->VirtualKeyboardManager() == nullptr) {
         return nullptr;
     }
-    return std::make_unique<CWaylandKeyboard>(WaylandPacing{}, std::move(beep));
+    return std::make_unique<CWaylandKeyboard>(WaylandPacing{}, std::move(beep), std::move(intake));
 }
 
 }  // namespace quenby

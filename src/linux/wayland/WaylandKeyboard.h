@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "input/SurrogateJoiner.h"
+#include "linux/wayland/TextIntake.h"
 #include "linux/wayland/VirtualKeymap.h"
+#include "linux/wayland/WaylandPacer.h"
 #include "linux/wayland/WaylandSession.h"
 #include "linux/xkb/XkbCompose.h"
 #include "platform/Keyboard.h"
@@ -22,24 +24,6 @@ struct zwp_virtual_keyboard_v1;
 namespace quenby {
 
 class CWaylandLayout;
-
-// How fast keys go out. The compositor forwards a virtual keyboard's keys to the focused client
-// as fast as they come; a client that falls behind fills its socket, and the compositor then
-// disconnects it. Nothing tells us how far behind the client is, so the average pace is fixed.
-// Keys go out in small bursts, each after a round trip (the compositor has handled the burst
-// before): the compositor then passes a burst on in one write, and the client reads it in one
-// wake-up, so a client that stalls for a moment has a much larger cushion in its socket than
-// with one write per key, and neither side wakes up for every key.
-struct WaylandPacing {
-    // The average time per key press: the bursts never run ahead of it.
-    std::chrono::microseconds m_keyInterval{700};
-    int m_iKeysPerBurst = 8;
-    // Given to the focused client to take in a keymap of ours when it changes mid-message.
-    std::chrono::milliseconds m_afterKeymap{10};
-    // Given after the first keymap in a seat that had no keyboard: clients bind the new keyboard
-    // only when told of it, and keys sent before then are lost.
-    std::chrono::milliseconds m_newKeyboard{50};
-};
 
 // Key events through a virtual keyboard (zwp_virtual_keyboard_v1) on a Wayland connection of its
 // own, for one message, on the thread that types it.
@@ -52,11 +36,12 @@ struct WaylandPacing {
 class CWaylandKeyboardOutput final : public IKeyboardOutput {
 public:
     // `seatHadKeyboard`: whether the seat had a keyboard before `keyboard` was made;
-    // `userKeymap`: the user's keymap as XKB text (empty when unknown); `beep`: the error sound.
+    // `userKeymap`: the user's keymap as XKB text (empty when unknown); `beep`: the error sound;
+    // `intake`: how the focused application's reading is seen (null: not at all).
     CWaylandKeyboardOutput(std::unique_ptr<CWaylandSession> session,
                            zwp_virtual_keyboard_v1* keyboard, bool seatHadKeyboard,
-                           std::string userKeymap, WaylandPacing pacing,
-                           std::function<void()> beep);
+                           std::string userKeymap, WaylandPacing pacing, std::function<void()> beep,
+                           ITextIntake* intake = nullptr);
     ~CWaylandKeyboardOutput() override;
     CWaylandKeyboardOutput(const CWaylandKeyboardOutput&) = delete;
     CWaylandKeyboardOutput& operator=(const CWaylandKeyboardOutput&) = delete;
@@ -69,6 +54,7 @@ public:
     void Beep() override;
     std::unique_ptr<IKeyboardLayout> LoadCurrentLayout() override;
     Status SendStatus() override;
+    void SetInterrupt(std::function<bool()> interrupted) override;
 
 private:
     enum class EKeymap { None, User, Virtual };
@@ -80,7 +66,6 @@ private:
     bool UseUserKeymap();
     void Press(xkb_keycode_t key, bool down);
     void ReleaseAll();
-    void Pace();
 
     std::unique_ptr<CWaylandSession> m_session;
     bool m_bSeatHadKeyboard;
@@ -88,6 +73,7 @@ private:
     std::string m_strUserKeymap;
     WaylandPacing m_pacing;
     std::function<void()> m_beep;
+    CWaylandPacer m_pacer;
     xkb_context* m_context = nullptr;
     xkb_keymap* m_keymap = nullptr;  // the keymap uploaded now
     xkb_state* m_state = nullptr;    // its state, for the modifiers the compositor is told
@@ -101,8 +87,6 @@ private:
     std::vector<xkb_keycode_t> m_pressed;
     CSurrogateJoiner m_surrogates;
     bool m_bUploaded = false;
-    std::chrono::steady_clock::time_point m_burstStart;
-    int m_iBurstKeys = 0;  // key presses sent since the burst started
 };
 
 // Opens a Wayland connection and a virtual keyboard for each message. Remembers the last keymap
@@ -110,20 +94,24 @@ private:
 // the seat's keyboard may still be our last one, or none.
 class CWaylandKeyboard final : public IKeyboard {
 public:
-    explicit CWaylandKeyboard(WaylandPacing pacing = {}, std::function<void()> beep = {})
-        : m_pacing(pacing), m_beep(std::move(beep)) {}
+    // `intake`: how the focused application's reading is seen; null: keys go at a fixed pace.
+    explicit CWaylandKeyboard(WaylandPacing pacing = {}, std::function<void()> beep = {},
+                              std::shared_ptr<ITextIntake> intake = nullptr)
+        : m_pacing(pacing), m_beep(std::move(beep)), m_intake(std::move(intake)) {}
     Expected<std::unique_ptr<IKeyboardOutput>> OpenOutput() override;
 
 private:
     WaylandPacing m_pacing;
     std::function<void()> m_beep;
+    std::shared_ptr<ITextIntake> m_intake;
     std::mutex m_mutex;  // OpenOutput runs on whichever thread types
     std::string m_strUserKeymap;
 };
 
 // The Wayland keyboard when $WAYLAND_DISPLAY names a compositor that offers virtual keyboards;
 // null otherwise (no Wayland, or a compositor without the protocol). `beep` is the error sound
-// of the layout method: the core Wayland protocols have none.
-std::unique_ptr<IKeyboard> OpenWaylandKeyboard(std::function<void()> beep = {});
+// of the layout method: the core Wayland protocols have none. `intake`: see CWaylandKeyboard.
+std::unique_ptr<IKeyboard> OpenWaylandKeyboard(std::function<void()> beep = {},
+                                               std::shared_ptr<ITextIntake> intake = nullptr);
 
 }  // namespace quenby
