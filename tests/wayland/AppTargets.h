@@ -47,25 +47,19 @@ public:
 
     // Why the application is not ready for keys, or empty when it is.
     const std::string& Failure() const { return m_strFailure; }
+    // The application's own process (the terminal, or the browser's first).
+    int Pid() const { return m_app->Pid(); }
 
     // The next text the application received before an end marker; false when none comes in
-    // time.
+    // time (Chromium's `text` then holds what came since the last marker).
     bool Read(std::string& text, int timeoutMs) {
         if (!m_page) {
             return ReadRecordedText(*m_receiver, text, timeoutMs);
         }
-        // The page posts its whole text: wait until it has gone quiet with a marker past the
-        // last one taken.
-        for (int waited = 0; waited < timeoutMs; waited += 200) {
-            const std::u16string all = m_page->WaitForText(std::u16string::npos, 200);
-            const std::size_t marker = all.find(u'\ue000', m_iTaken);
-            if (marker != std::u16string::npos) {
-                text = Utf8FromUtf16(all.substr(m_iTaken, marker - m_iTaken));
-                m_iTaken = marker + 1;
-                return true;
-            }
-        }
-        return false;
+        std::u16string got;
+        const bool marked = m_page->ReadToMarker(got, timeoutMs);
+        text = Utf8FromUtf16(got);
+        return marked;
     }
 
     // What a text becomes there: a terminal reads Return as carriage return.
@@ -82,7 +76,6 @@ private:
     std::unique_ptr<CChildProcess> m_receiver;  // foot's recorder's lines
     std::unique_ptr<CBrowserPage> m_page;       // Chromium's
     std::unique_ptr<CChildProcess> m_app;
-    std::size_t m_iTaken = 0;  // of the page's text, up to and with the last marker
 };
 
 }  // namespace quenby::test
