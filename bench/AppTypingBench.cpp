@@ -123,15 +123,19 @@ bool Ended(int pid) {
 }
 
 // Whether the application still takes keys: a short text by Quenby arrives, after whatever the
-// run before left on its way.
+// run before left on its way. Each try's text is another, so that a late answer to an earlier
+// try is not taken for the last one and left to pass for the next run's text.
 bool Answers(CBenchTarget& target, IKeyboard& keyboard, int tries, int timeoutMs) {
+    static int sent = 0;
     for (int i = 0; i < tries; ++i) {
-        TypeWithQuenby(keyboard, u"ok", kUnicode);
+        const std::u16string token = u"ok" + Utf16FromUtf8(std::to_string(++sent));
+        TypeWithQuenby(keyboard, token, kUnicode);
         TypeEndMarker(keyboard);
         std::u16string got;
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         while (Clock::now() < deadline && target.Read(got, timeoutMs)) {
-            if (got.size() >= 2 && got.compare(got.size() - 2, 2, u"ok") == 0) {
+            if (got.size() >= token.size() &&
+                got.compare(got.size() - token.size(), token.size(), token) == 0) {
                 return true;
             }
         }
@@ -145,16 +149,15 @@ void Measure(const std::string& platform, const std::string& application,
              const std::function<std::unique_ptr<CBenchTarget>()>& start, IKeyboard& keyboard,
              const std::vector<Typist>& typists, std::vector<Row>& rows) {
     std::unique_ptr<CBenchTarget> target;
+    std::string failure;  // why the application could not be started for the next run
     const auto startTarget = [&] {
         target = start();
+        failure = target->Failure();
         // A page may take keys only some time after it says it has the focus.
-        if (target->Failure().empty() && !Answers(*target, keyboard, 10, 6000)) {
-            std::fprintf(stderr, "%s on %s never took the first keys\n", application.c_str(),
-                         platform.c_str());
-            target.reset();
-        } else if (!target->Failure().empty()) {
-            std::fprintf(stderr, "%s on %s: %s\n", application.c_str(), platform.c_str(),
-                         target->Failure().c_str());
+        if (failure.empty() && !Answers(*target, keyboard, 10, 6000)) {
+            failure = "never took the first keys";
+        }
+        if (!failure.empty()) {
             target.reset();
         }
     };
@@ -166,11 +169,15 @@ void Measure(const std::string& platform, const std::string& application,
             if (!target) {
                 startTarget();
             }
-            if (!target) {
-                return;
-            }
             Row row{platform, application, text.name, typist.name};
             row.total = text.text.size();
+            if (!target) {
+                row.known = false;
+                row.after = "NOT STARTED: " + failure;
+                PrintRow(stderr, row);
+                rows.push_back(row);
+                return;
+            }
             const auto begin = Clock::now();
             typist.type(text.text);
             TypeEndMarker(keyboard);
