@@ -58,6 +58,8 @@ public:
     // Why the application is not ready for keys, or empty when it is.
     const std::string& Failure() const { return m_strFailure; }
     CAppReceiver& Receiver() { return m_receiver; }
+    // The application's own process (the terminal, or the browser's first).
+    int Pid() const { return m_app->Pid(); }
 
 private:
     std::string m_strFailure;

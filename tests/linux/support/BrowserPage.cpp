@@ -120,6 +120,24 @@ std::u16string CBrowserPage::WaitForText(std::size_t units, int quietMs) {
     }
 }
 
+bool CBrowserPage::ReadToMarker(std::u16string& text, int timeoutMs) {
+    // The page posts its whole text: wait until it has gone quiet with a marker past the last one
+    // taken.
+    std::u16string all;
+    for (int waited = 0; waited < timeoutMs; waited += 200) {
+        all = WaitForText(std::u16string::npos, 200);
+        const std::size_t marker = all.find(u'\ue000', m_iTaken);
+        if (marker != std::u16string::npos) {
+            text = all.substr(m_iTaken, marker - m_iTaken);
+            m_iTaken = marker + 1;
+            return true;
+        }
+    }
+    text = all.substr(std::min(m_iTaken, all.size()));
+    m_iTaken = std::max(m_iTaken, all.size());
+    return false;
+}
+
 std::unique_ptr<CChildProcess> StartBrowser(const std::string& browser,
                                             const std::filesystem::path& profile,
                                             const std::string& url) {

@@ -34,6 +34,9 @@ public:
     // The text once it has `units` UTF-16 code units, or has not changed for `quietMs` (Chromium
     // runs no page timer while it has keys to read: allow for its backlog).
     std::u16string WaitForText(std::size_t units, int quietMs);
+    // The text typed before the next end marker (U+E000) past the last one taken; false when no
+    // marker comes within `timeoutMs`, and then `text` holds what came after the last one.
+    bool ReadToMarker(std::u16string& text, int timeoutMs);
 
 private:
     bool WaitFor(const std::function<bool()>& done, int timeoutMs);
@@ -48,6 +51,7 @@ private:
     long m_lastPost = 0;  // posts can overtake each other: the newest wins
     bool m_bFocused = false;
     std::u16string m_text;
+    std::size_t m_iTaken = 0;  // of the text, up to and with the last marker
 };
 
 // A browser ("chromium" or "firefox") on the current display showing `url` (Chromium as an
