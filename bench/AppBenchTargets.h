@@ -130,14 +130,13 @@ private:
     test::CUserKeyboard m_keyboard;
 };
 
-// foot or Chromium on the compositor, as the Wayland application tests start them.
+// foot, Chromium or Firefox on the compositor, as the Wayland application tests start them.
 class CWaylandAppTarget final : public CBenchTarget {
 public:
     CWaylandAppTarget(const test::CHeadlessSway& sway, const std::string& name)
-        : m_keyboard("us"), m_app(sway, name), m_bBrowser(name == "chromium") {
+        : m_keyboard("us"), m_app(sway, name) {
         m_strFailure = m_app.Failure();
     }
-    bool ShowsPartialText() const override { return m_bBrowser; }
     int Pid() const override { return m_app.Pid(); }
     bool Read(std::u16string& text, int timeoutMs) override {
         std::string utf8;
@@ -149,7 +148,6 @@ public:
 private:
     test::CUserKeyboard m_keyboard;
     test::CAppTarget m_app;
-    bool m_bBrowser;
 };
 
 }  // namespace quenby::bench

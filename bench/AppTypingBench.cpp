@@ -274,7 +274,7 @@ void MeasureX11(const std::filesystem::path& folder, const std::function<bool(st
 }
 
 void MeasureWayland(const std::function<bool(std::string)>& wanted, std::vector<Row>& rows) {
-    for (const std::string name : {"foot", "chromium", "gtk3"}) {
+    for (const std::string name : {"foot", "chromium", "firefox", "gtk3"}) {
         if (!wanted(name)) {
             continue;
         }
