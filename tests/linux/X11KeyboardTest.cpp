@@ -8,6 +8,7 @@
 #include "input/TypingJob.h"
 #include "linux/x11/SpareKeyCache.h"
 #include "linux/x11/X11Keyboard.h"
+#include "support/AppTable.h"
 #include "support/XDisplayFixture.h"
 
 namespace quenby {
@@ -85,10 +86,7 @@ const std::u16string kHalves = {0xD800, u'a', 0xDC00, 0xDBFF, 0xDBFF, u'b', 0xDF
 
 TEST_F(X11KeyboardTest, TheLayoutMethodTypesWhatTheLayoutMakesAndBeepsForTheRest) {
     StartRecorder();
-    std::u16string ascii;
-    for (char16_t c = 0x20; c < 0x7F; ++c) {
-        ascii.push_back(c);
-    }
+    const std::u16string ascii = test::PrintableAscii();
     std::u16string all = ascii + kMixed + kHalves;
     for (char16_t c = 0xC0; c <= 0xFF; ++c) {
         if (c != 0xD7 && c != 0xF7) {
