@@ -4,7 +4,6 @@
 #include <fstream>
 #include <string>
 
-#include "fakes/FakeDesktop.h"
 #include "input/ThreadSleeper.h"
 #include "linux/x11/X11Keyboard.h"
 #include "support/AppTable.h"
@@ -64,7 +63,7 @@ protected:
     test::CAppReceiver m_receiver;
     std::unique_ptr<test::CChildProcess> m_app;
     CX11Keyboard m_keyboard;
-    test::CFakeTextSetterFactory m_noSetters;  // these tests type
+    test::CNoTextSetters m_noSetters;
     CThreadSleeper m_sleeper;
     std::atomic<bool> m_runActive{true};
     KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};

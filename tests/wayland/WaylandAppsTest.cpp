@@ -15,17 +15,12 @@
 namespace quenby {
 namespace {
 
-class CNoSetters final : public ITextSetterFactory {
-public:
-    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
-};
-
 class WaylandAppsTest : public ::testing::TestWithParam<const char*> {
 protected:
     test::CHeadlessSway m_sway;
     std::unique_ptr<test::CUserKeyboard> m_user;
     CWaylandKeyboard m_keyboard;
-    CNoSetters m_noSetters;
+    test::CNoTextSetters m_noSetters;
     CThreadSleeper m_sleeper;
     std::atomic<bool> m_runActive{true};
     KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};

@@ -26,7 +26,7 @@ public:
     CChildProcess* Reporter() const { return m_reporter.get(); }
 
     // The UTF-8 text received after the last marker taken and before the next; false when no
-    // further marker arrives within `timeoutMs`.
+    // further marker arrives within `timeoutMs`, or at once when the reporter has ended.
     bool Read(std::string& text, int timeoutMs) {
         const std::string marker = Utf8FromUtf16(std::u16string(1, kEndMarker));
         const auto deadline =
@@ -38,7 +38,8 @@ public:
                 m_taken = at + marker.size();
                 return true;
             }
-            if (std::chrono::steady_clock::now() >= deadline) {
+            if (std::chrono::steady_clock::now() >= deadline ||
+                (m_reporter && m_reporter->Ended())) {
                 return false;
             }
             Take();

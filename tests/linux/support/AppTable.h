@@ -15,6 +15,12 @@
 
 namespace quenby::test {
 
+// Keys only: the tests that type set no field's text.
+class CNoTextSetters final : public ITextSetterFactory {
+public:
+    std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
+};
+
 // The texts every application of the X11 and Wayland application tests receives, by both
 // methods, at no pause and at the default one. Texts at the default pause are short: at 20-60 ms
 // a character, a long one only costs time.

@@ -28,9 +28,6 @@ public:
     bool WaitUntilFocused(int timeoutMs) {
         return WaitFor([this] { return m_bFocused; }, timeoutMs);
     }
-    bool WaitUntilEmpty(int timeoutMs) {
-        return WaitFor([this] { return m_text.empty(); }, timeoutMs);
-    }
     // The text once it has `units` UTF-16 code units, or has not changed for `quietMs` (Chromium
     // runs no page timer while it has keys to read: allow for its backlog).
     std::u16string WaitForText(std::size_t units, int quietMs);

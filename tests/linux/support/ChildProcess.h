@@ -27,6 +27,11 @@ public:
     bool ReadLine(std::string& line, int timeoutMs);
     // Reads lines until one equals `wanted`; false on timeout. Lines read are kept in Lines().
     bool WaitForLine(const std::string& wanted, int timeoutMs);
+    // Whether its output has ended and every line of it has been read.
+    bool Ended() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bEnded && m_buffer.find('\n') == std::string::npos;
+    }
     const std::vector<std::string>& Lines() const { return m_lines; }
     void ClearLines() { m_lines.clear(); }
     void Signal(int signal);
