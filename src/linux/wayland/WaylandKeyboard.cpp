@@ -73,7 +73,12 @@ CWaylandKeyboardOutput::~CWaylandKeyboardOutput() {
 
 void CWaylandKeyboardOutput::ReleaseAll() {
     while (!m_pressed.empty()) {
-        Press(m_pressed.back(), false);
+        const xkb_keycode_t key = m_pressed.back();
+        Press(key, false);
+        // A key the compositor can no longer be told about (it went away) is let go all the same.
+        if (!m_pressed.empty() && m_pressed.back() == key) {
+            m_pressed.pop_back();
+        }
     }
     m_down.clear();
 }
