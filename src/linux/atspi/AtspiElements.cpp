@@ -30,4 +30,16 @@ EKind SettableKind(AtspiAccessible* accessible) {
     return EKind::None;
 }
 
+void DropListener(AtspiEventListener* listener, std::span<const char* const> types) {
+    if (listener == nullptr) {
+        return;
+    }
+    for (const char* type : types) {
+        GError* error = nullptr;
+        atspi_event_listener_deregister(listener, type, &error);
+        Failed(error);
+    }
+    g_object_unref(listener);
+}
+
 }  // namespace quenby::atspi

@@ -3,6 +3,7 @@
 #include <atspi/atspi.h>
 
 #include <memory>
+#include <span>
 
 // What the AT-SPI text setters share: owning references, error handling, and the test of whether
 // an element takes text. Called on the AT-SPI worker's thread only.
@@ -23,6 +24,9 @@ using Ref = std::unique_ptr<T, UnrefDeleter>;
 bool Failed(GError*& error);
 
 bool HasState(AtspiAccessible* accessible, AtspiStateType state);
+
+// Takes the listener off every event type it was registered for, and lets go of it.
+void DropListener(AtspiEventListener* listener, std::span<const char* const> types);
 
 // How an element takes text: as editable text, as a number, or not at all.
 enum class EKind { None, Text, Value };

@@ -13,6 +13,7 @@ namespace quenby {
 namespace {
 
 using atspi::Accessible;
+using atspi::DropListener;
 using atspi::Failed;
 using Clock = std::chrono::steady_clock;
 using SharedAccessible = std::shared_ptr<AtspiAccessible>;
@@ -190,18 +191,7 @@ std::unique_ptr<CAtspiFocusWatcher> CAtspiFocusWatcher::Open(std::shared_ptr<CAt
 
 CAtspiFocusWatcher::~CAtspiFocusWatcher() {
     SetFocusChangeHandler({});
-    m_worker->Run([this] {
-        auto* listener = static_cast<AtspiEventListener*>(m_listener);
-        if (listener == nullptr) {
-            return;
-        }
-        for (const char* type : kEvents) {
-            GError* error = nullptr;
-            atspi_event_listener_deregister(listener, type, &error);
-            Failed(error);
-        }
-        g_object_unref(listener);
-    });
+    m_worker->Run([this] { DropListener(static_cast<AtspiEventListener*>(m_listener), kEvents); });
 }
 
 std::optional<FocusedWindow> CAtspiFocusWatcher::GetFocusedWindow() {

@@ -12,6 +12,7 @@
 namespace quenby {
 namespace {
 
+using atspi::DropListener;
 using atspi::Failed;
 using Clock = std::chrono::steady_clock;
 
@@ -78,16 +79,7 @@ CAtspiTextIntake::CAtspiTextIntake(std::shared_ptr<CAtspiWorker> worker)
 CAtspiTextIntake::~CAtspiTextIntake() {
     m_worker->Run([this] {
         m_state->m_field.reset();
-        auto* listener = static_cast<AtspiEventListener*>(m_listener);
-        if (listener == nullptr) {
-            return;
-        }
-        for (const char* type : kEvents) {
-            GError* error = nullptr;
-            atspi_event_listener_deregister(listener, type, &error);
-            Failed(error);
-        }
-        g_object_unref(listener);
+        DropListener(static_cast<AtspiEventListener*>(m_listener), kEvents);
     });
 }
 
