@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Serves the RemoteDesktop and GlobalShortcuts backend interfaces to the real frontend, printing
-each call. Usage: PortalBackend.py BUS_NAME [--refuse: no to Start].
-org.quenby.test.Control.Activate(id) presses a shortcut in the first open session with bound ones; CloseSessions() ends them all."""
+each call. Usage: PortalBackend.py BUS_NAME [--refuse: no to Start] [--plasma527: binds only the
+shortcuts CreateSession brings, as KDE Plasma 5.27 does]. org.quenby.test.Control.Activate(id)
+presses a shortcut in the first open session with bound ones; CloseSessions() ends them all."""
 import sys
 
 import dbus
@@ -43,19 +44,24 @@ class ShortcutSessions(dbus.service.Object):
 
     @dbus.service.method(SHORTCUTS, in_signature="oosa{sv}", out_signature="ua{sv}")
     def CreateSession(self, handle, session, app_id, options):
+        given = options.get("shortcuts", [])
         # The token the caller chose is the path's last part.
         self.new_session(session, "global-shortcuts", str(session).rsplit("/", 1)[-1],
-                         "with", len(options.get("shortcuts", [])))
+                         "with", len(given))
+        if self.plasma527:
+            self.bind_list(session, given)
         return dbus.UInt32(0), {}
 
 
 class Backend(ShortcutSessions):
-    def __init__(self, bus, refuse):
+    def __init__(self, bus, refuse, plasma527):
         super().__init__(bus, PATH)
         self.refuse = refuse
+        self.plasma527 = plasma527
         self.open_sessions = set()
         self.sessions = {}
         self.shortcut_sessions = []  # in the order they were bound
+        self.bound = {}  # session path: its bound shortcuts, as ListShortcuts gives them
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
     def GetAll(self, interface):
@@ -68,6 +74,21 @@ class Backend(ShortcutSessions):
     def new_session(self, path, kind, *details):
         self.sessions[str(path)] = Session(self.connection, path, self.open_sessions)
         say("create-session", kind, *details)
+
+    def bind_list(self, session, shortcuts):
+        bound = []
+        for shortcut_id, properties in shortcuts:
+            trigger = str(properties.get("preferred_trigger", ""))
+            say("bind", shortcut_id, trigger)
+            bound.append((shortcut_id, {"description": properties.get("description", ""),
+                                        "trigger_description": trigger}))
+        if bound:
+            self.shortcut_sessions.append(str(session))
+            self.bound[str(session)] = bound
+        return bound
+
+    def shortcut_list(self, bound):
+        return {"shortcuts": dbus.Array(bound, signature="(sa{sv})", variant_level=1)}
 
     @dbus.service.method(REMOTE_DESKTOP, in_signature="oosa{sv}", out_signature="ua{sv}")
     def CreateSession(self, handle, session, app_id, options):
@@ -97,16 +118,15 @@ class Backend(ShortcutSessions):
 
     @dbus.service.method(SHORTCUTS, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}")
     def BindShortcuts(self, handle, session, shortcuts, parent_window, options):
-        bound = []
-        for shortcut_id, properties in shortcuts:
-            trigger = str(properties.get("preferred_trigger", ""))
-            say("bind", shortcut_id, trigger)
-            bound.append((shortcut_id, {"description": properties.get("description", ""),
-                                        "trigger_description": trigger}))
-        if bound:
-            self.shortcut_sessions.append(str(session))
-        return dbus.UInt32(0), {"shortcuts": dbus.Array(bound, signature="(sa{sv})",
-                                                        variant_level=1)}
+        if self.plasma527:
+            say("bind-ignored", len(shortcuts))
+            return dbus.UInt32(0), self.shortcut_list([])
+        return dbus.UInt32(0), self.shortcut_list(self.bind_list(session, shortcuts))
+
+    @dbus.service.method(SHORTCUTS, in_signature="oo", out_signature="ua{sv}")
+    def ListShortcuts(self, handle, session):
+        say("list-shortcuts")
+        return dbus.UInt32(0), self.shortcut_list(self.bound.get(str(session), []))
 
     @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, shortcut_id, timestamp, options):
@@ -132,7 +152,7 @@ class Backend(ShortcutSessions):
 
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
-Backend(bus, "--refuse" in sys.argv[2:])
+Backend(bus, "--refuse" in sys.argv[2:], "--plasma527" in sys.argv[2:])
 name = dbus.service.BusName(sys.argv[1], bus)  # owned while this lives
 say("ready")
 GLib.MainLoop().run()
