@@ -30,12 +30,10 @@ constexpr const char* kBackendName = "org.quenby.test.PortalBackend";
 const PortalWaits kWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000),
                          std::chrono::milliseconds(0)};
 
-// The keys of a message, each pressed and released, after the session's first key (Shift) when
-// `first`: a keysym ("0x41"), or an evdev key code, alone ("k30") or with Left Shift ("K30").
-std::vector<std::string> Keys(std::vector<std::string> keys, bool first) {
-    if (first) {
-        keys.insert(keys.begin(), "0xffe1");
-    }
+// The keys of a session's one message, each pressed and released, after the session's first key
+// (Shift): a keysym ("0x41"), or an evdev key code, alone ("k30") or with Left Shift ("K30").
+std::vector<std::string> Keys(std::vector<std::string> keys) {
+    keys.insert(keys.begin(), "0xffe1");
     std::vector<std::string> lines;
     for (const std::string& key : keys) {
         if (key[0] == 'k' || key[0] == 'K') {
@@ -233,7 +231,7 @@ TEST_F(PortalKeyboardTest, ConsentIsAskedOnceWhereThePortalCanKeepIt) {
             // A keyboard of its own: a new start of the program.
             TypeMessage(*Keyboard(), u"a");
             EXPECT_EQ(Lines("s", start.m_steps.size()), start.m_steps);
-            EXPECT_EQ(Lines("key", 6), Keys({"0x61", "0xff0d"}, true));
+            EXPECT_EQ(Lines("key", 6), Keys({"0x61", "0xff0d"}));
             EXPECT_EQ(
                 m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName),
                 std::optional<std::string>(start.m_kept));
@@ -296,7 +294,7 @@ TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
             });
         m_beeps = 0;
         TypeMessage(*keyboard, c.m_text, c.m_iMethod);
-        const std::vector<std::string> keys = Keys(c.m_keys, true);  // a session each
+        const std::vector<std::string> keys = Keys(c.m_keys);  // a session each
         EXPECT_EQ(Lines("key", keys.size()), keys);
         EXPECT_EQ(offered, c.m_offered);
         EXPECT_EQ(m_beeps.load(), c.m_beeps);
