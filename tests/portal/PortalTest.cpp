@@ -135,14 +135,10 @@ protected:
             std::move(setter), m_profile, kWaits);
     }
     // Types one message by the Unicode (0) or layout (1) method, then Enter, as a run types it.
-    void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
-        Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
-        ASSERT_TRUE(output.ok()) << std::string(output.reason().begin(), output.reason().end());
-        CRunTyper run(*output.value(), method);
-        run.m_typer.TypeText(text);
-        run.m_typer.PressEnter();
+    static void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
+        const Status typed = TypeThroughPortal(keyboard, text, method, true);
+        ASSERT_TRUE(typed.ok()) << std::string(typed.reason().begin(), typed.reason().end());
     }
-
     std::unique_ptr<CPortalGlobalShortcut> Shortcut(
         std::shared_ptr<CPortalBus> bus = CPortalBus::Connect()) {
         return std::make_unique<CPortalGlobalShortcut>(
