@@ -30,12 +30,10 @@ constexpr const char* kBackendName = "org.quenby.test.PortalBackend";
 const PortalWaits kWaits{std::chrono::milliseconds(5000), std::chrono::milliseconds(10000),
                          std::chrono::milliseconds(0)};
 
-// The keys of a message, each pressed and released, after the session's first key (Shift) when
-// `first`: a keysym ("0x41"), or an evdev key code, alone ("k30") or with Left Shift ("K30").
-std::vector<std::string> Keys(std::vector<std::string> keys, bool first) {
-    if (first) {
-        keys.insert(keys.begin(), "0xffe1");
-    }
+// The keys of a session's one message, each pressed and released, after the session's first key
+// (Shift): a keysym ("0x41"), or an evdev key code, alone ("k30") or with Left Shift ("K30").
+std::vector<std::string> Keys(std::vector<std::string> keys) {
+    keys.insert(keys.begin(), "0xffe1");
     std::vector<std::string> lines;
     for (const std::string& key : keys) {
         if (key[0] == 'k' || key[0] == 'K') {
@@ -137,14 +135,10 @@ protected:
             std::move(setter), m_profile, kWaits);
     }
     // Types one message by the Unicode (0) or layout (1) method, then Enter, as a run types it.
-    void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
-        Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
-        ASSERT_TRUE(output.ok()) << std::string(output.reason().begin(), output.reason().end());
-        CRunTyper run(*output.value(), method);
-        run.m_typer.TypeText(text);
-        run.m_typer.PressEnter();
+    static void TypeMessage(IKeyboard& keyboard, const std::u16string& text, int method = 0) {
+        const Status typed = TypeThroughPortal(keyboard, text, method, true);
+        ASSERT_TRUE(typed.ok()) << std::string(typed.reason().begin(), typed.reason().end());
     }
-
     std::unique_ptr<CPortalGlobalShortcut> Shortcut(
         std::shared_ptr<CPortalBus> bus = CPortalBus::Connect()) {
         return std::make_unique<CPortalGlobalShortcut>(
@@ -202,36 +196,6 @@ TEST_F(PortalDesktopTest, EachPortalIsUsedOnlyWhenTheDesktopOffersIt) {
     }
 }
 
-TEST_F(PortalKeyboardTest, OneConsentThenAKeysymPerCharacterInOrder) {
-    StartDesktop(kRemoteDesktop);
-    const std::unique_ptr<CPortalKeyboard> keyboard = Keyboard();
-    const struct {
-        std::u16string m_text;
-        std::vector<std::string> m_keysyms;  // the Enter after the message included
-    } cases[] = {
-        {u"Ab", {"0x41", "0x62", "0xff0d"}},
-        // Control characters as their keys: Tab, and Return for CR and LF alike.
-        {u"a\tb\r\nc", {"0x61", "0xff09", "0x62", "0xff0d", "0xff0d", "0x63", "0xff0d"}},
-        // With the layout unknown every character is sent, as xkbcommon names it (legacy keysyms
-        // for the Euro sign and Cyrillic).
-        {u"\u00e9\u20ac\u0436", {"0xe9", "0x20ac", "0x6d6", "0xff0d"}},
-    };
-    bool first = true;
-    for (const auto& c : cases) {
-        TypeMessage(*keyboard, c.m_text);
-        const std::vector<std::string> keys = Keys(c.m_keysyms, first);
-        EXPECT_EQ(Lines("key", keys.size()), keys);
-        first = false;
-    }
-    EXPECT_EQ(m_beeps.load(), 0);
-    // One session and one question to the user for all the messages.
-    EXPECT_EQ(Seen("create-session remote-desktop"), 1u);
-    EXPECT_EQ(Seen("select-devices 1"), 1u);
-    EXPECT_EQ(Seen("start granted"), 1u);
-    // Version 1 cannot keep the consent: nothing to keep.
-    EXPECT_FALSE(m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName));
-}
-
 // Where the portal can keep the consent (version 2), the user is asked once: each start hands out
 // a token for the next, which works once. A used token brings the question back, also from a
 // desktop that fails the start with it.
@@ -263,7 +227,7 @@ TEST_F(PortalKeyboardTest, ConsentIsAskedOnceWhereThePortalCanKeepIt) {
             // A keyboard of its own: a new start of the program.
             TypeMessage(*Keyboard(), u"a");
             EXPECT_EQ(Lines("s", start.m_steps.size()), start.m_steps);
-            EXPECT_EQ(Lines("key", 6), Keys({"0x61", "0xff0d"}, true));
+            EXPECT_EQ(Lines("key", 6), Keys({"0x61", "0xff0d"}));
             EXPECT_EQ(
                 m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName),
                 std::optional<std::string>(start.m_kept));
@@ -295,113 +259,99 @@ TEST_F(PortalKeyboardTest, ASessionTheDesktopEndsIsAFailureThatSaysWhy) {
 }
 
 // Characters the layout lacks would be dropped by the desktop: the message goes to the focused
-// field when it takes it, else those characters beep and are skipped. Those it has go as its
-// keys (US evdev codes: C 46, a 30, f 33, e 18, ! on 1 (2), Space 57), not through the desktop's
-// own keymap.
+// field when it takes it (by the Unicode method), else those characters beep and are skipped. Those
+// it has go as its keys by either method (US evdev codes: C 46, a 30, f 33, e 18, ! on 1 (2), Space
+// 57), not through the desktop's own keymap. With the layout unknown every character is sent as a
+// keysym, as xkbcommon names it (legacy keysyms for the Euro sign and Cyrillic).
 TEST_F(PortalKeyboardTest, CharactersTheLayoutLacks) {
     StartDesktop(kRemoteDesktop);
     const struct {
+        const char* m_layout;  // empty: unknown
+        int m_iMethod;
         std::u16string m_text;
         bool m_bFieldTakesIt;
         std::vector<std::u16string> m_offered;  // what the field setter was given
         std::vector<std::string> m_keys;
         int m_beeps;
     } cases[] = {
-        {u"Cafe!", true, {}, {"K46", "k30", "k33", "k18", "K2", "0xff0d"}, 0},
-        {u"Caf\u00e9", true, {u"Caf\u00e9"}, {"0xff0d"}, 0},
-        {u"e\u00e9 \u0436", false, {u"e\u00e9 \u0436"}, {"k18", "k57", "0xff0d"}, 2},
+        {"us", 0, u"Cafe!", true, {}, {"K46", "k30", "k33", "k18", "K2", "0xff0d"}, 0},
+        {"us", 0, u"Caf\u00e9", true, {u"Caf\u00e9"}, {"0xff0d"}, 0},
+        {"us", 0, u"e\u00e9 \u0436", false, {u"e\u00e9 \u0436"}, {"k18", "k57", "0xff0d"}, 2},
+        {"us", 1, u"A\u00e9", false, {}, {"K30", "0xff0d"}, 1},
+        {"", 0, u"\u00e9\u20ac\u0436", false, {}, {"0xe9", "0x20ac", "0x6d6", "0xff0d"}, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.m_layout) + " method " + std::to_string(c.m_iMethod));
         std::vector<std::u16string> offered;
-        const std::unique_ptr<CPortalKeyboard> keyboard =
-            Keyboard(KeymapText("us"), [&](const std::u16string& text) {
+        const std::unique_ptr<CPortalKeyboard> keyboard = Keyboard(
+            *c.m_layout != 0 ? KeymapText(c.m_layout) : "", [&](const std::u16string& text) {
                 offered.push_back(text);
                 return c.m_bFieldTakesIt;
             });
         m_beeps = 0;
-        TypeMessage(*keyboard, c.m_text);
-        const std::vector<std::string> keys = Keys(c.m_keys, true);  // a session each
+        TypeMessage(*keyboard, c.m_text, c.m_iMethod);
+        const std::vector<std::string> keys = Keys(c.m_keys);  // a session each
         EXPECT_EQ(Lines("key", keys.size()), keys);
         EXPECT_EQ(offered, c.m_offered);
         EXPECT_EQ(m_beeps.load(), c.m_beeps);
     }
-}
-
-TEST_F(PortalKeyboardTest, LayoutMethodSendsTheLayoutsKeycodes) {
-    StartDesktop(kRemoteDesktop);
-    TypeMessage(*Keyboard(KeymapText("us")), u"A\u00e9", 1);
-    // Evdev codes under the US layout: Left Shift 42, A 30; é is not on it and beeps.
-    EXPECT_EQ(Lines("key", 8),
-              (std::vector<std::string>{"keysym 0xffe1 down", "keysym 0xffe1 up", "keycode 42 down",
-                                        "keycode 30 down", "keycode 30 up", "keycode 42 up",
-                                        "keysym 0xff0d down", "keysym 0xff0d up"}));
-    EXPECT_EQ(m_beeps.load(), 1);
+    // Version 1 cannot keep the consent: nothing to keep.
+    EXPECT_FALSE(m_profile->GetString(kProfileSection, CRemoteDesktopSession::kRestoreTokenName));
 }
 
 // Each combination is bound as the preferred trigger in a session of its own: registering closes
 // the old session first (the new one has its token). Only our shortcut's presses reach the run,
-// once each, and unregistering closes the last session.
+// once each, and unregistering closes the last session. On a desktop that binds at
+// BindShortcuts and on one that binds only what CreateSession brings (KDE Plasma 5.27).
 TEST_F(PortalGlobalShortcutTest, BindsEachCombinationAndPressesReachTheRunOnceUntilUnregistered) {
-    StartDesktop(kGlobalShortcuts);
-    const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
-    const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut(bus);
-    const struct {
-        std::uint16_t m_virtualKey;
-        std::uint16_t m_modifiers;
-        const char* m_trigger;  // null: a key without a name, refused
-    } cases[] = {
-        {0xFF, SYSTEM_FLAG_CONTROL, nullptr},
-        {0x74, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT, "CTRL+SHIFT+F5"},
-        {'A', SYSTEM_FLAG_ALT, "ALT+a"},
-        {'1', SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_WIN, "CTRL+LOGO+1"},
-        {0x24, SYSTEM_FLAG_SHIFT | SYSTEM_FLAG_ALT, "ALT+SHIFT+Home"},
-        {0x6B, 0, "KP_Add"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(shortcut->RegisterHotKey(c.m_virtualKey, c.m_modifiers), c.m_trigger != nullptr)
-            << c.m_virtualKey;
-        if (c.m_trigger != nullptr) {
-            EXPECT_EQ(Lines("bind", 1),
-                      std::vector<std::string>{std::string("bind start-stop ") + c.m_trigger});
-        }
-    }
-    EXPECT_EQ(Seen("close-session"), 4u) << "an old session was left open";
-    // Every shortcut the desktop says was pressed, ours or not, counted after the shortcut's own
-    // handler has seen it: handlers run in the order they subscribed.
-    const unsigned counting = bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated",
-                                             kPortalPath, [this](GVariant*) { m_signals.Add(); });
-    for (const char* id : {"start-stop", "start-stop", "something-else", "start-stop"}) {
-        ASSERT_TRUE(PressShortcut(id));
-    }
-    ASSERT_EQ(m_signals.WaitFor(4), 4);
-    EXPECT_EQ(m_presses.Count(), 3);
-    shortcut->UnregisterHotKey();
-    EXPECT_EQ(Lines("close-session", 1).size(), 1u);
-    EXPECT_FALSE(PressShortcut("start-stop"));
-    // Ended here: one still there when the connection goes is freed only if GDBus lets go first.
-    bus->Unsubscribe(counting);
-}
-
-// Bound on a desktop that binds at BindShortcuts and on one that binds only what CreateSession
-// brings (KDE Plasma 5.27), in a session of the same token at every start: the desktop keeps the
-// user's choices under it. The first press starts the run, the second stops it.
-TEST_F(PortalGlobalShortcutTest, BindsOnEitherKindOfDesktopUnderTheSameTokenAtEveryStart) {
     for (const char* mode : {"", "--plasma527"}) {
         SCOPED_TRACE(mode);
         StartDesktop(kGlobalShortcuts, mode);
         m_presses.Reset();
-        for (int start = 1; start <= 2; ++start) {
-            const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut();
-            ASSERT_TRUE(shortcut->RegisterHotKey(0x78, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT));
-            EXPECT_EQ(Lines("create-session", 1),
-                      std::vector<std::string>{
-                          "create-session global-shortcuts quenby_start_stop with 1"});
-            EXPECT_EQ(Lines("bind ", 1), std::vector<std::string>{"bind start-stop CTRL+SHIFT+F9"});
-            ASSERT_TRUE(PressShortcut("start-stop"));
-            ASSERT_EQ(m_presses.WaitFor(2 * start - 1), 2 * start - 1);
-            ASSERT_TRUE(PressShortcut("start-stop"));
-            ASSERT_EQ(m_presses.WaitFor(2 * start), 2 * start);
+        m_signals.Reset();
+        const std::shared_ptr<CPortalBus> bus = CPortalBus::Connect();
+        const std::unique_ptr<CPortalGlobalShortcut> shortcut = Shortcut(bus);
+        const struct {
+            std::uint16_t m_virtualKey;
+            std::uint16_t m_modifiers;
+            const char* m_trigger;  // null: a key without a name, refused
+        } cases[] = {
+            {0xFF, SYSTEM_FLAG_CONTROL, nullptr},
+            {0x74, SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_SHIFT, "CTRL+SHIFT+F5"},
+            {'A', SYSTEM_FLAG_ALT, "ALT+a"},
+            {'1', SYSTEM_FLAG_CONTROL | SYSTEM_FLAG_WIN, "CTRL+LOGO+1"},
+            {0x24, SYSTEM_FLAG_SHIFT | SYSTEM_FLAG_ALT, "ALT+SHIFT+Home"},
+            {0x6B, 0, "KP_Add"},
+        };
+        for (const auto& c : cases) {
+            EXPECT_EQ(shortcut->RegisterHotKey(c.m_virtualKey, c.m_modifiers),
+                      c.m_trigger != nullptr)
+                << c.m_virtualKey;
+            if (c.m_trigger != nullptr) {
+                EXPECT_EQ(Lines("bind ", 1),
+                          std::vector<std::string>{std::string("bind start-stop ") + c.m_trigger});
+            }
         }
+        EXPECT_EQ(Seen("close-session"), 4u) << "an old session was left open";
+        // Under the same token each time: the desktop keeps the user's choices for the shortcut
+        // under it, from one start to the next.
+        EXPECT_EQ(Seen("create-session global-shortcuts quenby_start_stop with 1"), 5u);
+        // Every shortcut the desktop says was pressed, ours or not, counted after the shortcut's
+        // own handler has seen it: handlers run in the order they subscribed.
+        const unsigned counting =
+            bus->Subscribe("org.freedesktop.portal.GlobalShortcuts", "Activated", kPortalPath,
+                           [this](GVariant*) { m_signals.Add(); });
+        for (const char* id : {"start-stop", "start-stop", "something-else", "start-stop"}) {
+            ASSERT_TRUE(PressShortcut(id));
+        }
+        ASSERT_EQ(m_signals.WaitFor(4), 4);
+        EXPECT_EQ(m_presses.Count(), 3);
+        shortcut->UnregisterHotKey();
+        EXPECT_EQ(Lines("close-session", 1).size(), 1u);
+        EXPECT_FALSE(PressShortcut("start-stop"));
+        // Ended here: one still there when the connection goes is freed only if GDBus lets go
+        // first.
+        bus->Unsubscribe(counting);
     }
 }
 

@@ -38,16 +38,22 @@ struct CRunTyper {
     CTextTyper m_typer;
 };
 
-// Types `text` through a desktop's portal as a run types a message, by keysyms, then ends it in
-// the recorder; the output's failure when it has none.
-inline Status TypeThroughPortal(IKeyboard& keyboard, const std::u16string& text) {
+// Types `text` through a desktop's portal as a run types a message, by `method`, then ends it in
+// the recorder, or with Enter when `enter`; the output's failure when it has none.
+inline Status TypeThroughPortal(IKeyboard& keyboard, const std::u16string& text, int method = 0,
+                                bool enter = false) {
     Expected<std::unique_ptr<IKeyboardOutput>> output = keyboard.OpenOutput();
     if (!output.ok()) {
         return output.status();
     }
-    CRunTyper(*output.value(), 0).m_typer.TypeText(text);
-    output.value()->SendKey(kRecorderEndKey, true);
-    output.value()->SendKey(kRecorderEndKey, false);
+    CRunTyper run(*output.value(), method);
+    run.m_typer.TypeText(text);
+    if (enter) {
+        run.m_typer.PressEnter();
+    } else {
+        output.value()->SendKey(kRecorderEndKey, true);
+        output.value()->SendKey(kRecorderEndKey, false);
+    }
     return output.value()->SendStatus();
 }
 
