@@ -283,12 +283,15 @@ void CQuenbyController::SetupStartStopHotKey() {
     m_s.m_shortcut.UnregisterHotKey();
     // Without a shortcut service the stored combination is kept for sessions that have one, and
     // nothing here can fail: the desktop runs `quenby --toggle` instead.
-    const bool agreed = !m_s.m_session.m_bAskBeforeShortcut ||
-                        m_s.m_profile.GetInt(kProfileSection, kDesktopShortcutAgreedName, 0) == 1;
-    if (hotKey.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts && agreed &&
+    if (hotKey.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts && ShortcutAgreed() &&
         !m_s.m_shortcut.RegisterHotKey(hotKey.m_wVirtualKey, hotKey.m_wSystemFlags)) {
         m_s.m_view.ShowMessage(text::kHotKeySetupFailed, EMessageIcon::Error, EMessageButtons::Ok);
     }
+}
+
+bool CQuenbyController::ShortcutAgreed() const {
+    return !m_s.m_session.m_bAskBeforeShortcut ||
+           m_s.m_profile.GetInt(kProfileSection, kDesktopShortcutAgreedName, 0) == 1;
 }
 
 void CQuenbyController::ShowStartStopBinding() {
@@ -310,9 +313,7 @@ void CQuenbyController::OnAssignHotKey() {
     }
     // A shortcut in the desktop's own settings is added only with the user's yes, asked at the
     // first combination assigned and kept; a no is asked again at the next one.
-    if (capture.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts &&
-        m_s.m_session.m_bAskBeforeShortcut &&
-        m_s.m_profile.GetInt(kProfileSection, kDesktopShortcutAgreedName, 0) != 1 &&
+    if (capture.m_wVirtualKey != 0 && m_s.m_session.m_bGlobalShortcuts && !ShortcutAgreed() &&
         m_s.m_view.ShowMessage(text::kAddDesktopShortcut, EMessageIcon::Question,
                                EMessageButtons::YesNo) == EMessageResult::Yes) {
         m_s.m_profile.WriteInt(kProfileSection, kDesktopShortcutAgreedName, 1);

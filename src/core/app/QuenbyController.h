@@ -124,6 +124,9 @@ private:
     bool UpdateData();
     void SetupMessageList();
     void SetupStartStopHotKey();
+    // Whether the shortcut service may register the combination: it needs no consent, or the
+    // user has agreed to a shortcut in the desktop's own settings.
+    bool ShortcutAgreed() const;
     void UpdateWindowTitle();
     // How start/stop is bound in this session: the line by the shortcut field, and once the
     // notice that tells how to bind it.

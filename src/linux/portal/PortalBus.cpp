@@ -45,6 +45,16 @@ void DeleteHandler(gpointer data) {
 
 }  // namespace
 
+GVariant* OptionsWithToken(const char* token, GVariantBuilder* builder) {
+    GVariantBuilder fresh;
+    if (builder == nullptr) {
+        g_variant_builder_init(&fresh, G_VARIANT_TYPE_VARDICT);
+        builder = &fresh;
+    }
+    g_variant_builder_add(builder, "{sv}", "handle_token", g_variant_new_string(token));
+    return g_variant_builder_end(builder);
+}
+
 std::shared_ptr<CPortalBus> CPortalBus::Connect() {
     GError* error = nullptr;
     gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);

@@ -41,6 +41,10 @@ inline constexpr const char* kPortalName = "org.freedesktop.portal.Desktop";
 inline constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 inline constexpr const char* kSessionInterface = "org.freedesktop.portal.Session";
 
+// The a{sv} options of a portal call: `builder` (a vardict under way, or a fresh one when null)
+// ended with the request's handle token added.
+GVariant* OptionsWithToken(const char* token, GVariantBuilder* builder = nullptr);
+
 // A private connection to the session bus for portal calls, with a thread running a GLib main
 // context of its own. Signals (request answers, shortcut presses, sessions closing) are handled
 // there, never on the UI thread's context, which may be blocked or may not run GLib at all.

@@ -45,13 +45,6 @@ GVariant* ShortcutList(const std::string& trigger) {
     return g_variant_builder_end(&shortcuts);
 }
 
-GVariant* OptionsWithToken(const char* token) {
-    GVariantBuilder options;
-    g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
-    return g_variant_builder_end(&options);
-}
-
 }  // namespace
 
 CPortalGlobalShortcut::CPortalGlobalShortcut(std::shared_ptr<CPortalBus> bus,
@@ -79,11 +72,10 @@ bool CPortalGlobalShortcut::RegisterHotKey(std::uint16_t virtualKey, std::uint16
         [&](const char* token) {
             GVariantBuilder options;
             g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-            g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
             g_variant_builder_add(&options, "{sv}", "session_handle_token",
                                   g_variant_new_string(kSessionToken));
             g_variant_builder_add(&options, "{sv}", "shortcuts", ShortcutList(*trigger));
-            return g_variant_new("(a{sv})", &options);
+            return g_variant_new("(@a{sv})", OptionsWithToken(token, &options));
         },
         m_waits.m_call, m_waits.m_call);
     const gchar* handle = nullptr;

@@ -13,11 +13,6 @@ constexpr std::uint32_t kKeyboardDevice = 1;
 constexpr std::uint32_t kPersistUntilRevoked = 2;
 constexpr std::uint32_t kFirstKeysym = 0xffe1;  // Shift_L
 
-GVariant* OptionsWithToken(const char* token, GVariantBuilder* builder) {
-    g_variant_builder_add(builder, "{sv}", "handle_token", g_variant_new_string(token));
-    return g_variant_builder_end(builder);
-}
-
 Status Failure(const PortalResponse& response, const char* step) {
     switch (response.m_answer) {
         case EPortalAnswer::Refused:
@@ -131,10 +126,8 @@ CRemoteDesktopSession::StartResult CRemoteDesktopSession::StartOnce(
     PortalResponse started = bus->Request(
         kRemoteDesktop, "Start",
         [&](const char* token) {
-            GVariantBuilder options;
-            g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
             return g_variant_new("(os@a{sv})", session->m_strPath.c_str(), "",
-                                 OptionsWithToken(token, &options));
+                                 OptionsWithToken(token));
         },
         waits.m_call, waits.m_consent);
     if (started.m_answer != EPortalAnswer::Granted) {

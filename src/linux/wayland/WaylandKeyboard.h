@@ -29,10 +29,10 @@ class CWaylandLayout;
 // own, for one message, on the thread that types it.
 //
 // Unicode texts: every character goes through our own keymap (CVirtualKeymap), uploaded once per
-// run of at most 200 distinct keysyms; Wayland delivers keymap and keys in order, so a key is
-// always read with the keymap it was sent with. The layout method sends the keys of the user's
-// keymap, uploaded to the virtual keyboard as it is, and a character of it that takes a dead key
-// as the dead key and the key after it (the focused client composes them).
+// run of at most CVirtualKeymap::kCapacity distinct keysyms; Wayland delivers keymap and keys in
+// order, so a key is always read with the keymap it was sent with. The layout method sends the keys
+// of the user's keymap, uploaded to the virtual keyboard as it is, and a character of it that takes
+// a dead key as the dead key and the key after it (the focused client composes them).
 class CWaylandKeyboardOutput final : public IKeyboardOutput {
 public:
     // `seatHadKeyboard`: whether the seat had a keyboard before `keyboard` was made;

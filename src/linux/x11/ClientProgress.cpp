@@ -3,7 +3,6 @@
 #include <poll.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace quenby {
@@ -15,16 +14,6 @@ using Reply = std::unique_ptr<T, decltype(&std::free)>;
 }  // namespace
 
 CClientProgress::CClientProgress(CXcbConnection& connection) : m_connection(connection) {}
-
-xcb_atom_t CClientProgress::Atom(const char* name) {
-    xcb_connection_t* conn = m_connection.Get();
-    const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(
-            conn, xcb_intern_atom(conn, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-            nullptr),
-        &std::free);
-    return reply ? reply->atom : XCB_NONE;
-}
 
 bool CClientProgress::Answers(xcb_window_t window) {
     xcb_connection_t* conn = m_connection.Get();
@@ -85,8 +74,8 @@ xcb_window_t CClientProgress::FindAnsweringWindow() {
 bool CClientProgress::WaitUntilRead(std::chrono::milliseconds longestWait) {
     xcb_connection_t* conn = m_connection.Get();
     if (m_protocols == XCB_NONE) {
-        m_protocols = Atom("WM_PROTOCOLS");
-        m_ping = Atom("_NET_WM_PING");
+        m_protocols = m_connection.Atom("WM_PROTOCOLS");
+        m_ping = m_connection.Atom("_NET_WM_PING");
     }
     const xcb_window_t window = FindAnsweringWindow();
     if (window == XCB_NONE || window == m_silent) {

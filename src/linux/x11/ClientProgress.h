@@ -31,7 +31,6 @@ private:
     // The focused top-level window if it answers pings, else none.
     xcb_window_t FindAnsweringWindow();
     bool Answers(xcb_window_t window);
-    xcb_atom_t Atom(const char* name);
 
     CXcbConnection& m_connection;
     xcb_atom_t m_protocols = XCB_NONE;

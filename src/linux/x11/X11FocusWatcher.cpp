@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 namespace quenby {
 namespace {
@@ -16,15 +15,6 @@ constexpr std::uint32_t kFollowedEvents =
 
 template <typename T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-xcb_atom_t InternAtom(xcb_connection_t* conn, const char* name) {
-    Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(
-            conn, xcb_intern_atom(conn, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-            nullptr),
-        &std::free);
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
 
 }  // namespace
 
@@ -39,8 +29,8 @@ Expected<std::unique_ptr<CX11FocusWatcher>> CX11FocusWatcher::Open() {
 CX11FocusWatcher::CX11FocusWatcher(std::unique_ptr<CXcbConnection> connection)
     : m_connection(std::move(connection)) {
     xcb_connection_t* conn = m_connection->Get();
-    m_activeWindow = InternAtom(conn, "_NET_ACTIVE_WINDOW");
-    m_pid = InternAtom(conn, "_NET_WM_PID");
+    m_activeWindow = m_connection->Atom("_NET_ACTIVE_WINDOW");
+    m_pid = m_connection->Atom("_NET_WM_PID");
     const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(conn, m_connection->Root(), XCB_CW_EVENT_MASK, &rootEvents);
     // Known before the first message asks.

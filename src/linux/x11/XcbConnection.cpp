@@ -3,6 +3,7 @@
 #include <xkbcommon/xkbcommon-x11.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/WideText.h"
 
@@ -55,6 +56,15 @@ CXcbConnection::~CXcbConnection() {
 void CXcbConnection::Sync() {
     // A request with a reply: when it comes back, everything before it has been handled.
     free(xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr));
+}
+
+xcb_atom_t CXcbConnection::Atom(const char* name) const {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        m_conn, xcb_intern_atom(m_conn, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
 }
 
 Expected<std::unique_ptr<CXkbSnapshot>> CXkbSnapshot::Take(const CXcbConnection& connection) {

@@ -32,6 +32,8 @@ public:
     bool Alive() const { return xcb_connection_has_error(m_conn) == 0; }
     // Waits until the server has handled every request sent so far.
     void Sync();
+    // The atom named `name`, made if the server has none yet; XCB_ATOM_NONE when it cannot tell.
+    xcb_atom_t Atom(const char* name) const;
 
 private:
     CXcbConnection() = default;
