@@ -6,21 +6,13 @@
 #include <memory>
 
 namespace quenby {
-namespace {
-
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-}  // namespace
 
 CClientProgress::CClientProgress(CXcbConnection& connection) : m_connection(connection) {}
 
 bool CClientProgress::Answers(xcb_window_t window) {
     xcb_connection_t* conn = m_connection.Get();
-    const Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(
-            conn, xcb_get_property(conn, 0, window, m_protocols, XCB_ATOM_ATOM, 0, 64), nullptr),
-        &std::free);
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        conn, xcb_get_property(conn, 0, window, m_protocols, XCB_ATOM_ATOM, 0, 64), nullptr));
     if (!reply || reply->format != 32) {
         return false;
     }
@@ -38,7 +30,7 @@ xcb_window_t CClientProgress::FindAnsweringWindow() {
     xcb_connection_t* conn = m_connection.Get();
     const xcb_window_t root = m_connection.Root();
     const Reply<xcb_get_input_focus_reply_t> focus(
-        xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr), &std::free);
+        xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
     if (!focus) {
         return XCB_NONE;
     }
@@ -48,8 +40,7 @@ xcb_window_t CClientProgress::FindAnsweringWindow() {
         window = root;
         for (int depth = 0; depth < 64; ++depth) {
             const Reply<xcb_query_pointer_reply_t> pointer(
-                xcb_query_pointer_reply(conn, xcb_query_pointer(conn, window), nullptr),
-                &std::free);
+                xcb_query_pointer_reply(conn, xcb_query_pointer(conn, window), nullptr));
             if (!pointer || pointer->child == XCB_NONE) {
                 break;
             }
@@ -62,7 +53,7 @@ xcb_window_t CClientProgress::FindAnsweringWindow() {
             return window;
         }
         const Reply<xcb_query_tree_reply_t> tree(
-            xcb_query_tree_reply(conn, xcb_query_tree(conn, window), nullptr), &std::free);
+            xcb_query_tree_reply(conn, xcb_query_tree(conn, window), nullptr));
         if (!tree) {
             break;
         }

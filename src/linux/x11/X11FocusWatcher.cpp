@@ -13,9 +13,6 @@ namespace {
 constexpr std::uint32_t kFollowedEvents =
     XCB_EVENT_MASK_FOCUS_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
 }  // namespace
 
 Expected<std::unique_ptr<CX11FocusWatcher>> CX11FocusWatcher::Open() {
@@ -64,16 +61,14 @@ void CX11FocusWatcher::SetFocusChangeHandler(std::function<void()> onChange) {
 xcb_window_t CX11FocusWatcher::Parent(xcb_window_t window) {
     xcb_connection_t* conn = m_connection->Get();
     Reply<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(conn, xcb_query_tree(conn, window), nullptr), &std::free);
+        xcb_query_tree_reply(conn, xcb_query_tree(conn, window), nullptr));
     return tree ? tree->parent : xcb_window_t{XCB_WINDOW_NONE};
 }
 
 bool CX11FocusWatcher::IsOwnWindow(xcb_window_t window) {
     xcb_connection_t* conn = m_connection->Get();
-    Reply<xcb_get_property_reply_t> pid(
-        xcb_get_property_reply(
-            conn, xcb_get_property(conn, 0, window, m_pid, XCB_ATOM_CARDINAL, 0, 1), nullptr),
-        &std::free);
+    Reply<xcb_get_property_reply_t> pid(xcb_get_property_reply(
+        conn, xcb_get_property(conn, 0, window, m_pid, XCB_ATOM_CARDINAL, 0, 1), nullptr));
     return pid && xcb_get_property_value_length(pid.get()) == 4 &&
            *static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get())) ==
                static_cast<std::uint32_t>(::getpid());
@@ -82,7 +77,7 @@ bool CX11FocusWatcher::IsOwnWindow(xcb_window_t window) {
 xcb_window_t CX11FocusWatcher::ServerFocus() {
     xcb_connection_t* conn = m_connection->Get();
     Reply<xcb_get_input_focus_reply_t> reply(
-        xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr), &std::free);
+        xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
     return reply ? reply->focus : xcb_window_t{XCB_WINDOW_NONE};
 }
 
@@ -93,7 +88,7 @@ FocusedWindow CX11FocusWatcher::AskFocus(xcb_window_t server, xcb_window_t& focu
     if (focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
         // Keys go to the window under the pointer.
         Reply<xcb_query_pointer_reply_t> pointer(
-            xcb_query_pointer_reply(conn, xcb_query_pointer(conn, root), nullptr), &std::free);
+            xcb_query_pointer_reply(conn, xcb_query_pointer(conn, root), nullptr));
         focus = pointer ? pointer->child : xcb_window_t{XCB_WINDOW_NONE};
     }
     FocusedWindow focused;

@@ -7,12 +7,6 @@
 namespace quenby {
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
-
 xcb_atom_t Atom(xcb_connection_t* conn, const char* name) {
     Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
         conn, xcb_intern_atom(conn, 1, static_cast<std::uint16_t>(std::strlen(name)), name),

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,13 @@ struct xkb_keymap;
 struct xkb_state;
 
 namespace quenby {
+
+// An answer from the server, freed as libxcb asks (with free()).
+struct XcbFree {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, XcbFree>;
 
 // One connection to the X server, with the XKB extension set up. Each thread that talks to the
 // server (a typing job, the shortcut watcher) opens its own.
