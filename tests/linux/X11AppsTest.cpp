@@ -51,7 +51,8 @@ protected:
                       0)
                 << app << " did not show";
         }
-        ASSERT_TRUE(test::WaitUntilTyping(m_services, m_receiver)) << app << " took no keys";
+        ASSERT_TRUE(test::WaitUntilTyping(m_typing.m_services, m_receiver))
+            << app << " took no keys";
     }
 
     void TearDown() override {
@@ -62,11 +63,7 @@ protected:
 
     test::CAppReceiver m_receiver;
     std::unique_ptr<test::CChildProcess> m_app;
-    CX11Keyboard m_keyboard;
-    test::CNoTextSetters m_noSetters;
-    CThreadSleeper m_sleeper;
-    std::atomic<bool> m_runActive{true};
-    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
+    test::CTypingServices<CX11Keyboard> m_typing;
 };
 
 // Chromium (the engine of most chat programs) turns some keycodes into commands rather than
@@ -76,7 +73,7 @@ TEST_P(X11AppsTest, EveryTextArrivesExactly) {
     if (HasFatalFailure()) {
         return;
     }
-    test::TypeEveryAppText(GetParam(), m_services, m_receiver, [this](const char* layout) {
+    test::TypeEveryAppText(GetParam(), m_typing.m_services, m_receiver, [this](const char* layout) {
         SetLayout(layout);
         return !HasFatalFailure();
     });

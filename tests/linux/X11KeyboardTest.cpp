@@ -24,7 +24,7 @@ protected:
         job.m_strText = text;
         job.m_iKeyInputMethod = method;
         job.m_uCharDelayMin = job.m_uCharDelayMax = 0;
-        return RunTypingJob(m_services, job).m_status;
+        return RunTypingJob(m_typing.m_services, job).m_status;
     }
 
     // Types the messages and returns what arrived; whatever it was, no key stays down and the
@@ -70,11 +70,7 @@ protected:
                                             XKB_STATE_MODS_LOCKED) > 0;
     }
 
-    CX11Keyboard m_keyboard;
-    test::CFakeTextSetterFactory m_noSetters;  // these tests type
-    CThreadSleeper m_sleeper;
-    std::atomic<bool> m_runActive{true};
-    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
+    test::CTypingServices<CX11Keyboard> m_typing;
 };
 
 // ASCII with the accents that are dead keys elsewhere, Latin-1 letters, Cyrillic, Greek, CJK, an

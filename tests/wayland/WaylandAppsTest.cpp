@@ -19,11 +19,7 @@ class WaylandAppsTest : public ::testing::TestWithParam<const char*> {
 protected:
     test::CHeadlessSway m_sway;
     std::unique_ptr<test::CUserKeyboard> m_user;
-    CWaylandKeyboard m_keyboard;
-    test::CNoTextSetters m_noSetters;
-    CThreadSleeper m_sleeper;
-    std::atomic<bool> m_runActive{true};
-    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
+    test::CTypingServices<CWaylandKeyboard> m_typing;
 };
 
 TEST_P(WaylandAppsTest, EveryTextArrivesExactlyAndTheApplicationStaysConnected) {
@@ -32,18 +28,18 @@ TEST_P(WaylandAppsTest, EveryTextArrivesExactlyAndTheApplicationStaysConnected) 
     m_user = std::make_unique<test::CUserKeyboard>("us");
     test::CAppTarget target(m_sway, GetParam());
     ASSERT_EQ(target.Failure(), "");
-    ASSERT_TRUE(test::WaitUntilTyping(m_services, target.Receiver())) << "no key arrived";
+    ASSERT_TRUE(test::WaitUntilTyping(m_typing.m_services, target.Receiver())) << "no key arrived";
     // Chromium on Wayland makes a key's character one UTF-16 unit: a character beyond U+FFFF
     // arrives cut to its last 16 bits (said in the README).
     const bool keysBeyondBmp = std::string(GetParam()) != "chromium";
     test::TypeEveryAppText(
-        GetParam(), m_services, target.Receiver(),
+        GetParam(), m_typing.m_services, target.Receiver(),
         [this, &target](const char* layout) {
             m_user.reset();  // one user's keyboard at a time
             m_user = std::make_unique<test::CUserKeyboard>(layout);
             // A user's keyboard is there well before a message: Firefox drops keys that come
             // while it takes in the keymap of a keyboard that has just joined the seat.
-            return m_user->Ready() && test::WaitUntilTyping(m_services, target.Receiver());
+            return m_user->Ready() && test::WaitUntilTyping(m_typing.m_services, target.Receiver());
         },
         keysBeyondBmp);
 }

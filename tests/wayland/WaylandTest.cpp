@@ -162,7 +162,7 @@ protected:
     // Types a text and then the end marker, and returns what the recorder received before it.
     std::string TypeAndRecord(const std::u16string& text, int method = kUnicode,
                               std::uint32_t pauseMin = 0, std::uint32_t pauseMax = 0) {
-        EXPECT_TRUE(test::TypeMarked(m_services, text, method, pauseMin, pauseMax));
+        EXPECT_TRUE(test::TypeMarked(m_typing.m_services, text, method, pauseMin, pauseMax));
         std::string received;
         EXPECT_TRUE(m_recorder.Read(received, 120000))
             << "no end marker: the recorder lost its connection or keys were lost";
@@ -181,17 +181,13 @@ protected:
     std::unique_ptr<test::CUserKeyboard> m_userKeyboard;
     test::CAppReceiver m_recorder;
     std::atomic<int> m_iBeeps{0};
-    CWaylandKeyboard m_keyboard{WaylandPacing{}, [this] { ++m_iBeeps; }};
-    test::CNoTextSetters m_noSetters;
-    CThreadSleeper m_sleeper;
-    std::atomic<bool> m_runActive{true};
-    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
+    test::CTypingServices<CWaylandKeyboard> m_typing{WaylandPacing{}, [this] { ++m_iBeeps; }};
 };
 
 // The compositor goes away mid-message (or was never there): keys cannot be sent, and the run is
 // told why.
 TEST_F(WaylandKeyboardTest, ACompositorThatGoesAwayIsAFailureThatSaysWhy) {
-    Expected<std::unique_ptr<IKeyboardOutput>> output = m_keyboard.OpenOutput();
+    Expected<std::unique_ptr<IKeyboardOutput>> output = m_typing.m_keyboard.OpenOutput();
     ASSERT_TRUE(output.ok());
     output.value()->PressEnter();
     EXPECT_TRUE(output.value()->SendStatus().ok());
@@ -208,7 +204,7 @@ TEST_F(WaylandKeyboardTest, ACompositorThatGoesAwayIsAFailureThatSaysWhy) {
     output.value().reset();
     // Nor does a keyboard open without it, and that is no crash either.
     EXPECT_EQ(OpenWaylandKeyboard(), nullptr);
-    const Expected<std::unique_ptr<IKeyboardOutput>> again = m_keyboard.OpenOutput();
+    const Expected<std::unique_ptr<IKeyboardOutput>> again = m_typing.m_keyboard.OpenOutput();
     ASSERT_FALSE(again.ok());
     EXPECT_NE(again.reason().find(u"Cannot connect to the Wayland display"), std::u16string::npos);
 }
@@ -271,9 +267,9 @@ TEST_F(WaylandKeyboardTest, EnterBeforeAndAfterAndAStoppedRunTypeOnlyTheEnters) 
     job.m_uCharDelayMin = job.m_uCharDelayMax = 0;
     for (const int method : {kUnicode, kLayout}) {
         job.m_iKeyInputMethod = method;
-        m_runActive = false;
-        ASSERT_TRUE(RunTypingJob(m_services, job).ok());
-        m_runActive = true;
+        m_typing.m_runActive = false;
+        ASSERT_TRUE(RunTypingJob(m_typing.m_services, job).ok());
+        m_typing.m_runActive = true;
         EXPECT_EQ(TypeAndRecord(u""), "\n\n") << method;
     }
 }

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "input/ThreadSleeper.h"
 #include "input/TypingJob.h"
 #include "support/AppReceiver.h"
 
@@ -19,6 +22,19 @@ namespace quenby::test {
 class CNoTextSetters final : public ITextSetterFactory {
 public:
     std::unique_ptr<ITextSetter> CreateTextSetter() override { return nullptr; }
+};
+
+// What a typing job needs around a keyboard in the tests that type: no field setters, real
+// sleeps, and a run that stays on until a test turns it off.
+template <typename Keyboard>
+struct CTypingServices {
+    template <typename... Args>
+    explicit CTypingServices(Args&&... args) : m_keyboard(std::forward<Args>(args)...) {}
+    Keyboard m_keyboard;
+    CNoTextSetters m_noSetters;
+    CThreadSleeper m_sleeper;
+    std::atomic<bool> m_runActive{true};
+    KeystrokeServices m_services{m_keyboard, m_noSetters, m_sleeper, m_runActive};
 };
 
 // The texts every application of the X11 and Wayland application tests receives, by both
