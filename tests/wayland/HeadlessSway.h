@@ -72,16 +72,21 @@ public:
     // The session bus's address.
     const std::string& Bus() const { return m_strBus; }
 
-    // Starts the GTK 3 recorder and waits until its window has the focus (and, `accessible`, until
-    // it is on the accessibility bus); null when it does not get there in time.
-    std::unique_ptr<CChildProcess> StartGtkRecorder(bool accessible = false) const {
+    // Starts the GTK 3 recorder (its text view, or the window `mode` names) and waits until its
+    // window has the focus (and, `accessible`, until it is on the accessibility bus: before that,
+    // a run would find no field and would not know the window); null when it does not get there
+    // in time.
+    std::unique_ptr<CChildProcess> StartGtkRecorder(bool accessible = false,
+                                                    const std::vector<std::string>& mode = {
+                                                        "gtk"}) const {
+        std::vector<std::string> argv = {"python3", QUENBY_WAYLAND_RECORDER};
+        argv.insert(argv.end(), mode.begin(), mode.end());
         auto recorder =
-            Run({"python3", QUENBY_WAYLAND_RECORDER, "gtk"},
-                {"GDK_BACKEND=wayland", accessible ? "NO_AT_BRIDGE=0" : "NO_AT_BRIDGE=1"});
+            Run(argv, {"GDK_BACKEND=wayland", accessible ? "NO_AT_BRIDGE=0" : "NO_AT_BRIDGE=1"});
         if (!recorder->WaitForLine("READY", kSwayStartMs)) {
             return nullptr;
         }
-        std::string reachable = "REACHABLE";
+        std::string reachable = accessible ? "" : "REACHABLE";  // a timeout leaves it empty
         if (accessible) {
             Run({"python3", QUENBY_WAYLAND_RECORDER, "reachable", std::to_string(recorder->Pid())})
                 ->ReadLine(reachable, kSwayStartMs);
