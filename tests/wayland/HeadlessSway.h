@@ -69,9 +69,6 @@ public:
     // The compositor's process (setpriv and env replace themselves with sway).
     int Pid() const { return m_sway->Pid(); }
 
-    // The session bus's address.
-    const std::string& Bus() const { return m_strBus; }
-
     // Starts the GTK 3 recorder (its text view, or the window `mode` names) and waits until its
     // window has the focus (and, `accessible`, until it is on the accessibility bus: before that,
     // a run would find no field and would not know the window); null when it does not get there
@@ -115,16 +112,7 @@ public:
 
 private:
     void Start(const std::string& extraConfig) {
-        if (m_uid == 0) {
-            const passwd* user = SessionUser();
-            if (user == nullptr) {
-                m_strFailure = "cannot create the session's user";
-                return;
-            }
-            m_uid = user->pw_uid;
-            m_gid = user->pw_gid;
-        }
-        if (!MakeRuntimeDir("wayland")) {
+        if ((m_uid == 0 && !UseSessionUser()) || !MakeRuntimeDir("wayland")) {
             return;
         }
         // One output; no XWayland (nothing here needs it, and it slows the start); no decorations.
