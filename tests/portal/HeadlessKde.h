@@ -71,21 +71,15 @@ private:
             return;
         }
         if (::getuid() == 0) {
-            const passwd* user = SessionUser();
-            if (user == nullptr) {
-                m_strFailure = "cannot create the session's user";
+            if (!UseSessionUser()) {
                 return;
             }
-            EnterAppScope(user->pw_uid);
-            if (::setgroups(0, nullptr) != 0 ||
-                ::setresgid(user->pw_gid, user->pw_gid, user->pw_gid) != 0 ||
-                ::setresuid(user->pw_uid, user->pw_uid, user->pw_uid) != 0 ||
-                ::prctl(PR_SET_DUMPABLE, 1) != 0) {
+            EnterAppScope(m_uid);
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(m_gid, m_gid, m_gid) != 0 ||
+                ::setresuid(m_uid, m_uid, m_uid) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0) {
                 m_strFailure = "cannot become the session's user";
                 return;
             }
-            m_uid = user->pw_uid;
-            m_gid = user->pw_gid;
         }
         m_env = {"XDG_CURRENT_DESKTOP=KDE", "WAYLAND_DISPLAY=wayland-0"};
         if (!MakeRuntimeDir("kde")) {

@@ -69,19 +69,21 @@ public:
     // The compositor's process (setpriv and env replace themselves with sway).
     int Pid() const { return m_sway->Pid(); }
 
-    // The session bus's address.
-    const std::string& Bus() const { return m_strBus; }
-
-    // Starts the GTK 3 recorder and waits until its window has the focus (and, `accessible`, until
-    // it is on the accessibility bus); null when it does not get there in time.
-    std::unique_ptr<CChildProcess> StartGtkRecorder(bool accessible = false) const {
+    // Starts the GTK 3 recorder (its text view, or the window `mode` names) and waits until its
+    // window has the focus (and, `accessible`, until it is on the accessibility bus: before that,
+    // a run would find no field and would not know the window); null when it does not get there
+    // in time.
+    std::unique_ptr<CChildProcess> StartGtkRecorder(bool accessible = false,
+                                                    const std::vector<std::string>& mode = {
+                                                        "gtk"}) const {
+        std::vector<std::string> argv = {"python3", QUENBY_WAYLAND_RECORDER};
+        argv.insert(argv.end(), mode.begin(), mode.end());
         auto recorder =
-            Run({"python3", QUENBY_WAYLAND_RECORDER, "gtk"},
-                {"GDK_BACKEND=wayland", accessible ? "NO_AT_BRIDGE=0" : "NO_AT_BRIDGE=1"});
+            Run(argv, {"GDK_BACKEND=wayland", accessible ? "NO_AT_BRIDGE=0" : "NO_AT_BRIDGE=1"});
         if (!recorder->WaitForLine("READY", kSwayStartMs)) {
             return nullptr;
         }
-        std::string reachable = "REACHABLE";
+        std::string reachable = accessible ? "" : "REACHABLE";  // a timeout leaves it empty
         if (accessible) {
             Run({"python3", QUENBY_WAYLAND_RECORDER, "reachable", std::to_string(recorder->Pid())})
                 ->ReadLine(reachable, kSwayStartMs);
@@ -110,16 +112,7 @@ public:
 
 private:
     void Start(const std::string& extraConfig) {
-        if (m_uid == 0) {
-            const passwd* user = SessionUser();
-            if (user == nullptr) {
-                m_strFailure = "cannot create the session's user";
-                return;
-            }
-            m_uid = user->pw_uid;
-            m_gid = user->pw_gid;
-        }
-        if (!MakeRuntimeDir("wayland")) {
+        if ((m_uid == 0 && !UseSessionUser()) || !MakeRuntimeDir("wayland")) {
             return;
         }
         // One output; no XWayland (nothing here needs it, and it slows the start); no decorations.

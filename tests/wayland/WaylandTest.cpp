@@ -365,22 +365,6 @@ protected:
     // Ctrl+Shift+Pause (evdev 119) on the user's keyboard.
     void PressBoundKey() { ASSERT_TRUE(m_userKeyboard->PressWithControlShift(119)); }
 
-    // Starts the recorder's entry ("" or "readonly") or its two fields and waits until it has the
-    // focus and its window has come up on the accessibility bus: before that, the run would find
-    // no field, and would not know the window.
-    std::unique_ptr<test::CChildProcess> StartEntry(const char* mode, const char* kind = "entry") {
-        auto entry = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, kind, mode},
-                                {"GDK_BACKEND=wayland", "NO_AT_BRIDGE=0"});
-        std::string reachable;
-        if (entry->WaitForLine("READY", kStartMs)) {
-            const std::string pid = std::to_string(entry->Pid());
-            auto check = m_sway.Run({"python3", QUENBY_WAYLAND_RECORDER, "reachable", pid});
-            check->ReadLine(reachable, kStartMs);
-        }
-        EXPECT_EQ(reachable, "REACHABLE");
-        return entry;
-    }
-
     test::CHeadlessSway m_sway;
     std::unique_ptr<test::CUserKeyboard> m_userKeyboard;
     std::unique_ptr<test::CChildProcess> m_quenby;
@@ -420,8 +404,8 @@ TEST_F(WaylandDesktopTest, ARunStartedInQuenbysOwnWindowTypesNothingThere) {
 TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOne) {
     StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\nTextSettingUp=1\n",
                 MessageItem{u"set \u00e9\U0001F600xyz", 0, 0, false, false, 0, 0});
-    auto entry = StartEntry("");
-    ASSERT_FALSE(HasFailure());
+    auto entry = m_sway.StartGtkRecorder(true, {"entry"});
+    ASSERT_NE(entry, nullptr);
     PressBoundKey();
     // Set whole: typed keys would have added to "before" one by one.
     EXPECT_TRUE(entry->WaitForLine("CHANGED " + test::Hex("set \u00e9\U0001F600xyz"), 20000));
@@ -434,8 +418,8 @@ TEST_F(WaylandDesktopTest, SetTextGoesIntoTheFocusedFieldAndNeverIntoAReadOnlyOn
     }
     entry.reset();
 
-    auto readOnly = StartEntry("readonly");
-    ASSERT_FALSE(HasFailure());
+    auto readOnly = m_sway.StartGtkRecorder(true, {"entry", "readonly"});
+    ASSERT_NE(readOnly, nullptr);
     PressBoundKey();
     // The message is typed instead, and the field takes none of it.
     EXPECT_TRUE(readOnly->WaitForLine("KEY z", 20000));
@@ -454,8 +438,8 @@ TEST_F(WaylandDesktopTest, AnotherWindowTakingTheFocusStopsTheRunItsOwnFieldsDoN
     }
     StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\n",
                 MessageItem{text, 0, 0, false, false, 300, 300});
-    auto first = StartEntry("");
-    ASSERT_FALSE(HasFailure());
+    auto first = m_sway.StartGtkRecorder(true, {"entry"});
+    ASSERT_NE(first, nullptr);
     PressBoundKey();
     ASSERT_TRUE(first->WaitForLine("CHANGED " + test::Hex("beforeab"), 20000)) << "not typed";
     // Not waited for on the accessibility bus: the stop notice takes the focus from it at once.
@@ -479,8 +463,8 @@ TEST_F(WaylandDesktopTest, AnotherWindowTakingTheFocusStopsTheRunItsOwnFieldsDoN
 
     StartQuenby("m_iCount=1\nm_iKeyInputMethod=0\n",
                 MessageItem{u"abcdefgh", 0, 0, false, false, 300, 300});
-    auto fields = StartEntry("", "fields");
-    ASSERT_FALSE(HasFailure());
+    auto fields = m_sway.StartGtkRecorder(true, {"fields"});
+    ASSERT_NE(fields, nullptr);
     PressBoundKey();
     std::string inFirst;
     std::string inSecond;

@@ -15,18 +15,6 @@
 
 namespace quenby::test {
 
-// The user a test run as root runs desktops as (they refuse root, and the portal may only look
-// into processes of its own user): one of the tests' own rather than nobody, which should own no
-// files, created when missing. Null when it cannot be.
-inline const passwd* SessionUser() {
-    static constexpr const char* kUser = "quenby-test";
-    if (::getpwnam(kUser) == nullptr) {
-        RunCommand(
-            {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
-    }
-    return ::getpwnam(kUser);
-}
-
 // The first of these programs (names or paths) that is not installed, or empty when all are.
 inline std::string Missing(std::initializer_list<const char*> programs) {
     for (const char* program : programs) {
@@ -99,6 +87,26 @@ protected:
             std::error_code ignored;
             std::filesystem::remove_all(m_strRuntimeDir, ignored);
         }
+    }
+
+    // Runs the session as the user quenby-test, as a test run as root must (desktops refuse root,
+    // and the portal may only look into processes of its own user): one of the tests' own rather
+    // than nobody, which should own no files, created when missing. False with the failure set
+    // when it cannot be.
+    bool UseSessionUser() {
+        static constexpr const char* kUser = "quenby-test";
+        if (::getpwnam(kUser) == nullptr) {
+            RunCommand(
+                {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+        }
+        const passwd* user = ::getpwnam(kUser);
+        if (user == nullptr) {
+            m_strFailure = "cannot create the session's user";
+            return false;
+        }
+        m_uid = user->pw_uid;
+        m_gid = user->pw_gid;
+        return true;
     }
 
     // Makes the runtime folder (quenby-`name`-...), private to the session's user as a login
